@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "../link/Transfer.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace kx9 {
+
+// "Transmisja..." - progress of a transfer, with "Przerwij" to stop the running jobs.
+class TPpasek : public QDialog, public ProgressView {
+    Q_OBJECT
+public:
+    explicit TPpasek(TransferState& state);
+
+    void ShowProgress(const QString& title) override;
+    void SetProgress(int percent) override;
+    void HideProgress() override;
+
+    void BitBtn1Click();
+
+    QLabel* Label1;
+    QProgressBar* ProgressBar1;
+    QPushButton* BitBtn1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    TransferState& m_state;
+    QPointer<QWidget> m_underneath; // active when shown, activated again on hide
+};
+
+} // namespace kx9

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "../link/Dialogs.h"
+
+namespace kx9 {
+
+// Message boxes and file dialogs of the real program.
+class QtDialogs : public Dialogs {
+public:
+    void message(const QString& text, const QString& title, MsgIcon icon) override;
+    bool confirm(const QString& text, const QString& title, MsgIcon icon) override;
+    QString openFile(const QString& filter) override;
+    QString saveFile(const QString& filter) override;
+    QString openPicture() override;
+};
+
+} // namespace kx9

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "ConfigImage.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace kx9 {
+
+constexpr int ConfigFileSize = 27386;
+inline constexpr char ConfigFileHeader[] = "KX9-001.00"; // ten bytes, no terminator in the file
+inline constexpr char DefaultFileName[] = "def.cfg";
+
+// The 27386 bytes of a configuration file for the image.
+QByteArray EncodeConfigFile(const ConfigImage& image);
+// Checks size and header; on success loads registers, pages, names and link settings.
+// A bad file changes nothing and returns false.
+bool DecodeConfigFile(const QByteArray& bytes, ConfigImage& image);
+
+// Reads and loads a file; false when it cannot be read or is bad.
+bool ReadConfigFile(const QString& path, ConfigImage& image);
+// Writes the file beside the target first and replaces the target only when complete.
+bool WriteConfigFile(const QString& path, const ConfigImage& image);
+
+// ".cfg" is appended unless it occurs in the path from its second character on.
+QString ConfigFileName(const QString& chosen);
+
+// "def.cfg" in the current folder; results for callers that care, nothing is shown.
+bool LoadDefaultFile(ConfigImage& image);
+bool SaveDefaultFile(const ConfigImage& image);
+
+} // namespace kx9

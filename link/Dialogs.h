@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+namespace kx9 {
+
+enum class MsgIcon { None, Information, Warning, Error, Question };
+
+// Every modal box and file dialog goes through here, so tests can record and answer them.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Modal message box with no owner and an OK button.
+    virtual void message(const QString& text, const QString& title, MsgIcon icon) = 0;
+    // OK / Cancel confirmation; true for OK.
+    virtual bool confirm(const QString& text, const QString& title, MsgIcon icon) = 0;
+    // File dialogs; an empty result means cancelled. `filter` in Qt form, e.g. "KX9 Konfig (*.cfg)".
+    virtual QString openFile(const QString& filter) = 0;
+    virtual QString saveFile(const QString& filter) = 0;
+    virtual QString openPicture() = 0;
+};
+
+} // namespace kx9

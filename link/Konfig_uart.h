@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "../config/ConfigImage.h"
+#include "Dialogs.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace kx9 {
+
+// "Port Szeregowy" - the PC side of the link: port, frame, rate, reply time-out, board address.
+class TfKonUart : public QDialog {
+    Q_OBJECT
+public:
+    TfKonUart(LinkSettings& settings, Dialogs& dialogs);
+
+    void OdswiezPola();
+    void Button1Click();
+    void Button2Click();
+
+    QComboBox* ComboBox1;
+    QComboBox* ComboBox2;
+    QComboBox* ComboBox3;
+    QLineEdit* Edit1;
+    QLineEdit* Edit2;
+    QPushButton* Button1;
+    QPushButton* Button2;
+
+private:
+    LinkSettings& m_settings;
+    Dialogs& m_dialogs;
+};
+
+} // namespace kx9

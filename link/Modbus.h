@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "../config/Clock.h"
+#include "../config/ConfigImage.h"
+#include "Dialogs.h"
+#include "ModbusFrame.h"
+#include "SerialPort.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace kx9 {
+
+// The one serial Modbus link to the board. Results: 1 done, -1 refused or failed, 0 nothing done.
+class ModbusLink {
+public:
+    ModbusLink(ConfigImage& image, SerialPort& port, Dialogs& dialogs, Clock& clock);
+    ~ModbusLink();
+
+    int Open(int portIndex, int frameIndex, int baudIndex);
+    int Close();
+
+    static uint16_t Crc16(const uint8_t* data, int length) { return frame::Crc16(data, length); }
+    static int ReplyEndIndex(int count) { return frame::ReplyEndIndex(count); }
+
+    // Build into TxBuffer; return the frame length.
+    int BuildReadRequest(int address, int firstRegister, int count);
+    // Values come from `block`: slot reg-4300 from 4300 up, reg-4000 for 4000..4299, reg itself below.
+    int BuildWriteRequest(int address, int firstRegister, int count, const int32_t* block);
+    int BuildIdentifyRequest(int address);
+
+    int Send(int length);
+    int BytesWaiting();
+    int Receive();
+    int CheckReply(int address);
+    int StoreReadReply(int firstRegister, int endIndex);
+    QString DescribeIdentification() const;
+
+    // "COM1".."COM8" for index 0..7.
+    static QString PortName(int portIndex);
+
+    uint8_t RxBuffer[frame::BufferSize] = {};
+    uint8_t TxBuffer[frame::BufferSize] = {};
+    int RxLength = 0; // bytes placed in RxBuffer by the last Receive
+    bool IsOpen = false;
+
+private:
+    ConfigImage& m_image;
+    SerialPort& m_port;
+    Dialogs& m_dialogs;
+    Clock& m_clock;
+    bool m_everOpened = false;
+};
+
+} // namespace kx9

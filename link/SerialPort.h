@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace kx9 {
+
+enum class Parity { None, Even, Odd };
+
+struct LineSettings {
+    int baud = 115200;
+    Parity parity = Parity::None;
+    int stopBits = 2;
+};
+
+// Line settings for FrameIndex 0..3 and BaudIndex 0..7 (out-of-range indexes are clamped).
+LineSettings LineSettingsFor(int frameIndex, int baudIndex);
+
+// The serial port as the link needs it. Nothing here blocks except write(), which returns
+// once the bytes have left the port.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+    // `name` is "COM1".."COM8"; the backend maps it to a device.
+    virtual bool open(const QString& name, const LineSettings& line) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Drops what waits in both directions.
+    virtual void purge() = 0;
+    // Returns the number of bytes written.
+    virtual int write(const uint8_t* data, int length) = 0;
+    // Bytes received and not yet read.
+    virtual int bytesWaiting() = 0;
+    // Moves at most `max` waiting bytes into `buffer`; never waits.
+    virtual int read(uint8_t* buffer, int max) = 0;
+};
+
+} // namespace kx9
