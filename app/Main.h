@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "../link/World.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QToolButton>
+#include <array>
+#include <vector>
+
+namespace kx9 {
+
+class BoardOperations;
+
+// The main window: a column of 17 command buttons, the link settings in the status bar
+// and a tray icon. Closing it saves "def.cfg" and ends the program.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(World& world);
+
+    // The windows its buttons open; all are created once at start-up and only hidden.
+    struct Windows {
+        QDialog* konUart = nullptr;
+        QDialog* about = nullptr;
+        QDialog* zmianaPolaczenia = nullptr;
+        QDialog* konfigSlave = nullptr;
+        QDialog* strony = nullptr;
+        QDialog* konGraf = nullptr;
+        QDialog* prezentacja = nullptr;
+        QDialog* czasData = nullptr;
+        QDialog* konfigJasnosc = nullptr;
+    };
+    void SetWindows(const Windows& windows) { m_windows = windows; }
+    void SetOperations(BoardOperations* operations) { m_ops = operations; }
+
+    // Dates throughout the program read year-month-day with dashes.
+    static QString DateFormat() { return QStringLiteral("yyyy-MM-dd"); }
+    static QString ConfigFilter() { return QStringLiteral("KX9 Konfig (*.cfg)"); }
+
+    void FormCreate();
+    void FormActivate();
+    void ShowLinkSettings();
+    // False for a bad file (after its message); no file chosen counts as success.
+    bool LoadConfigFile();
+    void SaveConfigFile();
+
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void SpeedButton5Click();
+    void SpeedButton6Click();
+    void SpeedButton7Click();
+    void SpeedButton8Click();
+    void SpeedButton9Click();
+    void SpeedButton10Click();
+    void SpeedButton11Click();
+    void SpeedButton12Click();
+    void SpeedButton13Click();
+    void SpeedButton14Click();
+    void SpeedButton15Click();
+    void SpeedButton16Click();
+    void SpeedButton17Click();
+
+    QToolButton* SpeedButton1;
+    QToolButton* SpeedButton2;
+    QToolButton* SpeedButton3;
+    QToolButton* SpeedButton4;
+    QToolButton* SpeedButton5;
+    QToolButton* SpeedButton6;
+    QToolButton* SpeedButton7;
+    QToolButton* SpeedButton8;
+    QToolButton* SpeedButton9;
+    QToolButton* SpeedButton10;
+    QToolButton* SpeedButton11;
+    QToolButton* SpeedButton12;
+    QToolButton* SpeedButton13;
+    QToolButton* SpeedButton14;
+    QToolButton* SpeedButton15;
+    QToolButton* SpeedButton16;
+    QToolButton* SpeedButton17;
+    QStatusBar* StatusBar1;
+    std::array<QLabel*, 4> Panels{}; // objectNames "Panel0" .. "Panel3"
+    QSystemTrayIcon* TrayIcon1;
+    std::vector<QPixmap> ImageList1; // 21 glyphs of 16 x 16; the tray shows image 20
+
+    bool FirstActivationDone = false;
+
+    // 16 x 16 glyph `index` (0..20), drawn at run time.
+    static QPixmap Glyph(int index);
+
+protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildButtons();
+    void buildStatusBar();
+    void buildTrayIcon();
+    void showWindow(QDialog* window);
+    void restoreFromTray();
+
+    World& m_world;
+    BoardOperations* m_ops = nullptr;
+    Windows m_windows;
+};
+
+} // namespace kx9

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+#include "Status_kx91.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace kx9 {
+
+namespace {
+
+// Rows from the top: bit 15 down to bit 10 of the status register.
+struct StatusRow {
+    const char* whenClear;
+    const char* whenSet;
+};
+constexpr StatusRow Rows[6] = {
+    {"Pamięć SRAM....OK", "Błąd pamięci SRAM"},
+    {"Pamięć EEPROM...OK", "Błąd pamięci EEPROM"},
+    {"Zegar RTC...OK", "Błąd nastaw zegara RTC"},
+    {"Brak zmiany czasu...OK", "Została wykonana zmiana czasu"},
+    {"Zenętrzny czujnik oświetlenia...OK", "Błąd zewnętrznego czujnika oświetlenia"},
+    {"Brak przerw w zasilaniu...OK", "Przerwa w zasilaniu tablicy"},
+};
+
+constexpr int bitOfRow(int row) {
+    return 15 - row;
+}
+
+} // namespace
+
+TPStatus::TPStatus() {
+    setObjectName("PStatus");
+    setWindowTitle("Rejestr Statusu KX9");
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* grid = new QGridLayout;
+    for (int row = 0; row < 6; ++row) {
+        CheckBox[row] = new QCheckBox("Kasuj Błąd", this);
+        CheckBox[row]->setObjectName(QString("CheckBox%1").arg(row + 1));
+        EditE[row] = new QLineEdit(this);
+        EditE[row]->setObjectName(QString("EditE%1").arg(bitOfRow(row)));
+        EditE[row]->setReadOnly(true);
+        EditE[row]->setMinimumWidth(260);
+        grid->addWidget(CheckBox[row], row, 0);
+        grid->addWidget(EditE[row], row, 1);
+    }
+
+    Button1 = new QPushButton("OK", this);
+    Button1->setObjectName("Button1");
+    Button1->setDefault(true);
+    Button2 = new QPushButton("Anuluj", this);
+    Button2->setObjectName("Button2");
+    Button2->setShortcut(Qt::Key_Escape);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+QStringList TPStatus::FillStatusTexts(uint16_t status) {
+    QStringList texts;
+    for (int row = 0; row < 6; ++row) {
+        bool set = (status >> bitOfRow(row)) & 1u;
+        texts << QString(set ? Rows[row].whenSet : Rows[row].whenClear);
+    }
+    return texts;
+}
+
+void TPStatus::ShowTexts(const QStringList& texts) {
+    for (int row = 0; row < 6; ++row)
+        EditE[row]->setText(row < texts.size() ? texts[row] : QString());
+}
+
+int32_t TPStatus::ApplyCleared(int32_t status) const {
+    for (int row = 0; row < 6; ++row)
+        if (m_cleared[row])
+            status &= ~(int32_t(1) << bitOfRow(row));
+    return status;
+}
+
+void TPStatus::Button1Click() {
+    for (int row = 0; row < 6; ++row)
+        m_cleared[row] = CheckBox[row]->isChecked();
+    accept();
+}
+
+void TPStatus::Button2Click() {
+    m_cleared = {};
+    reject();
+}
+
+void TPStatus::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    // Nothing carries over between showings; closing by Escape or the frame clears nothing.
+    for (QCheckBox* box : CheckBox)
+        box->setChecked(false);
+    m_cleared = {};
+}
+
+} // namespace kx9

@@ -1,1 +1,43 @@
-int main() { return 0; }
+// SPDX-License-Identifier: MIT
+#include "../config/Clock.h"
+#include "../link/QtSerialPort.h"
+#include "../link/World.h"
+#include "QtDialogs.h"
+#include "Startup.h"
+
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <exception>
+
+int main(int argc, char** argv) {
+    kx9::Kx9Application application(argc, argv);
+    // The display name falls back to this; setting it as well would make some window systems
+    // append it to every window's caption.
+    kx9::Kx9Application::setApplicationName("KX9 Konfigurator");
+    // Only the main window ends the program (it saves "def.cfg" first); hiding it in the
+    // tray and closing the last editor must not.
+    kx9::Kx9Application::setQuitOnLastWindowClosed(false);
+
+    // Qt's own buttons and file dialogs speak Polish too.
+    QTranslator qtPolish;
+    if (qtPolish.load("qtbase_pl", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        kx9::Kx9Application::installTranslator(&qtPolish);
+
+    try {
+        kx9::QtSerialPort port;
+        kx9::QtDialogs dialogs;
+        kx9::SystemClock clock;
+        kx9::World world(port, dialogs, clock);
+        auto app = kx9::CreateApp(world);
+        app->form1->show();
+        // Some window managers (or none) leave a new window inactive; the first activation
+        // loads "def.cfg", and it must come before the operator's first click.
+        app->form1->activateWindow();
+        return kx9::Kx9Application::exec();
+    } catch (const std::exception& error) {
+        kx9::Kx9Application::ShowException(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        kx9::Kx9Application::ShowException("Nieznany błąd programu");
+    }
+    return 1;
+}

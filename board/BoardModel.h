@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kx9 {
@@ -19,7 +20,12 @@ public:
         int baudCode = 9;    // board table 0..9, 9 = 115200
         int moduleColumns = 15; // display size in 8x8 modules
         int moduleRows = 5;
+        uint16_t status = 0; // register 4265 at power-up
     };
+
+    static constexpr int TextPages = 115;
+    static constexpr int GraphicSlots = 10;
+    static constexpr int GraphicBytes = 1200;
 
     // Faults injected into replies on request.
     enum class Fault { None, NoReply, BadCrc, WrongAddress, CutShort, Exception, Delay };
@@ -49,6 +55,8 @@ public:
     const std::vector<QByteArray>& GraphicPages() const;
 
     void SetClock(const QDateTime& now);
+    // Milliseconds of a monotonic clock that makes the board clock run; tests drive it by hand.
+    void SetTicker(std::function<int64_t()> monotonicMs);
 
     void SetFault(Fault fault, int count = -1); // count < 0: every reply from now on
     Fault CurrentFault() const;
@@ -56,6 +64,8 @@ public:
     void SetDelayMs(int ms);
     uint8_t ExceptionCode() const;
     void SetExceptionCode(uint8_t code);
+    // Delay the last reply asked for (Delay fault), 0 otherwise; the line backend waits it out.
+    int LastReplyDelayMs() const;
 
     // Every request frame taken, in order (for tests that compare sequences).
     const std::vector<QByteArray>& Requests() const;

@@ -1,0 +1,362 @@
+// SPDX-License-Identifier: MIT
+// The board on a pseudo-terminal: the POSIX backend of kx9-sim.
+#include "PtyBoard.h"
+
+#include "SimPort.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace kx9 {
+
+int BitsPerByte(int frameIndex) { return frameIndex == 0 ? 10 : 11; }
+
+double FrameGapMs(int frameIndex, int baud) {
+    const double charMs = 1000.0 * BitsPerByte(frameIndex) / std::max(1, baud);
+    return std::max(3.5 * charMs, 5.0);
+}
+
+} // namespace kx9
+
+#ifdef _WIN32
+
+namespace kx9 {
+int RunPtyBoard(BoardModel&, const SimOptions&) {
+    std::fprintf(stderr, "kx9-sim: pseudo-terminals are not available on this system\n");
+    return 1;
+}
+} // namespace kx9
+
+#else
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#if defined(__linux__) && defined(TCGETS2)
+// The kernel's termios with the exact rates; glibc's tcgetattr only knows the Bxxx constants,
+// and rates such as 14400 are set as "other" with the number in c_ospeed.
+struct termios2 {
+    tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
+    cc_t c_line;
+    cc_t c_cc[19];
+    speed_t c_ispeed, c_ospeed;
+};
+#define KX9_HAVE_TERMIOS2 1
+#endif
+
+namespace kx9 {
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+extern "C" void OnStopSignal(int) { g_stop = 1; }
+
+using Steady = std::chrono::steady_clock;
+
+struct Rate {
+    int baud;
+    speed_t code;
+};
+constexpr Rate Rates[] = {{2400, B2400},   {4800, B4800},   {9600, B9600},     {19200, B19200},
+                          {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400}};
+
+speed_t SpeedCode(int baud) {
+    for (const Rate& r : Rates)
+        if (r.baud == baud) return r.code;
+    return B0;
+}
+
+int BaudOfCode(speed_t code) {
+    for (const Rate& r : Rates)
+        if (r.code == code) return r.baud;
+    return 0;
+}
+
+// What the master set on the line, as far as a pseudo-terminal shows it. The pty drops
+// PARENB, so even parity and no parity look alike; PARODD and CSTOPB stay visible.
+struct SeenLine {
+    int baud = 0;
+    bool stop2 = false;
+    bool parEnb = false;
+    bool parOdd = false;
+};
+
+SeenLine Observe(int masterFd) {
+    SeenLine seen;
+    termios t{};
+    if (tcgetattr(masterFd, &t) != 0) return seen;
+    seen.baud = BaudOfCode(cfgetospeed(&t));
+    seen.stop2 = (t.c_cflag & CSTOPB) != 0;
+    seen.parEnb = (t.c_cflag & PARENB) != 0;
+    seen.parOdd = (t.c_cflag & PARODD) != 0;
+#ifdef KX9_HAVE_TERMIOS2
+    termios2 t2{};
+    if (ioctl(masterFd, TCGETS2, &t2) == 0 && t2.c_ospeed > 0) seen.baud = int(t2.c_ospeed);
+#endif
+    return seen;
+}
+
+bool Matches(const SeenLine& seen, const LineSettings& want) {
+    if (seen.baud != want.baud) return false;
+    if (seen.stop2 != (want.stopBits == 2)) return false;
+    if (seen.parEnb) {
+        const Parity p = seen.parOdd ? Parity::Odd : Parity::Even;
+        return p == want.parity;
+    }
+    return seen.parOdd == (want.parity == Parity::Odd);
+}
+
+QByteArray Describe(const LineSettings& l) {
+    const char parity = l.parity == Parity::None ? 'N' : l.parity == Parity::Even ? 'E' : 'O';
+    return QByteArray::number(l.baud) + " 8" + parity + QByteArray::number(l.stopBits);
+}
+
+QByteArray Describe(const SeenLine& s) {
+    const char* parity = s.parEnb ? (s.parOdd ? "O" : "E") : (s.parOdd ? "O" : "N/E");
+    return QByteArray::number(s.baud) + " 8" + parity + (s.stop2 ? "2" : "1");
+}
+
+void LogFrame(const char* tag, const QByteArray& bytes) {
+    std::fprintf(stderr, "%s %s\n", tag, bytes.toHex(' ').toUpper().constData());
+}
+
+// Sleeps until `until`, waking early when asked to stop.
+void SleepUntil(Steady::time_point until) {
+    while (!g_stop) {
+        const auto now = Steady::now();
+        if (now >= until) return;
+        std::this_thread::sleep_for(std::min<Steady::duration>(until - now, std::chrono::milliseconds(50)));
+    }
+}
+
+Steady::duration WireTime(int bytes, int frameIndex, int baud) {
+    const double us = 1e6 * bytes * BitsPerByte(frameIndex) / std::max(1, baud);
+    return std::chrono::microseconds(int64_t(std::llround(us)));
+}
+
+// Writes everything or gives up after a short wait: when nobody reads the line, the reply is lost.
+bool WriteAll(int fd, const char* data, int length) {
+    while (length > 0 && !g_stop) {
+        const ssize_t n = ::write(fd, data, size_t(length));
+        if (n > 0) {
+            data += n;
+            length -= int(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, 200) <= 0) return false;
+    }
+    return length == 0;
+}
+
+class PtyLine {
+public:
+    PtyLine(BoardModel& board, const SimOptions& options) : m_board(board), m_options(options) {}
+
+    ~PtyLine() {
+        RemoveLink();
+        if (m_slave >= 0) ::close(m_slave);
+        if (m_master >= 0) ::close(m_master);
+    }
+
+    bool Start() {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) return Fail("posix_openpt");
+        const char* name = ptsname(m_master);
+        if (!name) return Fail("ptsname");
+        m_slaveName = name;
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+        // Our own handle on the slave keeps the line alive while the master closes and
+        // reopens it; without it the last close hangs the pty up.
+        m_slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_slave < 0) return Fail("open slave");
+        SetBoardLine();
+        return MakeLink();
+    }
+
+    void Run() {
+        QByteArray frame;
+        Steady::time_point first{}, last{};
+        char chunk[512];
+        while (!g_stop) {
+            int timeoutMs = 200;
+            if (!frame.isEmpty()) {
+                const auto end = last + std::chrono::microseconds(int64_t(Gap() * 1000.0));
+                const auto now = Steady::now();
+                if (now >= end) {
+                    Answer(frame, first);
+                    frame.clear();
+                    continue;
+                }
+                timeoutMs = int(std::chrono::ceil<std::chrono::milliseconds>(end - now).count());
+            }
+            pollfd p{m_master, POLLIN, 0};
+            const int r = ::poll(&p, 1, timeoutMs);
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                Fail("poll");
+                return;
+            }
+            if (r == 0) continue;
+            if (p.revents & POLLIN) {
+                const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+                if (n > 0) {
+                    const auto now = Steady::now();
+                    if (frame.isEmpty()) first = now;
+                    last = now;
+                    // A frame longer than any request is noise; keep only its start.
+                    if (frame.size() < 1024) frame.append(chunk, int(n));
+                    continue;
+                }
+            }
+            if (p.revents & (POLLHUP | POLLERR)) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+private:
+    bool Fail(const char* what) {
+        std::fprintf(stderr, "kx9-sim: %s: %s\n", what, std::strerror(errno));
+        return false;
+    }
+
+    double Gap() const {
+        return FrameGapMs(m_board.FrameIndex(), SimPort::BoardLine(m_board).baud);
+    }
+
+    // Raw line at the board's own settings until a master sets its own.
+    void SetBoardLine() {
+        termios t{};
+        if (tcgetattr(m_slave, &t) != 0) return;
+        cfmakeraw(&t);
+        const LineSettings line = SimPort::BoardLine(m_board);
+        t.c_cflag |= CLOCAL | CREAD;
+        t.c_cflag &= ~(CSTOPB | PARENB | PARODD);
+        if (line.stopBits == 2) t.c_cflag |= CSTOPB;
+        if (line.parity != Parity::None) t.c_cflag |= PARENB;
+        if (line.parity == Parity::Odd) t.c_cflag |= PARODD;
+        const speed_t code = SpeedCode(line.baud);
+        if (code != B0) {
+            cfsetispeed(&t, code);
+            cfsetospeed(&t, code);
+        }
+        tcsetattr(m_slave, TCSANOW, &t);
+    }
+
+    bool MakeLink() {
+        const QByteArray link = m_options.link.toLocal8Bit();
+        struct stat st{};
+        if (::lstat(link.constData(), &st) == 0) {
+            // A link left by a run that was killed is taken over; anything else is not ours.
+            if (!S_ISLNK(st.st_mode)) {
+                std::fprintf(stderr, "kx9-sim: %s exists and is not a link\n", link.constData());
+                return false;
+            }
+            ::unlink(link.constData());
+        }
+        if (::symlink(m_slaveName.constData(), link.constData()) != 0) return Fail("symlink");
+        m_linked = true;
+        return true;
+    }
+
+    void RemoveLink() {
+        if (!m_linked) return;
+        const QByteArray link = m_options.link.toLocal8Bit();
+        char target[4096];
+        const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
+        if (n > 0 && QByteArray(target, int(n)) == m_slaveName) ::unlink(link.constData());
+        m_linked = false;
+    }
+
+    void Answer(const QByteArray& request, Steady::time_point first) {
+        const LineSettings want = SimPort::BoardLine(m_board);
+        const int frameIndex = m_board.FrameIndex();
+        const SeenLine seen = Observe(m_master);
+        if (!Matches(seen, want)) {
+            // At another rate or frame a real board receives garbage and keeps quiet.
+            std::fprintf(stderr, "kx9-sim: ignored %d bytes: line set to %s, board at %s\n",
+                         int(request.size()), Describe(seen).constData(), Describe(want).constData());
+            if (m_options.log) LogFrame("ignored", request);
+            return;
+        }
+        if (m_options.pace) SleepUntil(first + WireTime(int(request.size()), frameIndex, want.baud));
+        const QByteArray reply = m_board.Handle(request);
+        const int delayMs = m_board.LastReplyDelayMs();
+        if (m_options.log) {
+            LogFrame("rx", request);
+            if (reply.isEmpty()) std::fprintf(stderr, "tx (none)\n");
+        }
+        if (reply.isEmpty()) return;
+        SleepUntil(Steady::now() + std::chrono::milliseconds(m_options.turnaroundMs + delayMs));
+        if (g_stop) return;
+        // The reply goes out at the settings it was asked at, even when it switches the link.
+        if (m_options.pace) SendPaced(reply, frameIndex, want.baud);
+        else WriteAll(m_master, reply.constData(), int(reply.size()));
+        if (m_options.log) {
+            LogFrame("tx", reply);
+            std::fflush(stderr);
+        }
+    }
+
+    void SendPaced(const QByteArray& reply, int frameIndex, int baud) {
+        const auto start = Steady::now();
+        int sent = 0;
+        while (sent < reply.size() && !g_stop) {
+            // Everything whose last bit is due by now goes in one write.
+            const auto elapsed = Steady::now() - start;
+            int due = 0;
+            while (due < reply.size() && WireTime(due + 1, frameIndex, baud) <= elapsed) ++due;
+            if (due > sent) {
+                if (!WriteAll(m_master, reply.constData() + sent, due - sent)) return;
+                sent = due;
+            }
+            if (sent < reply.size()) SleepUntil(start + WireTime(sent + 1, frameIndex, baud));
+        }
+    }
+
+    BoardModel& m_board;
+    const SimOptions& m_options;
+    int m_master = -1;
+    int m_slave = -1;
+    QByteArray m_slaveName;
+    bool m_linked = false;
+};
+
+} // namespace
+
+int RunPtyBoard(BoardModel& board, const SimOptions& options) {
+    struct sigaction sa{};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0; // no SA_RESTART: poll returns at once
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    PtyLine line(board, options);
+    if (!line.Start()) return 1;
+    const LineSettings l = SimPort::BoardLine(board);
+    std::printf("kx9-sim: board at address %d, %s, on %s\n", board.Address(), Describe(l).constData(),
+                options.link.toLocal8Bit().constData());
+    std::fflush(stdout);
+    line.Run();
+    return 0;
+}
+
+} // namespace kx9
+
+#endif

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "BoardModel.h"
+
+#include <QString>
+
+namespace kx9 {
+
+// How kx9-sim runs its board on the line.
+struct SimOptions {
+    QString link = QStringLiteral("COM1"); // symlink to the line, made at start, removed at exit
+    bool log = false;                      // hex of every request and reply on stderr
+    bool pace = false;                     // take the wire time of each frame at the board's rate
+    int turnaroundMs = 2;                  // silence between the request and the reply
+};
+
+// Bits on the wire per byte: start, 8 data, parity or second stop bit, stop.
+int BitsPerByte(int frameIndex);
+// The RTU end-of-frame silence in ms: 3.5 characters, but at least 5 ms, because a
+// pseudo-terminal delivers bytes in bursts, not at the rate of a line.
+double FrameGapMs(int frameIndex, int baud);
+
+// Offers `board` on a new pseudo-terminal linked at options.link and answers requests until
+// SIGINT or SIGTERM. Returns the exit code. Only on systems with pseudo-terminals.
+int RunPtyBoard(BoardModel& board, const SimOptions& options);
+
+} // namespace kx9

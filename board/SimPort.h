@@ -10,7 +10,8 @@
 namespace kx9 {
 
 // An in-process serial port with a simulated board behind it, for unit tests: every frame
-// written is handed to the board at once and its reply waits to be read.
+// written is handed to the board at once and its reply waits to be read. Like a real port it
+// opens exclusively: opening it again while open fails.
 class SimPort : public SerialPort {
 public:
     explicit SimPort(BoardModel& board);
@@ -34,6 +35,10 @@ public:
     LineSettings LastLine() const { return m_line; }
     // Frames written while the line settings did not match the board's own: dropped.
     bool Mismatched() const;
+    int MismatchCount() const { return m_mismatches; }
+
+    // The line settings under which the board understands what it is sent.
+    static LineSettings BoardLine(const BoardModel& board);
 
 private:
     BoardModel& m_board;
@@ -44,6 +49,7 @@ private:
     bool m_open = false;
     int m_openCount = 0;
     int m_closeCount = 0;
+    int m_mismatches = 0;
 };
 
 } // namespace kx9

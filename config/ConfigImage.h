@@ -69,7 +69,7 @@ public:
     ConfigImage();
 
     // Register R by board address: 4000..4299 main block, 4300..4344 slave block.
-    // Reads outside both blocks give 0, writes there are ignored.
+    // Reads outside both blocks give 0, writes there are ignored. SetReg keeps the low 16 bits.
     static bool HasRegister(int reg);
     int32_t Reg(int reg) const;
     void SetReg(int reg, int32_t value);

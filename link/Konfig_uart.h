@@ -17,6 +17,8 @@ class TfKonUart : public QDialog {
 public:
     TfKonUart(LinkSettings& settings, Dialogs& dialogs);
 
+    // Puts the list items in; runs once, at creation.
+    void FormActivate();
     void OdswiezPola();
     void Button1Click();
     void Button2Click();
@@ -28,6 +30,10 @@ public:
     QLineEdit* Edit2;
     QPushButton* Button1;
     QPushButton* Button2;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     LinkSettings& m_settings;

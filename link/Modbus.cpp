@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: MIT
+#include "Modbus.h"
+
+#include <algorithm>
+
+namespace kx9 {
+
+namespace {
+
+constexpr uint8_t Kx9SlaveId = 0x98;
+
+} // namespace
+
+ModbusLink::ModbusLink(ConfigImage& image, SerialPort& port, Dialogs& dialogs, Clock& clock)
+    : m_image(image), m_port(port), m_dialogs(dialogs), m_clock(clock) {
+    SetOpen(false);
+}
+
+ModbusLink::~ModbusLink() {
+    if (IsOpen)
+        m_port.close();
+    SetOpen(false);
+}
+
+QString ModbusLink::PortName(int portIndex) { return QStringLiteral("COM") + QString::number(portIndex + 1); }
+
+void ModbusLink::SetOpen(bool open) {
+    IsOpen = open;
+    m_image.link.PortOpen = open;
+}
+
+void ModbusLink::DropIfLost() {
+    // The device vanished or refused a transfer: close it so the request fails cleanly and the
+    // next operation opens it afresh.
+    if (IsOpen && !m_port.isOpen()) {
+        m_port.close();
+        SetOpen(false);
+    }
+}
+
+int ModbusLink::Open(int portIndex, int frameIndex, int baudIndex) {
+    if (IsOpen)
+        Close();
+
+    // Indexes outside the tables would name ports and rates that do not exist.
+    portIndex = std::clamp(portIndex, 0, 7);
+    frameIndex = std::clamp(frameIndex, 0, 3);
+    baudIndex = std::clamp(baudIndex, 0, 7);
+
+    if (!m_port.open(PortName(portIndex), LineSettingsFor(frameIndex, baudIndex))) {
+        m_everOpened = false;
+        SetOpen(false);
+        m_dialogs.message(QStringLiteral("Niewłaściwa nazwa portu lub  port jest aktywny\n"
+                                         "Zamknij uruchomione aplikacje lub wybierz inny port"),
+                          QStringLiteral("Błąd otwarcia portu"), MsgIcon::Information);
+        return -1;
+    }
+    m_everOpened = true;
+    m_port.purge();
+    SetOpen(true);
+    m_image.link.PortIndex = static_cast<uint8_t>(portIndex);
+    m_image.link.FrameIndex = static_cast<uint8_t>(frameIndex);
+    m_image.link.BaudIndex = static_cast<uint8_t>(baudIndex);
+    m_clock.pause(200);
+    return 1;
+}
+
+int ModbusLink::Close() {
+    if (!m_everOpened)
+        return 0;
+    m_port.close();
+    SetOpen(false);
+    return 1;
+}
+
+int ModbusLink::BuildReadRequest(int address, int firstRegister, int count) {
+    return frame::BuildRead(TxBuffer, address, firstRegister, count);
+}
+
+int ModbusLink::BuildWriteRequest(int address, int firstRegister, int count, const int32_t* block) {
+    if (block == nullptr || firstRegister < 0)
+        return 0;
+    int slot = firstRegister;
+    if (firstRegister >= SlaveBase)
+        slot = firstRegister - SlaveBase;
+    else if (firstRegister >= MainBase)
+        slot = firstRegister - MainBase;
+    return frame::BuildWrite(TxBuffer, address, firstRegister, count, block + slot);
+}
+
+int ModbusLink::BuildIdentifyRequest(int address) { return frame::BuildIdentify(TxBuffer, address); }
+
+int ModbusLink::Send(int length) {
+    if (!IsOpen || length <= 0)
+        return 0;
+    length = std::min(length, frame::BufferSize);
+    const int written = m_port.write(TxBuffer, length);
+    if (written != length && m_port.isOpen())
+        m_port.close(); // a frame that did not leave whole means the port has failed
+    DropIfLost();
+    return std::max(written, 0);
+}
+
+int ModbusLink::BytesWaiting() {
+    if (!IsOpen)
+        return 0;
+    const int waiting = m_port.bytesWaiting();
+    DropIfLost();
+    return IsOpen ? std::max(waiting, 0) : 0;
+}
+
+int ModbusLink::Receive() {
+    RxLength = 0;
+    if (!IsOpen)
+        return 0;
+    const int got = m_port.read(RxBuffer, frame::BufferSize);
+    DropIfLost();
+    RxLength = std::clamp(got, 0, frame::BufferSize);
+    return RxLength;
+}
+
+int ModbusLink::CheckReply(int address) {
+    const int n = Receive();
+    if (n < 3 || RxBuffer[0] != static_cast<uint8_t>(address & 0xFF))
+        return 0;
+    if (!frame::CrcMatches(RxBuffer, n))
+        return 0;
+    switch (RxBuffer[1]) {
+    case 3:
+    case 16:
+    case 17:
+        return RxBuffer[1];
+    case 0x83:
+    case 0x90:
+        return -RxBuffer[2];
+    default:
+        return -1;
+    }
+}
+
+int ModbusLink::StoreReadReply(int firstRegister, int endIndex) {
+    // The reply must lie within what was received: address, function, count, CRC at least.
+    if (endIndex < 4 || endIndex >= RxLength)
+        return -1;
+    if (!frame::CrcMatches(RxBuffer, endIndex + 1))
+        return -1;
+    const int byteCount = RxBuffer[2];
+    // The values must end before the CRC that closes the reply.
+    if (3 + byteCount > endIndex - 1)
+        return -1;
+    const int count = byteCount / 2;
+
+    int32_t* block = nullptr;
+    int slot = 0;
+    int slotsLeft = 0;
+    if (firstRegister >= MainBase && firstRegister < MainBase + MainCount) {
+        block = m_image.main.data();
+        slot = firstRegister - MainBase;
+        slotsLeft = MainCount - slot;
+    } else if (firstRegister >= SlaveBase && firstRegister < SlaveBase + SlaveCount) {
+        block = m_image.slave.data();
+        slot = firstRegister - SlaveBase;
+        slotsLeft = SlaveCount - slot;
+    }
+    // A reply that would run past its block is refused whole rather than cut.
+    if (block == nullptr || count > slotsLeft)
+        return -1;
+
+    for (int k = 0; k < count; ++k)
+        block[slot + k] = (int32_t(RxBuffer[3 + 2 * k]) << 8) | RxBuffer[4 + 2 * k];
+    return 1;
+}
+
+QString ModbusLink::DescribeIdentification() const {
+    const QString failed = QStringLiteral("Błąd przetworzenia");
+    // Only bytes in front of the closing CRC carry data.
+    const int dataEnd = RxLength - 2;
+    if (dataEnd <= 3)
+        return failed;
+    if (RxBuffer[3] != Kx9SlaveId)
+        return QStringLiteral("Urządzenie o adresie: ") + QString::number(m_image.link.BoardAddress) +
+               QStringLiteral(" nie jest tablicą KX9");
+    if (dataEnd <= 9 || RxBuffer[5] != 'K' || RxBuffer[6] != 'X' || RxBuffer[7] != '9')
+        return failed;
+    const int columns = RxBuffer[8] + 1;
+    const int rows = RxBuffer[9] + 1;
+    return QStringLiteral("Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: ") + QString::number(columns) +
+           QStringLiteral("x") + QString::number(rows) + QStringLiteral("\n") +
+           QStringLiteral("Rozdzielczość tablicy :") + QString::number(columns * rows * 64) +
+           QStringLiteral(" punktów");
+}
+
+} // namespace kx9

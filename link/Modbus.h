@@ -46,6 +46,11 @@ public:
     bool IsOpen = false;
 
 private:
+    // IsOpen and the image's PortOpen always change together.
+    void SetOpen(bool open);
+    // Clears both flags when the port closed under us (device gone, write failed).
+    void DropIfLost();
+
     ConfigImage& m_image;
     SerialPort& m_port;
     Dialogs& m_dialogs;

@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+#include "QtSerialPort.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#if defined(Q_OS_WIN)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#elif defined(Q_OS_UNIX)
+#include <cerrno>
+#include <termios.h>
+#endif
+
+namespace kx9 {
+
+namespace {
+
+// The link's receive buffer holds 300 bytes; the driver never needs to queue more for us.
+constexpr qint64 ReadBufferSize = 300;
+
+QSerialPort::Parity QtParity(Parity parity) {
+    switch (parity) {
+    case Parity::Even:
+        return QSerialPort::EvenParity;
+    case Parity::Odd:
+        return QSerialPort::OddParity;
+    case Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort() = default;
+
+QtSerialPort::~QtSerialPort() { close(); }
+
+QString QtSerialPort::DeviceFor(const QString& comName) {
+    static const QRegularExpression com(QStringLiteral("^COM([1-9][0-9]*)$"));
+    const QRegularExpressionMatch match = com.match(comName);
+    if (!match.hasMatch())
+        return comName;
+#if defined(Q_OS_WIN)
+    return QStringLiteral("\\\\.\\") + comName;
+#else
+    const QFileInfo local(comName);
+    if (local.exists())
+        return local.absoluteFilePath();
+    return QStringLiteral("/dev/ttyS") + QString::number(match.captured(1).toInt() - 1);
+#endif
+}
+
+bool QtSerialPort::open(const QString& name, const LineSettings& line) {
+    close();
+    m_port.setPortName(DeviceFor(name));
+    // Open with plain settings every tty accepts; the wanted line follows below, and whatever
+    // the device refuses (parity or modem lines on a pseudo-terminal) leaves the port usable.
+    m_port.setBaudRate(QSerialPort::Baud9600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_port.clearError();
+        return false;
+    }
+    m_baud = line.baud > 0 ? line.baud : 9600;
+    m_port.setReadBufferSize(ReadBufferSize);
+    m_port.setBaudRate(line.baud);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QtParity(line.parity));
+    m_port.setStopBits(line.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.setDataTerminalReady(false);
+    m_port.setRequestToSend(false);
+    m_port.clearError();
+    // Bytes that arrived before the open must not pass for a reply.
+    m_port.clear();
+    m_port.clearError();
+    return true;
+}
+
+void QtSerialPort::close() {
+    if (!m_port.isOpen())
+        return;
+    m_port.flush();
+    m_port.close();
+    m_port.clearError();
+}
+
+bool QtSerialPort::isOpen() const { return m_port.isOpen(); }
+
+void QtSerialPort::purge() {
+    if (!m_port.isOpen())
+        return;
+    m_port.clear(QSerialPort::AllDirections);
+    dropIfLost();
+}
+
+int QtSerialPort::write(const uint8_t* data, int length) {
+    if (!m_port.isOpen() || data == nullptr || length <= 0)
+        return 0;
+    const qint64 queued = m_port.write(reinterpret_cast<const char*>(data), length);
+    if (queued < 0) {
+        dropIfLost();
+        return 0;
+    }
+    // Generous: the wire time of the frame at the port's rate plus a second.
+    const qint64 wireMs = qint64(length) * 11 * 1000 / m_baud;
+    QDeadlineTimer deadline(wireMs + 1000);
+    while (m_port.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!m_port.waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
+            break;
+    }
+    const qint64 left = m_port.bytesToWrite();
+    if (dropIfLost())
+        return 0;
+    m_port.clearError();
+    // The frame has reached the driver; wait until it has left the line.
+#if defined(Q_OS_WIN)
+    FlushFileBuffers(reinterpret_cast<HANDLE>(m_port.handle()));
+#elif defined(Q_OS_UNIX)
+    while (::tcdrain(static_cast<int>(m_port.handle())) == -1 && errno == EINTR) {
+    }
+#endif
+    return int(queued - left);
+}
+
+int QtSerialPort::bytesWaiting() {
+    if (!m_port.isOpen())
+        return 0;
+    pull();
+    if (dropIfLost())
+        return 0;
+    return int(m_port.bytesAvailable());
+}
+
+int QtSerialPort::read(uint8_t* buffer, int max) {
+    if (!m_port.isOpen() || buffer == nullptr || max <= 0)
+        return 0;
+    if (m_port.bytesAvailable() < max)
+        pull();
+    const qint64 got = m_port.read(reinterpret_cast<char*>(buffer), max);
+    dropIfLost(); // bytes that came before the loss still count
+    return got > 0 ? int(got) : 0;
+}
+
+void QtSerialPort::pull() {
+    // Without an event loop nothing moves bytes from the driver into Qt's buffer; a zero
+    // time-out asks once. Its time-out "error" means nothing more came.
+    if (m_port.bytesAvailable() < ReadBufferSize)
+        m_port.waitForReadyRead(0);
+    if (m_port.error() == QSerialPort::TimeoutError)
+        m_port.clearError();
+}
+
+bool QtSerialPort::dropIfLost() {
+    if (m_port.error() != QSerialPort::ResourceError)
+        return false;
+    m_port.close();
+    m_port.clearError();
+    return true;
+}
+
+} // namespace kx9

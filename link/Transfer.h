@@ -77,6 +77,8 @@ public:
     // TransferError := false, build and Send, StartReplyWait. Values of writes come from the image.
     void SendRead(int firstRegister, int count);
     void SendWrite(int firstRegister, int count);
+    // Same, with the values taken from `block` as BuildWriteRequest indexes it (graphics buffer).
+    void SendWrite(int firstRegister, int count, const int32_t* block);
     void SendIdentify();
     // Lets the idle watchdog close the port and hide the progress window when done.
     void EnableWatchdog() { TransmisjaWr.start(); }
@@ -101,6 +103,8 @@ private:
     void ConfigReadStep();
     void HideProgress();
     void SetProgress(int percent);
+    void ArmTimeOut();
+    void RejectReply();
 
     ConfigImage& m_image;
     ModbusLink& m_link;

@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: MIT
+#include "Zmianapolaczenia.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace kx9 {
+
+namespace {
+
+constexpr int AddressMin = 1;
+constexpr int AddressMax = 247;
+constexpr int PcRates = static_cast<int>(BaudRates.size());
+constexpr int BoardRates = static_cast<int>(BoardBaudRates.size());
+
+} // namespace
+
+TfZmianaPolaczenia::TfZmianaPolaczenia(ConfigImage& image, Dialogs& dialogs,
+                                       std::function<void()> startLinkChange)
+    : m_image(image), m_dialogs(dialogs), m_startLinkChange(std::move(startLinkChange)) {
+    setWindowTitle(QStringLiteral("Zmiana połączenia"));
+
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setToolTip(QStringLiteral("Nowy adres KX9"));
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setToolTip(QStringLiteral("Nowy typ ramki transmisyjnej PC<=>KX9"));
+    ComboBox2 = new QComboBox(this);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    ComboBox2->setToolTip(QStringLiteral("Nowa prędkosć transmisji PC<=>KX9"));
+    BitBtn1 = new QPushButton(QStringLiteral("Anuluj"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setToolTip(QStringLiteral("Zamyka to okno z pominięciem nowych nastaw"));
+    BitBtn2 = new QPushButton(QStringLiteral("Zastosuj"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setToolTip(QStringLiteral("Zapisuje nowe parametry transmisji do KX9"));
+
+    for (const char* name : FrameNames)
+        ComboBox1->addItem(QString::fromLatin1(name));
+    for (int k = 0; k < PcRates; ++k)
+        ComboBox2->addItem(BaudText(k));
+
+    auto* grid = new QGridLayout;
+    const auto addRow = [this, grid](int row, const QString& text, QWidget* field) {
+        auto* label = new QLabel(text, this);
+        label->setObjectName(QStringLiteral("Label%1").arg(row + 1));
+        label->setBuddy(field);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(field, row, 1);
+    };
+    addRow(0, QStringLiteral("Adres KX9"), Edit1);
+    addRow(1, QStringLiteral("Typ Ramki"), ComboBox1);
+    addRow(2, QStringLiteral("Prędkość Transmisji"), ComboBox2);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BitBtn2);
+    buttons->addWidget(BitBtn1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+
+    connect(BitBtn1, &QPushButton::clicked, this, &TfZmianaPolaczenia::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TfZmianaPolaczenia::BitBtn2Click);
+}
+
+int TfZmianaPolaczenia::BaudIndexToCode(int index) {
+    if (index < 0 || index >= PcRates)
+        return -1;
+    // The board's table also has 28800 (code 5) and 76800 (code 8), which the PC lacks.
+    return index + (index > 4 ? 1 : 0) + (index > 6 ? 1 : 0);
+}
+
+int TfZmianaPolaczenia::BaudCodeToIndex(int code) {
+    if (code < 0 || code >= BoardRates)
+        return -1;
+    return code - (code > 4 ? 1 : 0) - (code > 7 ? 1 : 0);
+}
+
+void TfZmianaPolaczenia::FormShow() {
+    Edit1->setText(QString::number(m_image.Reg(RegBoardAddress)));
+    const int frame = m_image.Reg(RegBoardFrame);
+    ComboBox1->setCurrentIndex(frame >= 0 && frame < ComboBox1->count() ? frame : -1);
+    ComboBox2->setCurrentIndex(BaudCodeToIndex(m_image.Reg(RegBoardBaud)));
+}
+
+void TfZmianaPolaczenia::BitBtn1Click() {
+    hide();
+}
+
+void TfZmianaPolaczenia::BitBtn2Click() {
+    bool ok = false;
+    const int address = Edit1->text().trimmed().toInt(&ok, 10);
+    const bool addressValid = ok && address >= AddressMin && address <= AddressMax;
+    if (addressValid) {
+        m_image.SetReg(RegBoardAddress, address);
+    } else {
+        m_dialogs.message(
+            QStringLiteral("Podano błędną wartość adresu. Podaj wartość z przedziału od 1 do 247 i "
+                           "spróbuj ponownie."),
+            QStringLiteral("Nieprawidłowy adres"), MsgIcon::Error);
+    }
+
+    // A list with no selection (a value from a file or the board that it does not offer)
+    // keeps the register as it is.
+    if (ComboBox1->currentIndex() >= 0)
+        m_image.SetReg(RegBoardFrame, ComboBox1->currentIndex());
+    const int code = BaudIndexToCode(ComboBox2->currentIndex());
+    if (code >= 0)
+        m_image.SetReg(RegBoardBaud, code);
+
+    if (!addressValid)
+        return;
+    hide();
+    if (m_startLinkChange)
+        m_startLinkChange();
+}
+
+void TfZmianaPolaczenia::showEvent(QShowEvent* event) {
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+} // namespace kx9

@@ -1,0 +1,250 @@
+// SPDX-License-Identifier: MIT
+// kx9-bench: times the whole-configuration and text page transfers through the program's own
+// link, scheduler and board operations against kx9-sim, which takes the wire time of every
+// frame, and prints each time beside the wire time of the same frames.
+#include "app/BoardOps.h"
+#include "app/Ppost.h"
+#include "app/Status_kx91.h"
+#include "link/QtSerialPort.h"
+#include "link/World.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace kx9;
+
+// The real port, counting what crosses it.
+class CountingPort : public SerialPort {
+public:
+    bool open(const QString& name, const LineSettings& line) override { return m_inner.open(name, line); }
+    void close() override { m_inner.close(); }
+    bool isOpen() const override { return m_inner.isOpen(); }
+    void purge() override { m_inner.purge(); }
+    int write(const uint8_t* data, int length) override {
+        const int n = m_inner.write(data, length);
+        ++requests;
+        bytesOut += n;
+        return n;
+    }
+    int bytesWaiting() override { return m_inner.bytesWaiting(); }
+    int read(uint8_t* buffer, int max) override {
+        const int n = m_inner.read(buffer, max);
+        bytesIn += n;
+        return n;
+    }
+    void Reset() { requests = bytesOut = bytesIn = 0; }
+
+    int requests = 0;
+    long bytesOut = 0;
+    long bytesIn = 0;
+
+private:
+    QtSerialPort m_inner;
+};
+
+// Boxes go to stderr: any box during a benchmark run is a failure of that run.
+class PrintingDialogs : public Dialogs {
+public:
+    void message(const QString& text, const QString& title, MsgIcon) override {
+        std::fprintf(stderr, "  [%s] %s\n", title.toUtf8().constData(), text.toUtf8().constData());
+        ++boxes;
+    }
+    bool confirm(const QString& text, const QString& title, MsgIcon icon) override {
+        message(text, title, icon);
+        return false;
+    }
+    QString openFile(const QString&) override { return {}; }
+    QString saveFile(const QString&) override { return {}; }
+    QString openPicture() override { return {}; }
+    int boxes = 0;
+};
+
+// kx9-sim in a folder of its own, offering its pseudo-terminal there as "COM1".
+class Sim {
+public:
+    bool Start(const QString& program, int baud) {
+        if (!m_dir.isValid())
+            return false;
+        m_process.setWorkingDirectory(m_dir.path());
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("sim.log")));
+        m_process.start(program,
+                        {"--link", "COM1", "--baud", QString::number(baud), "--frame", "8N2", "--pace"});
+        if (!m_process.waitForStarted(5000))
+            return false;
+        QElapsedTimer t;
+        t.start();
+        while (!QFileInfo(QDir(m_dir.path()).filePath(QStringLiteral("COM1"))).isSymLink()) {
+            if (m_process.state() != QProcess::Running || t.hasExpired(5000))
+                return false;
+            QThread::msleep(10);
+        }
+        return true;
+    }
+    ~Sim() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    QString Dir() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+// The program's world on the real port, as the main window holds it.
+struct Program {
+    CountingPort port;
+    SystemClock clock;
+    PrintingDialogs dialogs;
+    World world{port, dialogs, clock};
+    TPpasek progress{world.scheduler.state};
+    TPStatus status;
+    BoardOperations ops{world, progress, status};
+
+    bool Idle() const {
+        const Scheduler& s = world.scheduler;
+        return !s.TimeOut.isActive() && !s.TestOdpowiedzi.isActive() && !s.TransmisjaWr.isActive();
+    }
+
+    // The real timers, in a real event loop, until every one has stopped.
+    bool RunUntilIdle(int timeoutMs) {
+        QEventLoop loop;
+        bool expired = false;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+            expired = true;
+            loop.quit();
+        });
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (Idle())
+                loop.quit();
+        });
+        deadline.start(timeoutMs);
+        poll.start(1);
+        loop.exec();
+        return !expired;
+    }
+};
+
+struct Result {
+    const char* name;
+    int baud;
+    double wallS;
+    int requests;
+    double wireS;
+    bool ok;
+};
+
+void FillSample(ConfigImage& image) {
+    image.ResetImage(QDateTime::currentDateTime());
+    const uint8_t polish[] = {165, 198, 202, 163, 209, 211, 140, 143, 175,
+                              185, 230, 234, 179, 241, 243, 156, 159, 191};
+    for (int p = 0; p < PageCount; ++p)
+        for (int i = 0; i < PageSize; ++i)
+            image.pages[size_t(p)][size_t(i)] =
+                i % 11 == 5 ? polish[(p + i) % 18] : uint8_t('A' + (p + i) % 26);
+}
+
+Result Measure(Program& program, const char* name, int baud, int bitsPerChar,
+               const std::function<void()>& start) {
+    program.port.Reset();
+    const int boxesBefore = program.dialogs.boxes;
+    QElapsedTimer wall;
+    wall.start();
+    start();
+    const bool finished = program.RunUntilIdle(15 * 60 * 1000);
+    const double wallS = wall.nsecsElapsed() / 1e9;
+    const double wireS = double(program.port.bytesOut + program.port.bytesIn) * bitsPerChar / baud;
+    return {
+        name, baud, wallS, program.port.requests, wireS, finished && program.dialogs.boxes == boxesBefore};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kx9-bench"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Whole-configuration and text page transfers against kx9-sim with wire-time pacing."));
+    parser.addHelpOption();
+    const QCommandLineOption simOption("sim", "The kx9-sim program.", "PATH",
+                                       QStringLiteral(KX9_SIM_DEFAULT));
+    const QCommandLineOption ratesOption("rates", "Rates in bit/s, comma-separated.", "LIST", "115200,9600");
+    parser.addOptions({simOption, ratesOption});
+    parser.process(app);
+
+    std::vector<Result> results;
+    for (const QString& text : parser.value(ratesOption).split(',', Qt::SkipEmptyParts)) {
+        const int baud = text.trimmed().toInt();
+        int baudIndex = -1;
+        for (size_t k = 0; k < BaudRates.size(); ++k)
+            if (BaudRates[k] == baud)
+                baudIndex = int(k);
+        if (baudIndex < 0) {
+            std::fprintf(stderr, "kx9-bench: %s is not a rate of the PC\n", qPrintable(text));
+            return 2;
+        }
+
+        Sim sim;
+        if (!sim.Start(parser.value(simOption), baud)) {
+            std::fprintf(stderr, "kx9-bench: kx9-sim did not start (%s)\n",
+                         qPrintable(parser.value(simOption)));
+            return 1;
+        }
+        const QString oldDir = QDir::currentPath();
+        QDir::setCurrent(sim.Dir());
+
+        Program program;
+        ConfigImage& image = program.world.image;
+        FillSample(image);
+        image.link.PortIndex = 0;
+        image.link.FrameIndex = 1; // 8N2, as the simulated board
+        image.link.BaudIndex = uint8_t(baudIndex);
+        const LineSettings line = LineSettingsFor(image.link.FrameIndex, baudIndex);
+        const int bitsPerChar = 1 + 8 + (line.parity == Parity::None ? 0 : 1) + line.stopBits;
+
+        std::fprintf(stderr, "%d bit/s ...\n", baud);
+        results.push_back(
+            Measure(program, "whole write", baud, bitsPerChar, [&] { program.ops.ConfigWriteStep(0); }));
+        results.push_back(
+            Measure(program, "whole read", baud, bitsPerChar, [&] { program.ops.StartConfigRead(); }));
+        results.push_back(
+            Measure(program, "pages write", baud, bitsPerChar, [&] { program.ops.StartPagesWrite(); }));
+        results.push_back(
+            Measure(program, "pages read", baud, bitsPerChar, [&] { program.ops.StartPagesRead(); }));
+        QDir::setCurrent(oldDir);
+    }
+
+    std::printf("%-12s %8s %10s %9s %10s %10s\n", "transfer", "bit/s", "wall [s]", "requests", "wire [s]",
+                "wall/wire");
+    bool allOk = true;
+    for (const Result& r : results) {
+        std::printf("%-12s %8d %10.2f %9d %10.2f %10.2f%s\n", r.name, r.baud, r.wallS, r.requests, r.wireS,
+                    r.wireS > 0 ? r.wallS / r.wireS : 0.0, r.ok ? "" : "  FAILED");
+        allOk = allOk && r.ok;
+    }
+    return allOk ? 0 : 1;
+}

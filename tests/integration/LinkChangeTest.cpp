@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: MIT
+// Changing the board's own link over a real pseudo-terminal, with kx9-sim on the other side.
+#include "SimProcess.h"
+#include "app/BoardOps.h"
+#include "app/Ppost.h"
+#include "app/Status_kx91.h"
+#include "common/TestSeams.h"
+#include "link/QtSerialPort.h"
+#include "link/World.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kx9::test {
+namespace {
+
+class LinkChangeOnTheLine : public ::testing::Test {
+protected:
+    void StartSim(const QStringList& args) {
+        sim = std::make_unique<SimProcess>(args);
+        ASSERT_TRUE(sim->Start()) << sim->Log().constData();
+        m_oldDir = QDir::currentPath();
+        QDir::setCurrent(sim->Dir());
+    }
+
+    void TearDown() override {
+        world.link.Close();
+        if (!m_oldDir.isEmpty())
+            QDir::setCurrent(m_oldDir);
+    }
+
+    // Runs the real timers until every one of them has stopped.
+    bool RunUntilIdle(int timeoutMs = 10000) {
+        QEventLoop loop;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        bool expired = false;
+        QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+            expired = true;
+            loop.quit();
+        });
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            const Scheduler& s = world.scheduler;
+            if (!s.TimeOut.isActive() && !s.TestOdpowiedzi.isActive() && !s.TransmisjaWr.isActive())
+                loop.quit();
+        });
+        deadline.start(timeoutMs);
+        poll.start(5);
+        loop.exec();
+        return !expired;
+    }
+
+    void AskFor(int address, int frame, int code) {
+        world.image.SetReg(RegBoardAddress, address);
+        world.image.SetReg(RegBoardFrame, frame);
+        world.image.SetReg(RegBoardBaud, code);
+    }
+
+    std::unique_ptr<SimProcess> sim;
+    QtSerialPort port;
+    SystemClock clock;
+    RecordingDialogs dialogs;
+    World world{port, dialogs, clock};
+    TPpasek progress{world.scheduler.state};
+    TPStatus status;
+    BoardOperations ops{world, progress, status};
+
+private:
+    QString m_oldDir;
+};
+
+TEST_F(LinkChangeOnTheLine, TheProgramFollowsTheBoardToItsNewAddressAndRate) {
+    StartSim({"--address", "1", "--baud", "115200", "--frame", "8N2"});
+    AskFor(23, 0, 7); // 8N1, 57600 bit/s
+
+    ops.StartLinkChange();
+    ASSERT_TRUE(RunUntilIdle()) << sim->Log().constData();
+
+    ASSERT_EQ(dialogs.boxes.size(), 1u) << sim->Log().constData();
+    EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Identyfikacja"));
+    EXPECT_EQ(dialogs.boxes[0].text,
+              QStringLiteral("Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: 15x5\n"
+                             "Rozdzielczość tablicy :4800 punktów"));
+    EXPECT_EQ(world.image.link.BoardAddress, 23);
+    EXPECT_EQ(world.image.link.FrameIndex, 0);
+    EXPECT_EQ(world.image.link.BaudIndex, 6);
+    EXPECT_FALSE(world.image.link.PortOpen);
+
+    // The board stays there: the next operation finds it at the new settings.
+    ops.StartIdentification();
+    ASSERT_TRUE(RunUntilIdle());
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[1].title, QStringLiteral("Identyfikacja"));
+    EXPECT_TRUE(sim->Running());
+}
+
+TEST_F(LinkChangeOnTheLine, ABoardThatIsNotHeardAtTheNewSettingsEndsInATransmissionError) {
+    StartSim({"--address", "1", "--baud", "115200", "--frame", "8N2"});
+    // 28800 bit/s has no PC rate: the PC goes to 19200 and the board cannot hear it.
+    AskFor(5, 1, 5);
+
+    ops.StartLinkChange();
+    ASSERT_TRUE(RunUntilIdle()) << sim->Log().constData();
+
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, QStringLiteral("Błąd transmisji danych"));
+    EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Błąd"));
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Error);
+    // Nothing is put back once the identification has gone out.
+    EXPECT_EQ(world.image.link.BoardAddress, 5);
+    EXPECT_EQ(world.image.link.FrameIndex, 1);
+    EXPECT_EQ(world.image.link.BaudIndex, 4);
+    EXPECT_FALSE(world.image.link.PortOpen);
+    EXPECT_FALSE(world.scheduler.state.AnyJob());
+}
+
+} // namespace
+} // namespace kx9::test
