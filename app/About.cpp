@@ -71,7 +71,7 @@ TfAbout::TfAbout() {
     Label4 = textLabel(this, "Label4", "kx9-konfigurator.example", x, 74, 16);
     Label4->setStyleSheet("color: blue;");
     Label4->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Label5 = textLabel(this, "Label5", "2004, Gliwice", x, 92, 16);
+    Label5 = textLabel(this, "Label5", "2004, Kiksowo", x, 92, 16);
 
     BitBtn1 = new QPushButton("&Zamknij", this);
     BitBtn1->setObjectName("BitBtn1");

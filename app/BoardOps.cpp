@@ -36,6 +36,22 @@ int BaudIndexFromCode(int code) {
     return code - (code > 4 ? 1 : 0) - (code > 7 ? 1 : 0);
 }
 
+// Sends a write of registers from the image and arms the watchdog; false when the port
+// does not open.
+bool SendWatchedWrite(Scheduler& s, int first, int count) {
+    if (s.OpenLink() != 1)
+        return false;
+    s.SendWrite(first, count);
+    s.EnableWatchdog();
+    return true;
+}
+
+// A job's progress window starts from nothing each time.
+void ShowFromZero(ProgressView& progress, const QString& title) {
+    progress.SetProgress(0);
+    progress.ShowProgress(title);
+}
+
 } // namespace
 
 BoardOperations::BoardOperations(World& world, ProgressView& progress, TPStatus& status)
@@ -80,7 +96,6 @@ void BoardOperations::StartStatusRead() {
 }
 
 void BoardOperations::ShowStatus() {
-    Scheduler& s = m_world.scheduler;
     ConfigImage& image = m_world.image;
     const int32_t before = image.Reg(RegStatus);
 
@@ -91,10 +106,7 @@ void BoardOperations::ShowStatus() {
     if (after == before)
         return;
     image.SetReg(RegStatus, after);
-    if (s.OpenLink() != 1)
-        return;
-    s.SendWrite(RegStatus, 1);
-    s.EnableWatchdog();
+    SendWatchedWrite(m_world.scheduler, RegStatus, 1);
 }
 
 void BoardOperations::StartConfigRead() {
@@ -104,8 +116,7 @@ void BoardOperations::StartConfigRead() {
                                 QStringLiteral("Błąd odczytu konfiguracji"), MsgIcon::Error);
         return;
     }
-    m_progress.SetProgress(0);
-    m_progress.ShowProgress(QStringLiteral("Odczyt Konfiguracji"));
+    ShowFromZero(m_progress, QStringLiteral("Odczyt Konfiguracji"));
     s.state.ReadConfigJob = true;
     s.state.ReadConfigStep = 0;
     s.SendRead(MainBase, 100);
@@ -121,8 +132,7 @@ void BoardOperations::ConfigWriteStep(int step) {
                                     MsgIcon::Information);
             return;
         }
-        m_progress.SetProgress(0);
-        m_progress.ShowProgress(QStringLiteral("Zapis Konfiguracji"));
+        ShowFromZero(m_progress, QStringLiteral("Zapis Konfiguracji"));
         s.state.WriteConfigJob = true;
         s.SendWrite(WriteFirst, 3);
         s.EnableWatchdog();
@@ -154,8 +164,7 @@ void BoardOperations::ConfigWriteStep(int step) {
         StartPagesWrite();
         break;
     case 7:
-        m_progress.SetProgress(0);
-        m_progress.ShowProgress(QStringLiteral("Zapis Konfiguracji Slave"));
+        ShowFromZero(m_progress, QStringLiteral("Zapis Konfiguracji Slave"));
         StartSlaveWrite();
         break;
     case 8:
@@ -178,8 +187,7 @@ void BoardOperations::StartPagesRead() {
     s.state.ReadPagesJob = true;
     s.state.WritePagesJob = false;
     s.state.PageCounter = 0;
-    m_progress.SetProgress(0);
-    m_progress.ShowProgress(QStringLiteral("Odczyt Stron Tekstowych"));
+    ShowFromZero(m_progress, QStringLiteral("Odczyt Stron Tekstowych"));
     // No page has this number, so the job's first step selects page 0.
     m_world.image.SetReg(RegPageSelector, 200);
     s.state.TransferError = false;
@@ -194,8 +202,7 @@ void BoardOperations::StartPagesWrite() {
     s.state.ReadPagesJob = false;
     s.state.PageCounter = 0;
     m_world.image.SetReg(RegPageSelector, 0);
-    m_progress.SetProgress(0);
-    m_progress.ShowProgress(QStringLiteral("Zapis Stron Tekstowych..."));
+    ShowFromZero(m_progress, QStringLiteral("Zapis Stron Tekstowych..."));
     s.SendWrite(RegOccasionalAllowed, 1);
     s.EnableWatchdog();
 }
@@ -304,19 +311,11 @@ void BoardOperations::StartTimeDisplayRead() {
 }
 
 void BoardOperations::StartTimeDisplayWrite() {
-    Scheduler& s = m_world.scheduler;
-    if (s.OpenLink() != 1)
-        return;
-    s.SendWrite(RegTimePosition, 4);
-    s.EnableWatchdog();
+    SendWatchedWrite(m_world.scheduler, RegTimePosition, 4);
 }
 
 void BoardOperations::StartSlaveWrite() {
-    Scheduler& s = m_world.scheduler;
-    if (s.OpenLink() != 1)
-        return;
-    s.SendWrite(SlaveBase, SlaveCount);
-    s.EnableWatchdog();
+    SendWatchedWrite(m_world.scheduler, SlaveBase, SlaveCount);
 }
 
 } // namespace kx9

@@ -41,7 +41,7 @@ public:
     void SetOperations(BoardOperations* operations) { m_ops = operations; }
 
     // Dates throughout the program read year-month-day with dashes.
-    static QString DateFormat() { return QStringLiteral("yyyy-MM-dd"); }
+    static QString DateFormat() { return QString::fromLatin1(ShortDateFormat); }
     static QString ConfigFilter() { return QStringLiteral("KX9 Konfig (*.cfg)"); }
 
     void FormCreate();

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QCloseEvent>
 #include <QHideEvent>
 #include <QShowEvent>
 #include <QStyle>
@@ -70,6 +71,12 @@ void TPpasek::HideProgress() {
 void TPpasek::BitBtn1Click() {
     m_state.ClearJobs();
 }
+
+// Only the transfer hides this window: Escape or the close box would leave the jobs running
+// and refresh the editor underneath from a half-read image.
+void TPpasek::reject() {}
+
+void TPpasek::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 void TPpasek::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

@@ -27,7 +27,10 @@ public:
     QProgressBar* ProgressBar1;
     QPushButton* BitBtn1;
 
+    void reject() override;
+
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

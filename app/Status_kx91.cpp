@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "Status_kx91.h"
 
-#include <QGridLayout>
-#include <QHBoxLayout>
+#include "../link/FieldHelpers.h"
+
 #include <QShowEvent>
-#include <QVBoxLayout>
 
 namespace kx9 {
 
@@ -54,15 +53,7 @@ TPStatus::TPStatus() {
     Button2->setObjectName("Button2");
     Button2->setShortcut(Qt::Key_Escape);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    FieldsOverButtons(this, grid, {Button1, Button2})->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });

@@ -5,6 +5,9 @@
 
 namespace kx9 {
 
+// How every window shows a date: year-month-day with dashes.
+inline constexpr char ShortDateFormat[] = "yyyy-MM-dd";
+
 // Time and the short blocking pauses of the link, behind one seam so tests run instantly.
 class Clock {
 public:

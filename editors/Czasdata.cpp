@@ -3,11 +3,6 @@
 
 namespace kx9 {
 
-TfCzasData::TfCzasData(World& world) : m_world(world) {
-    setObjectName("fCzasData");
-    setWindowTitle("Czas i Data");
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    resize(400, 300);
-}
+TfCzasData::TfCzasData(World& world) : PlaceholderWindow(world, "fCzasData", "Czas i Data") {}
 
 } // namespace kx9

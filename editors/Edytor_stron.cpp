@@ -166,7 +166,7 @@ void TPStron::BuildControls() {
                              QStringLiteral("Włącza wybrany komunikat okolicznościowy"));
     DateTimePicker1 = new QDateEdit(GroupBox1);
     DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
-    DateTimePicker1->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    DateTimePicker1->setDisplayFormat(QString::fromLatin1(ShortDateFormat));
     DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->setToolTip(QStringLiteral("Data komunikatu okolicznosciowego"));
     DateTimePicker2 = new QTimeEdit(GroupBox1);
@@ -434,6 +434,15 @@ void TPStron::LoadOccasional(int page) {
     m_loadedEnd = Loaded{true, end, QDate(), DateTimePicker3->time()};
 }
 
+bool TPStron::OccasionalChangedUnder(int page) const {
+    const int n = page - FirstOccasional;
+    const ConfigImage& image = m_world.image;
+    const int loadedDate = m_loadedDate.set ? m_loadedDate.raw : 0;
+    return image.Reg(RegOccasionalDate + n) != loadedDate ||
+           image.Reg(RegOccasionalStart + n) != m_loadedStart.raw ||
+           image.Reg(RegOccasionalEnd + n) != m_loadedEnd.raw;
+}
+
 void TPStron::StoreOccasional(int page) {
     const int n = page - FirstOccasional;
     if (n < 0 || n >= PageCount - FirstOccasional)
@@ -488,8 +497,9 @@ void TPStron::FormActivate() {
     ApplyLineLimit();
     if (CurrentPage >= 0)
         ShowPage(CurrentPage);
-    // The schedule may have changed under the window (a read or a file load), like the page.
-    if (CurrentPage >= FirstOccasional)
+    // A read or a file load may have changed the schedule under the window; reload it then, but
+    // keep edits not yet stored when the registers still hold what the pickers were loaded from.
+    if (CurrentPage >= FirstOccasional && OccasionalChangedUnder(CurrentPage))
         LoadOccasional(CurrentPage);
 }
 
@@ -617,6 +627,10 @@ void TPStron::BitBtn5Click() {
 
 void TPStron::RequestActivePage() {
     Scheduler& scheduler = m_world.scheduler;
+    // Never a second request in flight, and never one in the middle of a main-window job,
+    // whose page read would take this reply for the page window.
+    if (scheduler.state.ReplyEnd != 0 || scheduler.state.AnyJob())
+        return;
     if (!m_world.image.link.PortOpen && scheduler.OpenLink() != 1) {
         m_world.dialogs.message(QStringLiteral("Błąd otwarcia"), QString(), MsgIcon::None);
         return;
@@ -685,6 +699,11 @@ void TPStron::Timer1Timer() {
         if (!CheckBox3->isChecked())
             Timer1->stop();
         Edit1->setText(QString::number(image.Reg(RegActivePage)));
+        return;
+    }
+    if (!CheckBox3->isChecked()) {
+        // The single read was taken up elsewhere (the presentation preview shares the flag).
+        Timer1->stop();
         return;
     }
     if (scheduler.state.ReplyEnd == 0)

@@ -43,6 +43,8 @@ public:
     void ApplyLineLimit();
     void LoadOccasional(int page);
     void StoreOccasional(int page);
+    // The schedule registers of `page` no longer hold what LoadOccasional showed.
+    bool OccasionalChangedUnder(int page) const;
     void RequestActivePage();
     void StopTracking();
 

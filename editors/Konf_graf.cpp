@@ -3,11 +3,6 @@
 
 namespace kx9 {
 
-TKonGraf::TKonGraf(World& world) : m_world(world) {
-    setObjectName("KonGraf");
-    setWindowTitle("Konfiguracja Grafik");
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    resize(400, 300);
-}
+TKonGraf::TKonGraf(World& world) : PlaceholderWindow(world, "KonGraf", "Konfiguracja Grafik") {}
 
 } // namespace kx9

@@ -1,20 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../link/World.h"
-
-#include <QDialog>
+#include "PlaceholderWindow.h"
 
 namespace kx9 {
 
 // "Konfiguracja Grafik" - the graphic pages.
-class TKonGraf : public QDialog {
+class TKonGraf : public PlaceholderWindow {
     Q_OBJECT
 public:
     explicit TKonGraf(World& world);
-
-private:
-    [[maybe_unused]] World& m_world; // the body of this window comes later
 };
 
 } // namespace kx9

@@ -3,11 +3,7 @@
 
 namespace kx9 {
 
-TfKonfigJasnosc::TfKonfigJasnosc(World& world) : m_world(world) {
-    setObjectName("fKonfigJasnosc");
-    setWindowTitle("Konfiguracja jasności świecenia");
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    resize(400, 300);
-}
+TfKonfigJasnosc::TfKonfigJasnosc(World& world)
+    : PlaceholderWindow(world, "fKonfigJasnosc", "Konfiguracja jasności świecenia") {}
 
 } // namespace kx9

@@ -1,20 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../link/World.h"
-
-#include <QDialog>
+#include "PlaceholderWindow.h"
 
 namespace kx9 {
 
 // "Konfiguracja jasności świecenia" - brightness of the board.
-class TfKonfigJasnosc : public QDialog {
+class TfKonfigJasnosc : public PlaceholderWindow {
     Q_OBJECT
 public:
     explicit TfKonfigJasnosc(World& world);
-
-private:
-    [[maybe_unused]] World& m_world; // the body of this window comes later
 };
 
 } // namespace kx9

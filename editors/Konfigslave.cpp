@@ -3,11 +3,7 @@
 
 namespace kx9 {
 
-TfKonfigSlave::TfKonfigSlave(World& world) : m_world(world) {
-    setObjectName("fKonfigSlave");
-    setWindowTitle("Konfiguracja połączenia z zewnętrznymi urządzeniami");
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    resize(400, 300);
-}
+TfKonfigSlave::TfKonfigSlave(World& world)
+    : PlaceholderWindow(world, "fKonfigSlave", "Konfiguracja połączenia z zewnętrznymi urządzeniami") {}
 
 } // namespace kx9

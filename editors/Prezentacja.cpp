@@ -3,11 +3,7 @@
 
 namespace kx9 {
 
-TfPrezentacja::TfPrezentacja(World& world) : m_world(world) {
-    setObjectName("fPrezentacja");
-    setWindowTitle("Edytor Prezentacji Automatycznej");
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    resize(400, 300);
-}
+TfPrezentacja::TfPrezentacja(World& world)
+    : PlaceholderWindow(world, "fPrezentacja", "Edytor Prezentacji Automatycznej") {}
 
 } // namespace kx9

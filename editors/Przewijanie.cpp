@@ -3,11 +3,7 @@
 
 namespace kx9 {
 
-TfPrzewijanie::TfPrzewijanie(World& world) : m_world(world) {
-    setObjectName("fPrzewijanie");
-    setWindowTitle("Scroll - przewijanie linii");
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    resize(400, 300);
-}
+TfPrzewijanie::TfPrzewijanie(World& world)
+    : PlaceholderWindow(world, "fPrzewijanie", "Scroll - przewijanie linii") {}
 
 } // namespace kx9

@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "Konfig_uart.h"
 
+#include "FieldHelpers.h"
+
 #include <QEvent>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QVBoxLayout>
-#include <optional>
 
 namespace kx9 {
 
@@ -18,17 +15,11 @@ constexpr int TimeoutMax = 20000;
 constexpr int AddressMin = 1;
 constexpr int AddressMax = 247;
 
-std::optional<int> DecimalIn(const QString& text, int low, int high) {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    if (!ok || value < low || value > high)
-        return std::nullopt;
-    return value;
-}
-
-// Shows `index` when the list has it; otherwise no selection at all.
-void Select(QComboBox* box, int index) {
-    box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
+// A list that shows no selection (a value loaded from a file that it does not offer)
+// keeps that value rather than storing an index that names nothing.
+void TakeSelected(const QComboBox* box, uint8_t& into) {
+    if (box->currentIndex() >= 0)
+        into = static_cast<uint8_t>(box->currentIndex());
 }
 
 } // namespace
@@ -60,27 +51,12 @@ TfKonUart::TfKonUart(LinkSettings& settings, Dialogs& dialogs) : m_settings(sett
     Button2->setToolTip(QStringLiteral("Zamyka okno"));
 
     auto* grid = new QGridLayout;
-    const auto addRow = [this, grid](int row, const QString& text, QWidget* field) {
-        auto* label = new QLabel(text, this);
-        label->setObjectName(QStringLiteral("Label%1").arg(row + 1));
-        label->setBuddy(field);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(field, row, 1);
-    };
-    addRow(0, QStringLiteral("Port Szeregowy"), ComboBox1);
-    addRow(1, QStringLiteral("Typ Ramki"), ComboBox2);
-    addRow(2, QStringLiteral("Prędkość transmisji"), ComboBox3);
-    addRow(3, QStringLiteral("TimeOut [ms]"), Edit2);
-    addRow(4, QStringLiteral("Adres tablicy KX9"), Edit1);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(buttons);
+    AddFieldRow(this, grid, 0, QStringLiteral("Port Szeregowy"), ComboBox1);
+    AddFieldRow(this, grid, 1, QStringLiteral("Typ Ramki"), ComboBox2);
+    AddFieldRow(this, grid, 2, QStringLiteral("Prędkość transmisji"), ComboBox3);
+    AddFieldRow(this, grid, 3, QStringLiteral("TimeOut [ms]"), Edit2);
+    AddFieldRow(this, grid, 4, QStringLiteral("Adres tablicy KX9"), Edit1);
+    FieldsOverButtons(this, grid, {Button1, Button2});
 
     connect(Button1, &QPushButton::clicked, this, &TfKonUart::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TfKonUart::Button2Click);
@@ -91,16 +67,14 @@ TfKonUart::TfKonUart(LinkSettings& settings, Dialogs& dialogs) : m_settings(sett
 void TfKonUart::FormActivate() {
     for (int k = 1; k <= PortItems; ++k)
         ComboBox1->addItem(QStringLiteral("COM%1").arg(k));
-    for (const char* name : FrameNames)
-        ComboBox2->addItem(QString::fromLatin1(name));
-    for (int k = 0; k < static_cast<int>(BaudRates.size()); ++k)
-        ComboBox3->addItem(BaudText(k));
+    AddFrameItems(ComboBox2);
+    AddBaudItems(ComboBox3);
 }
 
 void TfKonUart::OdswiezPola() {
-    Select(ComboBox1, m_settings.PortIndex);
-    Select(ComboBox2, m_settings.FrameIndex);
-    Select(ComboBox3, m_settings.BaudIndex);
+    SelectOrNone(ComboBox1, m_settings.PortIndex);
+    SelectOrNone(ComboBox2, m_settings.FrameIndex);
+    SelectOrNone(ComboBox3, m_settings.BaudIndex);
     Edit1->setText(QString::number(m_settings.BoardAddress));
     Edit2->setText(QString::number(m_settings.ReplyTimeoutMs));
 }
@@ -111,14 +85,9 @@ void TfKonUart::Button1Click() {
     const QString timeoutText = Edit2->text();
     const QString addressText = Edit1->text();
 
-    // A list that shows no selection (a value loaded from a file that it does not offer)
-    // keeps that value rather than storing an index that names nothing.
-    if (ComboBox1->currentIndex() >= 0)
-        m_settings.PortIndex = static_cast<uint8_t>(ComboBox1->currentIndex());
-    if (ComboBox2->currentIndex() >= 0)
-        m_settings.FrameIndex = static_cast<uint8_t>(ComboBox2->currentIndex());
-    if (ComboBox3->currentIndex() >= 0)
-        m_settings.BaudIndex = static_cast<uint8_t>(ComboBox3->currentIndex());
+    TakeSelected(ComboBox1, m_settings.PortIndex);
+    TakeSelected(ComboBox2, m_settings.FrameIndex);
+    TakeSelected(ComboBox3, m_settings.BaudIndex);
 
     if (const auto timeout = DecimalIn(timeoutText, TimeoutMin, TimeoutMax)) {
         m_settings.ReplyTimeoutMs = *timeout;

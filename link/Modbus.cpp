@@ -35,12 +35,14 @@ void ModbusLink::DropIfLost() {
     if (IsOpen && !m_port.isOpen()) {
         m_port.close();
         SetOpen(false);
+        PortLost = true;
     }
 }
 
 int ModbusLink::Open(int portIndex, int frameIndex, int baudIndex) {
     if (IsOpen)
         Close();
+    PortLost = false;
 
     // Indexes outside the tables would name ports and rates that do not exist.
     portIndex = std::clamp(portIndex, 0, 7);

@@ -44,6 +44,8 @@ public:
     uint8_t TxBuffer[frame::BufferSize] = {};
     int RxLength = 0; // bytes placed in RxBuffer by the last Receive
     bool IsOpen = false;
+    // The port went away under a request (adapter pulled); cleared by the next Open.
+    bool PortLost = false;
 
 private:
     // IsOpen and the image's PortOpen always change together.

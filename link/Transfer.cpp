@@ -78,6 +78,7 @@ void Scheduler::ArmTimeOut() {
 }
 
 void Scheduler::StartReplyWait() {
+    m_lastWaiting = -1;
     ArmTimeOut();
     TestOdpowiedzi.setInterval(PollIntervalMs);
     TestOdpowiedzi.start();
@@ -128,7 +129,12 @@ void Scheduler::TestOdpowiedziTimer() {
         TestOdpowiedzi.stop();
         return;
     }
-    if (m_link.BytesWaiting() <= state.ReplyEnd)
+    const int waiting = m_link.BytesWaiting();
+    // An identification reply runs past the ten bytes awaited, by as much as the device puts in
+    // it; take it up only once the line has stayed quiet for a whole poll, so it is never cut.
+    const bool growing = waiting != m_lastWaiting;
+    m_lastWaiting = waiting;
+    if (waiting <= state.ReplyEnd || (state.ReplyEnd == IdentifyReplyEnd && growing))
         return;
 
     TimeOut.stop();
@@ -171,7 +177,9 @@ void Scheduler::TimeOutTimer() {
     state.TransferError = true;
     TimeOut.stop();
     TestOdpowiedzi.stop();
-    if (m_image.link.PortOpen) {
+    // A port that vanished under the request is a failed transfer too, and must be said so.
+    if (m_image.link.PortOpen || m_link.PortLost) {
+        m_link.PortLost = false;
         m_dialogs.message(QString::fromUtf8(TransmissionErrorText), QString::fromUtf8(TransmissionErrorTitle),
                           MsgIcon::Error);
         HideProgress();

@@ -113,6 +113,7 @@ private:
     ProgressView* m_progress = nullptr;
     JobActions* m_actions = nullptr;
     std::function<void()> m_linkShown;
+    int m_lastWaiting = -1; // bytes seen by the previous reply poll
 };
 
 } // namespace kx9

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Zmianapolaczenia.h"
 
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QVBoxLayout>
+#include "FieldHelpers.h"
 
 namespace kx9 {
 
@@ -38,31 +35,14 @@ TfZmianaPolaczenia::TfZmianaPolaczenia(ConfigImage& image, Dialogs& dialogs,
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     BitBtn2->setToolTip(QStringLiteral("Zapisuje nowe parametry transmisji do KX9"));
 
-    for (const char* name : FrameNames)
-        ComboBox1->addItem(QString::fromLatin1(name));
-    for (int k = 0; k < PcRates; ++k)
-        ComboBox2->addItem(BaudText(k));
+    AddFrameItems(ComboBox1);
+    AddBaudItems(ComboBox2);
 
     auto* grid = new QGridLayout;
-    const auto addRow = [this, grid](int row, const QString& text, QWidget* field) {
-        auto* label = new QLabel(text, this);
-        label->setObjectName(QStringLiteral("Label%1").arg(row + 1));
-        label->setBuddy(field);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(field, row, 1);
-    };
-    addRow(0, QStringLiteral("Adres KX9"), Edit1);
-    addRow(1, QStringLiteral("Typ Ramki"), ComboBox1);
-    addRow(2, QStringLiteral("Prędkość Transmisji"), ComboBox2);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn2);
-    buttons->addWidget(BitBtn1);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(buttons);
+    AddFieldRow(this, grid, 0, QStringLiteral("Adres KX9"), Edit1);
+    AddFieldRow(this, grid, 1, QStringLiteral("Typ Ramki"), ComboBox1);
+    AddFieldRow(this, grid, 2, QStringLiteral("Prędkość Transmisji"), ComboBox2);
+    FieldsOverButtons(this, grid, {BitBtn2, BitBtn1});
 
     connect(BitBtn1, &QPushButton::clicked, this, &TfZmianaPolaczenia::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TfZmianaPolaczenia::BitBtn2Click);
@@ -83,8 +63,7 @@ int TfZmianaPolaczenia::BaudCodeToIndex(int code) {
 
 void TfZmianaPolaczenia::FormShow() {
     Edit1->setText(QString::number(m_image.Reg(RegBoardAddress)));
-    const int frame = m_image.Reg(RegBoardFrame);
-    ComboBox1->setCurrentIndex(frame >= 0 && frame < ComboBox1->count() ? frame : -1);
+    SelectOrNone(ComboBox1, m_image.Reg(RegBoardFrame));
     ComboBox2->setCurrentIndex(BaudCodeToIndex(m_image.Reg(RegBoardBaud)));
 }
 
@@ -93,11 +72,10 @@ void TfZmianaPolaczenia::BitBtn1Click() {
 }
 
 void TfZmianaPolaczenia::BitBtn2Click() {
-    bool ok = false;
-    const int address = Edit1->text().trimmed().toInt(&ok, 10);
-    const bool addressValid = ok && address >= AddressMin && address <= AddressMax;
+    const auto address = DecimalIn(Edit1->text(), AddressMin, AddressMax);
+    const bool addressValid = address.has_value();
     if (addressValid) {
-        m_image.SetReg(RegBoardAddress, address);
+        m_image.SetReg(RegBoardAddress, *address);
     } else {
         m_dialogs.message(
             QStringLiteral("Podano błędną wartość adresu. Podaj wartość z przedziału od 1 do 247 i "

@@ -2,9 +2,7 @@
 #pragma once
 
 #include "app/Startup.h"
-#include "board/BoardModel.h"
-#include "board/SimPort.h"
-#include "common/TestSeams.h"
+#include "common/TestWorld.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,13 +15,9 @@ namespace kx9::test {
 
 // The whole program around the in-process board, started in a folder of its own so that
 // "def.cfg" is whatever the test puts there.
-struct AppWorld {
+struct AppWorld : InProcessSeams {
     QTemporaryDir dir;
     QString previousDir = QDir::currentPath();
-    BoardModel board;
-    SimPort port{board};
-    FakeClock clock;
-    RecordingDialogs dialogs;
     World world{port, dialogs, clock};
     std::unique_ptr<Kx9App> app;
 

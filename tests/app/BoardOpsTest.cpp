@@ -1,12 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Board operations against the in-process board: request sequences, round trips, failures.
-#include "app/BoardOps.h"
-#include "app/Ppost.h"
-#include "app/Status_kx91.h"
-#include "board/BoardModel.h"
-#include "board/SimPort.h"
-#include "common/TestSeams.h"
-#include "link/World.h"
+#include "common/TestWorld.h"
 
 #include <QByteArray>
 #include <QTimer>
@@ -53,49 +47,18 @@ const QString OpenFailText = QStringLiteral(
 
 // The program's shared data and board operations around the in-process board; the timers'
 // handlers are ticked by hand.
-struct OpsWorld {
-    explicit OpsWorld(const BoardModel::Options& options = {}) : board(options) {
+struct OpsWorld : BoardWorld {
+    explicit OpsWorld(const BoardModel::Options& options = {}) : BoardWorld(options) {
         // The board's clock stands still, so what is written comes back unchanged.
         board.SetTicker([] { return int64_t(0); });
     }
-
-    BoardModel board;
-    SimPort port{board};
-    FakeClock clock;
-    RecordingDialogs dialogs;
-    World world{port, dialogs, clock};
-    TPpasek progress{world.scheduler.state};
-    TPStatus status;
-    BoardOperations ops{world, progress, status};
 
     Scheduler& s() { return world.scheduler; }
     TransferState& state() { return world.scheduler.state; }
     ConfigImage& image() { return world.image; }
 
-    bool Idle() const {
-        const Scheduler& sc = world.scheduler;
-        return !sc.TimeOut.isActive() && !sc.TestOdpowiedzi.isActive() && !sc.TransmisjaWr.isActive();
-    }
-
-    // Runs the handlers as their ticks would come until nothing runs or `stop` says so. The
-    // board's reply is there at once, so an awaited reply still short after a poll will never
-    // come: that is when the time-out fires. `each` sees every tick.
     int Run(const std::function<bool()>& stop = {}, const std::function<void()>& each = {}) {
-        int ticks = 0;
-        for (; ticks < 20000 && !Idle(); ++ticks) {
-            if (stop && stop())
-                break;
-            if (s().TestOdpowiedzi.isActive())
-                s().TestOdpowiedziTimer();
-            if (s().TimeOut.isActive() && state().ReplyEnd > 0 && port.bytesWaiting() <= state().ReplyEnd)
-                s().TimeOutTimer();
-            if (s().TransmisjaWr.isActive())
-                s().TransmisjaWrTimer();
-            if (each)
-                each();
-        }
-        EXPECT_LT(ticks, 20000) << "the transfer never ended";
-        return ticks;
+        return TickUntilIdle(world.scheduler, port, stop, each);
     }
 
     std::vector<Request> Requests() const {

@@ -22,10 +22,17 @@ const QString AddressText =
 const QString NewAddressText = QStringLiteral(
     "Podano błędną wartość adresu. Podaj wartość z przedziału od 1 do 247 i spróbuj ponownie.");
 
-std::vector<QString> Titles(const RecordingDialogs& d) {
-    std::vector<QString> out;
-    for (const auto& b : d.boxes)
-        out.push_back(b.title);
+QStringList ItemTexts(const QComboBox* box) {
+    QStringList out;
+    for (int k = 0; k < box->count(); ++k)
+        out << box->itemText(k);
+    return out;
+}
+
+QStringList LabelTexts(const QWidget& window) {
+    QStringList out;
+    for (const QLabel* l : window.findChildren<QLabel*>())
+        out << l->text();
     return out;
 }
 
@@ -52,14 +59,9 @@ TEST_F(KonUart, ShowsItsItemsAndTheSettingsInForce) {
     settings.BoardAddress = 17;
     window.show();
 
-    QStringList ports, rates;
-    for (int k = 0; k < window.ComboBox1->count(); ++k)
-        ports << window.ComboBox1->itemText(k);
-    for (int k = 0; k < window.ComboBox3->count(); ++k)
-        rates << window.ComboBox3->itemText(k);
-    EXPECT_EQ(ports, (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}));
-    EXPECT_EQ(rates, (QStringList{"2400bps", "4800bps", "9600bps", "14400bps", "19200bps", "38400bps",
-                                  "57600bps", "115200bps"}));
+    EXPECT_EQ(ItemTexts(window.ComboBox1), (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}));
+    EXPECT_EQ(ItemTexts(window.ComboBox3), (QStringList{"2400bps", "4800bps", "9600bps", "14400bps",
+                                                        "19200bps", "38400bps", "57600bps", "115200bps"}));
     EXPECT_EQ(window.ComboBox2->count(), 4);
     EXPECT_EQ(window.ComboBox1->currentText(), QStringLiteral("COM3"));
     EXPECT_EQ(window.ComboBox2->currentText(), QStringLiteral("8O1"));
@@ -67,9 +69,7 @@ TEST_F(KonUart, ShowsItsItemsAndTheSettingsInForce) {
     EXPECT_EQ(window.Edit2->text(), QStringLiteral("1500"));
     EXPECT_EQ(window.Edit1->text(), QStringLiteral("17"));
 
-    QStringList labels;
-    for (QLabel* l : window.findChildren<QLabel*>())
-        labels << l->text();
+    const QStringList labels = LabelTexts(window);
     for (const char* text :
          {"Port Szeregowy", "Typ Ramki", "Prędkość transmisji", "TimeOut [ms]", "Adres tablicy KX9"})
         EXPECT_TRUE(labels.contains(QString::fromUtf8(text))) << text;
@@ -107,7 +107,7 @@ TEST_P(KonUartEntries, StoresTheValidAndClosesInEveryCase) {
     EXPECT_EQ(settings.BaudIndex, 2);
     EXPECT_EQ(settings.ReplyTimeoutMs, storedTimeout);
     EXPECT_EQ(settings.BoardAddress, storedAddress);
-    EXPECT_EQ(Titles(dialogs), titles);
+    EXPECT_EQ(dialogs.Titles(), titles);
     for (const auto& box : dialogs.boxes) {
         EXPECT_EQ(box.icon, MsgIcon::Error);
         EXPECT_EQ(box.text, box.title == QStringLiteral("Błąd Time Out") ? TimeoutText : AddressText);
@@ -296,9 +296,7 @@ TEST_F(Zmiana, CancelHidesAndKeepsTheRegisters) {
     EXPECT_EQ(window.Edit1->toolTip(), QStringLiteral("Nowy adres KX9"));
     EXPECT_EQ(window.ComboBox1->toolTip(), QStringLiteral("Nowy typ ramki transmisyjnej PC<=>KX9"));
     EXPECT_EQ(window.ComboBox2->toolTip(), QStringLiteral("Nowa prędkosć transmisji PC<=>KX9"));
-    QStringList labels;
-    for (QLabel* l : window.findChildren<QLabel*>())
-        labels << l->text();
+    const QStringList labels = LabelTexts(window);
     EXPECT_EQ(labels, (QStringList{"Adres KX9", "Typ Ramki", "Prędkość Transmisji"}));
 
     window.show();

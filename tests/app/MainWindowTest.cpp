@@ -207,6 +207,21 @@ TEST(MainWindow, ClosingWritesTheDefaultFile) {
     EXPECT_EQ(loaded.link.BaudIndex, 4);
 }
 
+TEST(MainWindow, ClosingBeforeAnyActivationKeepsTheDefaultFile) {
+    AppWorld w;
+    writeConfig(w.path("def.cfg"), 77, 2);
+    w.start();
+    w.form().show();
+    EXPECT_TRUE(w.form().close());
+
+    QFile file(w.path("def.cfg"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    ConfigImage saved;
+    ASSERT_TRUE(DecodeConfigFile(file.readAll(), saved));
+    EXPECT_EQ(saved.Reg(RegDayBrightness), 77);
+    EXPECT_EQ(saved.link.PortIndex, 2);
+}
+
 TEST(MainWindow, PortsWithoutTextKeepThePreviousPanelText) {
     AppWorld w;
     w.start();

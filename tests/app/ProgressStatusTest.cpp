@@ -50,8 +50,6 @@ TEST(ProgressWindow, HidingResetsTitleAndBarWhoeverHidesIt) {
     const std::pair<const char*, std::function<void(test::AppWorld&)>> hiders[] = {
         {"HideProgress", [](test::AppWorld& w) { w.app->pasek->HideProgress(); }},
         {"hide", [](test::AppWorld& w) { w.app->pasek->hide(); }},
-        {"close", [](test::AppWorld& w) { w.app->pasek->close(); }},
-        {"Escape", [](test::AppWorld& w) { QTest::keyClick(w.app->pasek.get(), Qt::Key_Escape); }},
         {"idle watchdog", [](test::AppWorld& w) { w.world.scheduler.TransmisjaWrTimer(); }},
         {"time-out",
          [](test::AppWorld& w) {
@@ -72,6 +70,19 @@ TEST(ProgressWindow, HidingResetsTitleAndBarWhoeverHidesIt) {
         EXPECT_EQ(pasek.Label1->text(), "Transmisja danych...");
         EXPECT_EQ(pasek.ProgressBar1->value(), 0);
     }
+}
+
+TEST(ProgressWindow, EscapeAndTheCloseBoxDoNotEndATransfer) {
+    test::AppWorld w;
+    w.start();
+    TPpasek& pasek = *w.app->pasek;
+    pasek.ShowProgress("Odczyt Konfiguracji");
+    pasek.SetProgress(62);
+    QTest::keyClick(&pasek, Qt::Key_Escape);
+    EXPECT_FALSE(pasek.close());
+    EXPECT_TRUE(pasek.isVisible());
+    EXPECT_EQ(pasek.Label1->text(), "Odczyt Konfiguracji");
+    EXPECT_EQ(pasek.ProgressBar1->value(), 62);
 }
 
 TEST(ProgressWindow, AbortClearsTheSevenJobFlagsOnly) {

@@ -274,10 +274,15 @@ TEST(BoardLinkChange, RefusedValuesChangeNothing) {
     EXPECT_EQ(ReadBack(b, 4000, 3), (std::vector<int>{1, 1, 9}));
 }
 
-TEST(BoardClock, RunsFromTheTimeSet) {
+// A board whose milliseconds the test moves by hand.
+class BoardClock : public ::testing::Test {
+protected:
+    void SetUp() override { b.SetTicker(t.fn()); }
     BoardModel b;
     ManualTicker t;
-    b.SetTicker(t.fn());
+};
+
+TEST_F(BoardClock, RunsFromTheTimeSet) {
     b.SetClock(QDateTime(QDate(2026, 12, 7), QTime(14, 35, 0)));
     EXPECT_EQ(ReadBack(b, 4006, 3), (std::vector<int>{1435, 26, 1207}));
     t.ms = 59'999;
@@ -289,10 +294,7 @@ TEST(BoardClock, RunsFromTheTimeSet) {
     EXPECT_EQ(ReadBack(b, 4006, 3), (std::vector<int>{0, 27, 101}));
 }
 
-TEST(BoardClock, WriteSetsItAndItRunsOn) {
-    BoardModel b;
-    ManualTicker t;
-    b.SetTicker(t.fn());
+TEST_F(BoardClock, WriteSetsItAndItRunsOn) {
     b.SetClock(QDateTime(QDate(2026, 12, 7), QTime(14, 35)));
     ASSERT_FALSE(b.Handle(WriteReq(1, 4006, {905, 26, 307})).isEmpty());
     EXPECT_EQ(ReadBack(b, 4006, 3), (std::vector<int>{905, 26, 307}));
@@ -304,10 +306,7 @@ TEST(BoardClock, WriteSetsItAndItRunsOn) {
     EXPECT_EQ(ReadBack(b, 4006, 3), (std::vector<int>{0, 26, 308}));
 }
 
-TEST(BoardClock, NonsenseStopsTheClockAndKeepsTheValues) {
-    BoardModel b;
-    ManualTicker t;
-    b.SetTicker(t.fn());
+TEST_F(BoardClock, NonsenseStopsTheClockAndKeepsTheValues) {
     b.Handle(WriteReq(1, 4006, {2575, 26, 1340}));
     t.ms += 600'000;
     EXPECT_EQ(ReadBack(b, 4006, 3), (std::vector<int>{2575, 26, 1340}));

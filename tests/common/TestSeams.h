@@ -45,6 +45,10 @@ public:
     QString saveFile(const QString& filter) override { return take(filter); }
     QString openPicture() override { return take(QString()); }
 
+    // One field of every box so far, in order.
+    std::vector<QString> Texts() const { return each(&Box::text); }
+    std::vector<QString> Titles() const { return each(&Box::title); }
+
     std::vector<Box> boxes;
     std::deque<bool> confirmAnswers;
     std::deque<QString> fileAnswers;
@@ -52,6 +56,12 @@ public:
     std::function<void(const Box&)> onMessage;
 
 private:
+    std::vector<QString> each(QString Box::*field) const {
+        std::vector<QString> out;
+        for (const Box& b : boxes)
+            out.push_back(b.*field);
+        return out;
+    }
     QString take(const QString& filter) {
         filters.push_back(filter);
         if (fileAnswers.empty()) return QString();

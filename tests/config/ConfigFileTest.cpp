@@ -308,36 +308,48 @@ TEST(ConfigFile, SaveIntoAMissingFolderFails) {
     EXPECT_EQ(ReadAll(dir.filePath("plik")), QByteArray("x"));
 }
 
-TEST(ConfigFile, SaveIntoAReadOnlyFolderLeavesTheOldFile) {
+namespace {
+
+// A saved configuration that a failed save must leave as it was.
+struct OldFile {
     QTemporaryDir dir;
     const QString path = dir.filePath("konfig.cfg");
-    ConfigImage old;
-    old.SetReg(4009, 33);
-    ASSERT_TRUE(WriteConfigFile(path, old));
-    const QByteArray before = ReadAll(path);
+    QByteArray before;
 
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const bool writable = QFile(dir.filePath("probe")).open(QIODevice::WriteOnly);
-    QFile::remove(dir.filePath("probe"));
+    bool Write() {
+        ConfigImage old;
+        old.SetReg(4009, 33);
+        if (!WriteConfigFile(path, old))
+            return false;
+        before = ReadAll(path);
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(ConfigFile, SaveIntoAReadOnlyFolderLeavesTheOldFile) {
+    OldFile f;
+    ASSERT_TRUE(f.Write());
+
+    QFile::setPermissions(f.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const bool writable = QFile(f.dir.filePath("probe")).open(QIODevice::WriteOnly);
+    QFile::remove(f.dir.filePath("probe"));
     ConfigImage image;
     Fill(image);
-    const bool saved = WriteConfigFile(path, image);
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const bool saved = WriteConfigFile(f.path, image);
+    QFile::setPermissions(f.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (writable) GTEST_SKIP() << "permissions do not bind this user";
 
     EXPECT_FALSE(saved);
-    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_EQ(ReadAll(f.path), f.before);
 }
 
 #ifdef Q_OS_UNIX
 // A disk that fills up in the middle of a save: the old file must survive whole.
 TEST(ConfigFile, SaveThatRunsOutOfSpaceLeavesTheOldFile) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("konfig.cfg");
-    ConfigImage old;
-    old.SetReg(4009, 33);
-    ASSERT_TRUE(WriteConfigFile(path, old));
-    const QByteArray before = ReadAll(path);
+    OldFile f;
+    ASSERT_TRUE(f.Write());
 
     ConfigImage image;
     Fill(image);
@@ -346,13 +358,13 @@ TEST(ConfigFile, SaveThatRunsOutOfSpaceLeavesTheOldFile) {
     const rlimit small{4096, limit.rlim_max};
     auto* previous = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved = WriteConfigFile(path, image);
+    const bool saved = WriteConfigFile(f.path, image);
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, previous);
 
     EXPECT_FALSE(saved);
-    EXPECT_EQ(ReadAll(path), before);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"konfig.cfg"});
+    EXPECT_EQ(ReadAll(f.path), f.before);
+    EXPECT_EQ(QDir(f.dir.path()).entryList(QDir::Files), QStringList{"konfig.cfg"});
 }
 #endif
 

@@ -1,10 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/BoardOps.h"
-#include "app/Ppost.h"
-#include "app/Status_kx91.h"
-#include "board/BoardModel.h"
-#include "board/SimPort.h"
-#include "common/TestSeams.h"
+#include "common/TestWorld.h"
 #include "config/Cp1250.h"
 #include "editors/Edytor_stron.h"
 
@@ -15,19 +10,9 @@
 namespace kx9 {
 namespace {
 
-using test::FakeClock;
-using test::RecordingDialogs;
 
 // One program world around the in-process board: ticks are fired by hand.
-struct PagesWorld {
-    BoardModel board;
-    SimPort port{board};
-    FakeClock clock;
-    RecordingDialogs dialogs;
-    World world{port, dialogs, clock};
-    TPpasek progress{world.scheduler.state};
-    TPStatus status;
-    BoardOperations ops{world, progress, status};
+struct PagesWorld : test::BoardWorld {
     TPStron window{world, ops, progress};
 
     PagesWorld() {
@@ -65,22 +50,7 @@ struct PagesWorld {
     }
 
     // Fires the scheduler's timers until nothing is left to do.
-    void runUntilIdle() {
-        for (int tick = 0; tick < 5000; ++tick) {
-            bool any = false;
-            if (scheduler().TestOdpowiedzi.isActive()) {
-                scheduler().TestOdpowiedziTimer();
-                any = true;
-            }
-            if (scheduler().TransmisjaWr.isActive()) {
-                scheduler().TransmisjaWrTimer();
-                any = true;
-            }
-            if (!any)
-                return;
-        }
-        ADD_FAILURE() << "scheduler never became idle";
-    }
+    void runUntilIdle() { test::TickUntilIdle(world.scheduler, port); }
     // The one write request of `reg` the board took, as "register=value"; empty when none.
     std::vector<std::pair<int, int>> writes() {
         std::vector<std::pair<int, int>> found;
@@ -89,12 +59,7 @@ struct PagesWorld {
                 found.push_back({uint8_t(r[2]) * 256 + uint8_t(r[3]), uint8_t(r[7]) * 256 + uint8_t(r[8])});
         return found;
     }
-    std::vector<QString> boxTexts() const {
-        std::vector<QString> texts;
-        for (const auto& b : dialogs.boxes)
-            texts.push_back(b.text);
-        return texts;
-    }
+    std::vector<QString> boxTexts() const { return dialogs.Texts(); }
 };
 
 const QString Over200 = QStringLiteral(
@@ -262,6 +227,20 @@ TEST(TPStron, ActivationReloadsTheScheduleOfTheSelectedOccasionalPage) {
     w.select(0);
     EXPECT_EQ(w.image().Reg(RegOccasionalDate + 3), 1224);
     EXPECT_EQ(w.image().Reg(RegOccasionalStart + 3), 1800);
+}
+
+TEST(TPStron, ActivationKeepsScheduleEditsWhenTheRegistersDidNotChange) {
+    // A page write re-activates the window when its progress window hides; the schedule
+    // edited before it must survive until the page is left.
+    PagesWorld w;
+    w.image().SetReg(RegOccasionalDate + 1, 1015);
+    w.image().SetReg(RegOccasionalStart + 1, 800);
+    w.select(111);
+    w.window.DateTimePicker2->setTime(QTime(9, 30));
+    w.window.FormActivate();
+    EXPECT_EQ(w.window.DateTimePicker2->time(), QTime(9, 30));
+    w.select(0);
+    EXPECT_EQ(w.image().Reg(RegOccasionalStart + 1), 930);
 }
 
 TEST(TPStron, ActivationRefreshesSwitchesAndReplacesUnstoredTyping) {
@@ -515,6 +494,38 @@ TEST(TPStron, SingleReadDuringTrackingKeepsTracking) {
     EXPECT_TRUE(w.window.Timer1->isActive());
     w.window.CheckBox3->setChecked(false);
     EXPECT_FALSE(w.window.Timer1->isActive());
+}
+
+TEST(TPStron, ActivePageReadWaitsForTheRequestOrJobInFlight) {
+    PagesWorld w;
+    ASSERT_EQ(w.scheduler().OpenLink(), 1);
+    const struct {
+        const char* what;
+        int replyEnd;
+        bool job;
+    } busy[] = {{"reply awaited", 7, false}, {"page read job", 0, true}};
+    for (const auto& b : busy) {
+        SCOPED_TRACE(b.what);
+        w.board.ClearRequests();
+        w.scheduler().state.ReplyEnd = b.replyEnd;
+        w.scheduler().state.ReadPagesJob = b.job;
+        w.window.RequestActivePage();
+        EXPECT_TRUE(w.board.Requests().empty());
+        EXPECT_EQ(w.scheduler().state.ReplyEnd, b.replyEnd);
+    }
+}
+
+TEST(TPStron, SingleReadTakenUpElsewhereStopsTheTimer) {
+    // The presentation preview clears the same pending flag; without tracking the timer
+    // must not go on polling the board.
+    PagesWorld w;
+    w.window.BitBtn6Click();
+    w.scheduler().TestOdpowiedziTimer();
+    w.window.ActiveReadPending = false;
+    const size_t sent = w.board.Requests().size();
+    w.window.Timer1Timer();
+    EXPECT_FALSE(w.window.Timer1->isActive());
+    EXPECT_EQ(w.board.Requests().size(), sent);
 }
 
 TEST(TPStron, TrackingWithoutAPortNeverStarts) {

@@ -1,16 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Changing the board's own link over a real pseudo-terminal, with kx9-sim on the other side.
 #include "SimProcess.h"
-#include "app/BoardOps.h"
-#include "app/Ppost.h"
-#include "app/Status_kx91.h"
-#include "common/TestSeams.h"
-#include "link/QtSerialPort.h"
-#include "link/World.h"
+#include "common/TestWorld.h"
 
 #include <QDir>
-#include <QEventLoop>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,7 +11,7 @@
 namespace kx9::test {
 namespace {
 
-class LinkChangeOnTheLine : public ::testing::Test {
+class LinkChangeOnTheLine : public ::testing::Test, protected LineWorld {
 protected:
     void StartSim(const QStringList& args) {
         sim = std::make_unique<SimProcess>(args);
@@ -33,27 +26,7 @@ protected:
             QDir::setCurrent(m_oldDir);
     }
 
-    // Runs the real timers until every one of them has stopped.
-    bool RunUntilIdle(int timeoutMs = 10000) {
-        QEventLoop loop;
-        QTimer deadline;
-        deadline.setSingleShot(true);
-        bool expired = false;
-        QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
-            expired = true;
-            loop.quit();
-        });
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            const Scheduler& s = world.scheduler;
-            if (!s.TimeOut.isActive() && !s.TestOdpowiedzi.isActive() && !s.TransmisjaWr.isActive())
-                loop.quit();
-        });
-        deadline.start(timeoutMs);
-        poll.start(5);
-        loop.exec();
-        return !expired;
-    }
+    bool RunUntilIdle(int timeoutMs = 10000) { return RunRealTimersUntilIdle(world.scheduler, timeoutMs); }
 
     void AskFor(int address, int frame, int code) {
         world.image.SetReg(RegBoardAddress, address);
@@ -62,13 +35,6 @@ protected:
     }
 
     std::unique_ptr<SimProcess> sim;
-    QtSerialPort port;
-    SystemClock clock;
-    RecordingDialogs dialogs;
-    World world{port, dialogs, clock};
-    TPpasek progress{world.scheduler.state};
-    TPStatus status;
-    BoardOperations ops{world, progress, status};
 
 private:
     QString m_oldDir;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
+#include "common/SchedulerTicks.h"
 #include "common/TestSeams.h"
 #include "config/ConfigImage.h"
 #include "link/Modbus.h"
 #include "link/QtSerialPort.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -25,21 +25,11 @@ using namespace kx9;
 
 namespace {
 
-// The port's socket notifiers want an application object, though no event loop runs.
-void EnsureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "kx9_tests_link";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv);
-}
-
 // Runs a test inside a fresh empty folder and returns to the old one afterwards.
 class InTempFolder : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApplication();
+        test::EnsureCoreApplication(); // the socket notifiers want one
         ASSERT_TRUE(m_dir.isValid());
         m_previous = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
@@ -72,7 +62,7 @@ TEST_F(DeviceForTest, ComNamesMapToDevices) {
 }
 
 TEST(QtSerialPortClosed, EveryCallIsHarmless) {
-    EnsureApplication();
+    test::EnsureCoreApplication();
     QtSerialPort port;
     uint8_t buffer[8] = {1, 2, 3};
     EXPECT_FALSE(port.isOpen());

@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The scheduler's page jobs against the simulated board, through the real link.
-#include "board/BoardModel.h"
-#include "board/SimPort.h"
-#include "common/TestSeams.h"
-#include "link/World.h"
-
-#include <QCoreApplication>
+#include "common/BoardSeams.h"
+#include "common/SchedulerTicks.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -42,28 +38,8 @@ public:
     }
     void ShowStatus() override {}
     void ConfigWriteStep(int) override {}
-    void StartPagesRead() override {
-        Scheduler& s = m_w.scheduler;
-        if (s.OpenLink() != 1)
-            return;
-        s.state.ReadPagesJob = true;
-        s.state.WritePagesJob = false;
-        s.state.PageCounter = 0;
-        m_w.image.SetReg(RegPageSelector, 200);
-        s.state.TransferError = false;
-        s.EnableWatchdog();
-    }
-    void StartPagesWrite() override {
-        Scheduler& s = m_w.scheduler;
-        if (s.OpenLink() != 1)
-            return;
-        s.state.WritePagesJob = true;
-        s.state.ReadPagesJob = false;
-        s.state.PageCounter = 0;
-        m_w.image.SetReg(RegPageSelector, 0);
-        s.SendWrite(RegOccasionalAllowed, 1);
-        s.EnableWatchdog();
-    }
+    void StartPagesRead() override { test::BeginPagesRead(m_w); }
+    void StartPagesWrite() override { test::BeginPagesWrite(m_w); }
 
     std::array<Bytes, 115> read{};
     std::array<Bytes, 115> toBoard{};
@@ -79,16 +55,9 @@ Bytes PagePattern(int p, int salt) {
     return b;
 }
 
-class TransferSimTest : public ::testing::Test {
+class TransferSimTest : public ::testing::Test, protected test::InProcessSeams {
 protected:
-    static void SetUpTestSuite() {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "kx9_tests_link";
-            static char* argv[] = {name, nullptr};
-            new QCoreApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { test::EnsureCoreApplication(); }
     void SetUp() override { s.SetJobActions(&actions); }
 
     // Reply poll and sequencer alternately until every timer has stopped; a time-out fails.
@@ -108,10 +77,6 @@ protected:
         ADD_FAILURE() << "the job did not end";
     }
 
-    test::FakeClock clock;
-    test::RecordingDialogs dialogs;
-    BoardModel board;
-    SimPort port{board};
     World world{port, dialogs, clock};
     Scheduler& s = world.scheduler;
     WindowActions actions{world};

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
+#include "common/SchedulerTicks.h"
 #include "common/TestSeams.h"
 #include "link/ModbusFrame.h"
-#include "link/World.h"
-
-#include <QCoreApplication>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -183,28 +181,12 @@ public:
         ++pagesRead;
         if (!followPagesRead)
             return;
-        Scheduler& s = m_w.scheduler;
-        if (s.OpenLink() != 1)
-            return;
-        s.state.ReadPagesJob = true;
-        s.state.WritePagesJob = false;
-        s.state.PageCounter = 0;
-        m_progress.ShowProgress(QStringLiteral("Odczyt Stron Tekstowych"));
-        m_w.image.SetReg(RegPageSelector, 200);
-        s.state.TransferError = false;
-        s.EnableWatchdog();
+        test::BeginPagesRead(m_w,
+                             [this] { m_progress.ShowProgress(QStringLiteral("Odczyt Stron Tekstowych")); });
     }
     void StartPagesWrite() override {
-        Scheduler& s = m_w.scheduler;
-        if (s.OpenLink() != 1)
-            return;
-        s.state.WritePagesJob = true;
-        s.state.ReadPagesJob = false;
-        s.state.PageCounter = 0;
-        m_w.image.SetReg(RegPageSelector, 0);
-        m_progress.ShowProgress(QStringLiteral("Zapis Stron Tekstowych..."));
-        s.SendWrite(RegOccasionalAllowed, 1);
-        s.EnableWatchdog();
+        test::BeginPagesWrite(m_w,
+                              [this] { m_progress.ShowProgress(QStringLiteral("Zapis Stron Tekstowych...")); });
     }
 
     bool followPagesRead = true;
@@ -218,15 +200,7 @@ private:
 
 class TransferTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        // Timers need an application object even though no event loop runs here.
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "kx9_tests_link";
-            static char* argv[] = {name, nullptr};
-            new QCoreApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { test::EnsureCoreApplication(); }
 
     void SetUp() override {
         s.SetProgressView(&progress);
@@ -260,7 +234,7 @@ protected:
                 s.TimeOutTimer();
             }
         }
-        return s.TimeOut.isActive() || s.TestOdpowiedzi.isActive() || s.TransmisjaWr.isActive();
+        return !test::SchedulerIdle(s);
     }
 
     void Pump(int maxTicks = 20000) {
@@ -696,6 +670,35 @@ TEST_F(TransferTest, IdentificationReplyIsShownAndClosesThePort) {
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Information);
     EXPECT_EQ(s.state.ReplyEnd, 0);
     EXPECT_FALSE(image.link.PortOpen);
+}
+
+TEST_F(TransferTest, PortVanishingDuringARequestEndsInTheTransmissionError) {
+    StartJob();
+    port.holdReplies = true;
+    s.SendRead(4100, 62);
+    port.close(); // the adapter is pulled while the reply is awaited
+    Pump();
+    EXPECT_EQ(Messages(QStringLiteral("Błąd transmisji danych")), 1);
+    ExpectIdle();
+}
+
+TEST_F(TransferTest, IdentificationReplyArrivingInPiecesIsTakenUpWhole) {
+    // At low rates the poll sees the first ten bytes before the rest has arrived.
+    ASSERT_EQ(s.OpenLink(), 1);
+    port.holdReplies = true;
+    s.SendIdentify();
+    const QByteArray reply = port.held;
+    ASSERT_GT(reply.size(), 10);
+    port.held.clear();
+    port.input = reply.left(10);
+    s.TestOdpowiedziTimer();
+    port.input += reply.mid(10);
+    s.TestOdpowiedziTimer();
+    EXPECT_TRUE(dialogs.boxes.empty()) << "taken up while bytes were still arriving";
+    s.TestOdpowiedziTimer();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("15x5")));
+    EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Identyfikacja"));
 }
 
 TEST_F(TransferTest, LinkChangeIdentifiesTheBoardAtItsNewAddress) {
