@@ -121,31 +121,8 @@ struct Program {
     TPStatus status;
     BoardOperations ops{world, progress, status};
 
-    bool Idle() const {
-        const Scheduler& s = world.scheduler;
-        return !s.TimeOut.isActive() && !s.TestOdpowiedzi.isActive() && !s.TransmisjaWr.isActive();
-    }
-
     // The real timers, in a real event loop, until every one has stopped.
-    bool RunUntilIdle(int timeoutMs) {
-        QEventLoop loop;
-        bool expired = false;
-        QTimer deadline;
-        deadline.setSingleShot(true);
-        QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
-            expired = true;
-            loop.quit();
-        });
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (Idle())
-                loop.quit();
-        });
-        deadline.start(timeoutMs);
-        poll.start(1);
-        loop.exec();
-        return !expired;
-    }
+    bool RunUntilIdle(int timeoutMs) { return world.scheduler.WaitUntilIdle(timeoutMs, 1); }
 };
 
 struct Result {

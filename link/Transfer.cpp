@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Transfer.h"
 
+#include <QEventLoop>
+
 #include <algorithm>
 
 namespace kx9 {
@@ -75,6 +77,26 @@ void Scheduler::ArmTimeOut() {
     // A zero or negative time-out from a damaged file must still end the wait.
     TimeOut.setInterval(std::max(1, int(m_image.link.ReplyTimeoutMs)));
     TimeOut.start();
+}
+
+bool Scheduler::WaitUntilIdle(int timeoutMs, int pollMs) const {
+    QEventLoop loop;
+    bool expired = false;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        expired = true;
+        loop.quit();
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (Idle())
+            loop.quit();
+    });
+    deadline.start(timeoutMs);
+    poll.start(pollMs);
+    loop.exec();
+    return !expired;
 }
 
 void Scheduler::StartReplyWait() {

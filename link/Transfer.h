@@ -83,6 +83,11 @@ public:
     // Lets the idle watchdog close the port and hide the progress window when done.
     void EnableWatchdog() { TransmisjaWr.start(); }
 
+    // No timer running: nothing awaited, no job left.
+    bool Idle() const { return !TimeOut.isActive() && !TestOdpowiedzi.isActive() && !TransmisjaWr.isActive(); }
+    // Runs the event loop until Idle(); false when `timeoutMs` passed first.
+    bool WaitUntilIdle(int timeoutMs, int pollMs = 5) const;
+
     // Tick handlers; tests call them directly.
     void TestOdpowiedziTimer();
     void TimeOutTimer();

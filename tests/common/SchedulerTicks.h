@@ -22,9 +22,7 @@ inline void EnsureCoreApplication() {
     new QCoreApplication(argc, argv);
 }
 
-inline bool SchedulerIdle(const Scheduler& s) {
-    return !s.TimeOut.isActive() && !s.TestOdpowiedzi.isActive() && !s.TransmisjaWr.isActive();
-}
+inline bool SchedulerIdle(const Scheduler& s) { return s.Idle(); }
 
 // Runs the handlers as their ticks would come until nothing runs or `stop` says so. The
 // board's reply is there at once, so an awaited reply still short after a poll will never
@@ -52,23 +50,7 @@ inline int TickUntilIdle(Scheduler& s, SerialPort& port, const std::function<boo
 // Runs the real timers in a real event loop until every one of them has stopped; false when
 // `timeoutMs` passed first.
 inline bool RunRealTimersUntilIdle(const Scheduler& s, int timeoutMs, int pollMs = 5) {
-    QEventLoop loop;
-    bool expired = false;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
-        expired = true;
-        loop.quit();
-    });
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (SchedulerIdle(s))
-            loop.quit();
-    });
-    deadline.start(timeoutMs);
-    poll.start(pollMs);
-    loop.exec();
-    return !expired;
+    return s.WaitUntilIdle(timeoutMs, pollMs);
 }
 
 // How the board operations open a page job, for tests that stand in for them; `show` runs
