@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../link/World.h"
+#include "ops/Program.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -16,14 +16,12 @@
 
 namespace kx9 {
 
-class BoardOperations;
-
 // The main window: a column of 17 command buttons, the link settings in the status bar
 // and a tray icon. Closing it saves "def.cfg" and ends the program.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(World& world);
+    explicit TForm1(Program& program);
 
     // The windows its buttons open; all are created once at start-up and only hidden.
     struct Windows {
@@ -38,7 +36,6 @@ public:
         QDialog* konfigJasnosc = nullptr;
     };
     void SetWindows(const Windows& windows) { m_windows = windows; }
-    void SetOperations(BoardOperations* operations) { m_ops = operations; }
 
     // Dates throughout the program read year-month-day with dashes.
     static QString DateFormat() { return QString::fromLatin1(ShortDateFormat); }
@@ -108,8 +105,7 @@ private:
     void showWindow(QDialog* window);
     void restoreFromTray();
 
-    World& m_world;
-    BoardOperations* m_ops = nullptr;
+    Program& m_program;
     Windows m_windows;
 };
 

@@ -15,7 +15,7 @@ namespace {
 const char* const IdleTitle = "Transmisja danych...";
 }
 
-TPpasek::TPpasek(TransferState& state) : m_state(state) {
+TPpasek::TPpasek(Scheduler& scheduler) : m_scheduler(scheduler) {
     setObjectName("Ppasek");
     setWindowTitle("Transmisja...");
     setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -69,7 +69,7 @@ void TPpasek::HideProgress() {
 // Stops the jobs only; the request in flight still completes or times out, and the
 // scheduler's watchdog hides this window afterwards.
 void TPpasek::BitBtn1Click() {
-    m_state.ClearJobs();
+    m_scheduler.AbortJob();
 }
 
 // Only the transfer hides this window: Escape or the close box would leave the jobs running

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../link/Transfer.h"
+#include "ops/Views.h"
+#include "link/Transfer.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -15,7 +16,7 @@ namespace kx9 {
 class TPpasek : public QDialog, public ProgressView {
     Q_OBJECT
 public:
-    explicit TPpasek(TransferState& state);
+    explicit TPpasek(Scheduler& scheduler);
 
     void ShowProgress(const QString& title) override;
     void SetProgress(int percent) override;
@@ -35,7 +36,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    TransferState& m_state;
+    Scheduler& m_scheduler;
     QPointer<QWidget> m_underneath; // active when shown, activated again on hide
 };
 

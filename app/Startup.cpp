@@ -33,24 +33,24 @@ template <typename Window> Window* record(QStringList& created, Window* window) 
 
 } // namespace
 
-Kx9App::Kx9App(World& world) : world(world) {
-    form1.reset(record(created, new TForm1(world)));
-    konUart.reset(record(created, new TfKonUart(world.image.link, world.dialogs)));
+Kx9App::Kx9App(Program& program) : program(program) {
+    Transfers& transfers = program.transfers;
+    BoardOperations& ops = program.ops;
+    form1.reset(record(created, new TForm1(program)));
+    konUart.reset(record(created, new TfKonUart(program.image.link, program.dialogs)));
     about.reset(record(created, new TfAbout()));
-    pasek.reset(record(created, new TPpasek(world.scheduler.state)));
+    pasek.reset(record(created, new TPpasek(program.scheduler)));
     status.reset(record(created, new TPStatus()));
-    ops = std::make_unique<BoardOperations>(world, *pasek, *status);
-    stron.reset(record(created, new TPStron(world, *ops, *pasek)));
-    konfigSlave.reset(record(created, new TfKonfigSlave(world)));
-    konfigJasnosc.reset(record(created, new TfKonfigJasnosc(world)));
-    BoardOperations* operations = ops.get();
-    zmianaPolaczenia.reset(record(created, new TfZmianaPolaczenia(world.image, world.dialogs, [operations] {
-                                      operations->StartLinkChange();
+    stron.reset(record(created, new TPStron(transfers, ops)));
+    konfigSlave.reset(record(created, new TfKonfigSlave(transfers)));
+    konfigJasnosc.reset(record(created, new TfKonfigJasnosc(transfers)));
+    zmianaPolaczenia.reset(record(created, new TfZmianaPolaczenia(program.image, program.dialogs, [&ops] {
+                                      ops.StartLinkChange();
                                   })));
-    czasData.reset(record(created, new TfCzasData(world)));
-    przewijanie.reset(record(created, new TfPrzewijanie(world)));
-    prezentacja.reset(record(created, new TfPrezentacja(world)));
-    konGraf.reset(record(created, new TKonGraf(world)));
+    czasData.reset(record(created, new TfCzasData(transfers, ops)));
+    przewijanie.reset(record(created, new TfPrzewijanie(transfers)));
+    prezentacja.reset(record(created, new TfPrezentacja(transfers, *stron)));
+    konGraf.reset(record(created, new TKonGraf(transfers)));
 
     stron->SetWindows(przewijanie.get(), konGraf.get());
 
@@ -65,28 +65,23 @@ Kx9App::Kx9App(World& world) : world(world) {
     windows.czasData = czasData.get();
     windows.konfigJasnosc = konfigJasnosc.get();
     form1->SetWindows(windows);
-    form1->SetOperations(ops.get());
 
-    Scheduler& scheduler = world.scheduler;
-    scheduler.SetProgressView(pasek.get());
-    scheduler.SetJobActions(ops.get());
+    program.progress.Attach(pasek.get());
+    ops.SetStatusView(status.get());
     TForm1* main = form1.get();
-    scheduler.SetLinkShown([main] { main->ShowLinkSettings(); });
+    program.scheduler.SetLinkShown([main] { main->ShowLinkSettings(); });
 }
 
 Kx9App::~Kx9App() {
-    // The world outlives the windows: leave it nothing that points into them.
-    Scheduler& scheduler = world.scheduler;
-    scheduler.TimeOut.stop();
-    scheduler.TestOdpowiedzi.stop();
-    scheduler.TransmisjaWr.stop();
-    scheduler.SetLinkShown({});
-    scheduler.SetJobActions(nullptr);
-    scheduler.SetProgressView(nullptr);
+    // The program outlives the windows: leave it nothing that points into them.
+    program.scheduler.Abandon();
+    program.scheduler.SetLinkShown({});
+    program.progress.Attach(nullptr);
+    program.ops.SetStatusView(nullptr);
 }
 
-std::unique_ptr<Kx9App> CreateApp(World& world) {
-    return std::make_unique<Kx9App>(world);
+std::unique_ptr<Kx9App> CreateApp(Program& program) {
+    return std::make_unique<Kx9App>(program);
 }
 
 } // namespace kx9

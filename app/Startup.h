@@ -1,21 +1,20 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../editors/Czasdata.h"
-#include "../editors/Edytor_stron.h"
-#include "../editors/Konf_graf.h"
-#include "../editors/Konfigjasnosc.h"
-#include "../editors/Konfigslave.h"
-#include "../editors/Prezentacja.h"
-#include "../editors/Przewijanie.h"
-#include "../link/Konfig_uart.h"
-#include "../link/World.h"
-#include "../link/Zmianapolaczenia.h"
 #include "About.h"
-#include "BoardOps.h"
 #include "Main.h"
 #include "Ppost.h"
 #include "Status_kx91.h"
+#include "editors/Czasdata.h"
+#include "editors/Edytor_stron.h"
+#include "editors/Konf_graf.h"
+#include "editors/Konfig_uart.h"
+#include "editors/Konfigjasnosc.h"
+#include "editors/Konfigslave.h"
+#include "editors/Prezentacja.h"
+#include "editors/Przewijanie.h"
+#include "editors/Zmianapolaczenia.h"
+#include "ops/Program.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -34,14 +33,14 @@ public:
     static void ShowException(const QString& what);
 };
 
-// Every window of the program, created once in a fixed order and wired to the world.
+// Every window of the program, created once in a fixed order and wired to the program.
 struct Kx9App {
-    explicit Kx9App(World& world);
+    explicit Kx9App(Program& program);
     ~Kx9App();
     Kx9App(const Kx9App&) = delete;
     Kx9App& operator=(const Kx9App&) = delete;
 
-    World& world;
+    Program& program;
     QStringList created; // class names in the order of creation
 
     // Declared in the order of creation, so they go in reverse.
@@ -50,7 +49,6 @@ struct Kx9App {
     std::unique_ptr<TfAbout> about;
     std::unique_ptr<TPpasek> pasek;
     std::unique_ptr<TPStatus> status;
-    std::unique_ptr<BoardOperations> ops;
     std::unique_ptr<TPStron> stron;
     std::unique_ptr<TfKonfigSlave> konfigSlave;
     std::unique_ptr<TfKonfigJasnosc> konfigJasnosc;
@@ -61,6 +59,6 @@ struct Kx9App {
     std::unique_ptr<TKonGraf> konGraf;
 };
 
-std::unique_ptr<Kx9App> CreateApp(World& world);
+std::unique_ptr<Kx9App> CreateApp(Program& program);
 
 } // namespace kx9

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Status_kx91.h"
 
-#include "../link/FieldHelpers.h"
+#include "widgets/FieldHelpers.h"
 
 #include <QShowEvent>
 
@@ -99,6 +99,12 @@ void TPStatus::showEvent(QShowEvent* event) {
     for (QCheckBox* box : CheckBox)
         box->setChecked(false);
     m_cleared = {};
+}
+
+uint16_t TPStatus::ShowStatus(uint16_t status) {
+    ShowTexts(FillStatusTexts(status));
+    exec();
+    return static_cast<uint16_t>(ApplyCleared(status));
 }
 
 } // namespace kx9

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ops/Views.h"
+
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -12,7 +14,7 @@
 namespace kx9 {
 
 // "Rejestr Statusu KX9" - bits 15..10 of the status register, with "Kasuj Błąd" per row.
-class TPStatus : public QDialog {
+class TPStatus : public QDialog, public StatusView {
     Q_OBJECT
 public:
     TPStatus();
@@ -22,6 +24,8 @@ public:
     void ShowTexts(const QStringList& texts);
     // Clears the bits of the rows ticked when "OK" closed the window.
     int32_t ApplyCleared(int32_t status) const;
+    // StatusView: the texts, the modal window, and the register with the ticked bits cleared.
+    uint16_t ShowStatus(uint16_t status) override;
 
     void Button1Click();
     void Button2Click();

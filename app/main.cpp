@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "../config/Clock.h"
-#include "../link/QtSerialPort.h"
-#include "../link/World.h"
-#include "QtDialogs.h"
 #include "Startup.h"
+#include "config/Clock.h"
+#include "link/QtSerialPort.h"
+#include "ops/Program.h"
+#include "widgets/QtDialogs.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
         kx9::QtSerialPort port;
         kx9::QtDialogs dialogs;
         kx9::SystemClock clock;
-        kx9::World world(port, dialogs, clock);
-        auto app = kx9::CreateApp(world);
+        kx9::Program program(port, dialogs, clock);
+        auto app = kx9::CreateApp(program);
         app->form1->show();
         // Some window managers (or none) leave a new window inactive; the first activation
         // loads "def.cfg", and it must come before the operator's first click.

@@ -2,13 +2,10 @@
 // kx9-bench: times the whole-configuration and text page transfers through the program's own
 // link, scheduler and board operations against kx9-sim, which takes the wire time of every
 // frame, and prints each time beside the wire time of the same frames.
-#include "app/BoardOps.h"
-#include "app/Ppost.h"
-#include "app/Status_kx91.h"
 #include "link/QtSerialPort.h"
-#include "link/World.h"
+#include "ops/Program.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
@@ -111,18 +108,18 @@ private:
     QProcess m_process;
 };
 
-// The program's world on the real port, as the main window holds it.
-struct Program {
+// The program on the real port, as the configurator builds it, without its windows.
+struct Seams {
     CountingPort port;
     SystemClock clock;
     PrintingDialogs dialogs;
-    World world{port, dialogs, clock};
-    TPpasek progress{world.scheduler.state};
-    TPStatus status;
-    BoardOperations ops{world, progress, status};
+};
+struct Bench : Seams {
+    kx9::Program program{port, dialogs, clock};
+    BoardOperations& ops = program.ops;
 
     // The real timers, in a real event loop, until every one has stopped.
-    bool RunUntilIdle(int timeoutMs) { return world.scheduler.WaitUntilIdle(timeoutMs, 1); }
+    bool RunUntilIdle(int timeoutMs) { return program.scheduler.WaitUntilIdle(timeoutMs, 1); }
 };
 
 struct Result {
@@ -144,7 +141,7 @@ void FillSample(ConfigImage& image) {
                 i % 11 == 5 ? polish[(p + i) % 18] : uint8_t('A' + (p + i) % 26);
 }
 
-Result Measure(Program& program, const char* name, int baud, int bitsPerChar,
+Result Measure(Bench& program, const char* name, int baud, int bitsPerChar,
                const std::function<void()>& start) {
     program.port.Reset();
     const int boxesBefore = program.dialogs.boxes;
@@ -161,7 +158,7 @@ Result Measure(Program& program, const char* name, int baud, int bitsPerChar,
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kx9-bench"));
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -194,8 +191,8 @@ int main(int argc, char** argv) {
         const QString oldDir = QDir::currentPath();
         QDir::setCurrent(sim.Dir());
 
-        Program program;
-        ConfigImage& image = program.world.image;
+        Bench program;
+        ConfigImage& image = program.program.image;
         FillSample(image);
         image.link.PortIndex = 0;
         image.link.FrameIndex = 1; // 8N2, as the simulated board
@@ -205,7 +202,7 @@ int main(int argc, char** argv) {
 
         std::fprintf(stderr, "%d bit/s ...\n", baud);
         results.push_back(
-            Measure(program, "whole write", baud, bitsPerChar, [&] { program.ops.ConfigWriteStep(0); }));
+            Measure(program, "whole write", baud, bitsPerChar, [&] { program.ops.StartConfigWrite(); }));
         results.push_back(
             Measure(program, "whole read", baud, bitsPerChar, [&] { program.ops.StartConfigRead(); }));
         results.push_back(

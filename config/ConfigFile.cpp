@@ -75,6 +75,7 @@ bool DecodeConfigFile(const QByteArray& bytes, ConfigImage& image) {
         names[static_cast<size_t>(k)] = QByteArray(field, length);
     }
     image.SetPageNames(names);
+    image.MarkAll();
 
     image.link.PortIndex = in[PortOffset];
     image.link.FrameIndex = in[FrameOffset];

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ConfigImage.h"
 
+#include "Encodings.h"
+
 #include <QString>
+#include <algorithm>
 
 namespace kx9 {
 
@@ -29,7 +32,55 @@ void ConfigImage::SetReg(int reg, int32_t value) {
     int slot = 0;
     int32_t* block = BlockFor(reg, &slot, nullptr);
     // An entry carries a 16-bit register: keep what the board or a file would give back.
-    if (block) block[slot] = value & 0xFFFF;
+    if (!block) return;
+    block[slot] = value & 0xFFFF;
+    *RevisionSlot(reg) = ++m_revision;
+}
+
+ConfigImage::Revision* ConfigImage::RevisionSlot(int reg) {
+    return const_cast<Revision*>(static_cast<const ConfigImage*>(this)->RevisionSlot(reg));
+}
+
+const ConfigImage::Revision* ConfigImage::RevisionSlot(int reg) const {
+    if (reg >= MainBase && reg < MainBase + MainCount) return &m_regRevisions[static_cast<size_t>(reg - MainBase)];
+    if (reg >= SlaveBase && reg < SlaveBase + SlaveCount)
+        return &m_regRevisions[static_cast<size_t>(MainCount + reg - SlaveBase)];
+    return nullptr;
+}
+
+ConfigImage::Revision ConfigImage::RegsRevision(int first, int count) const {
+    Revision newest = 0;
+    for (int reg = first; reg < first + count; ++reg)
+        if (const Revision* r = RevisionSlot(reg)) newest = std::max(newest, *r);
+    return newest;
+}
+
+ConfigImage::Revision ConfigImage::PageRevision(int page) const {
+    if (page < 0 || page >= PageCount) return 0;
+    return m_pageRevisions[static_cast<size_t>(page)];
+}
+
+void ConfigImage::MarkRegs(int first, int count) {
+    ++m_revision;
+    for (int reg = first; reg < first + count; ++reg)
+        if (Revision* r = RevisionSlot(reg)) *r = m_revision;
+}
+
+void ConfigImage::MarkPage(int page) {
+    if (page < 0 || page >= PageCount) return;
+    m_pageRevisions[static_cast<size_t>(page)] = ++m_revision;
+}
+
+void ConfigImage::MarkAll() {
+    ++m_revision;
+    m_regRevisions.fill(m_revision);
+    m_pageRevisions.fill(m_revision);
+}
+
+void ConfigImage::SetPage(int page, const Page& text) {
+    if (page < 0 || page >= PageCount) return;
+    pages[static_cast<size_t>(page)] = text;
+    MarkPage(page);
 }
 
 const int32_t* ConfigImage::BlockFor(int reg, int* slot, int* slotsLeft) const {
@@ -80,12 +131,10 @@ void ConfigImage::ResetImage(const QDateTime& now) {
     };
     fill(4000, {1, 1, 9, 5, 1, 9});
 
-    const QDate date = now.date();
-    const QTime time = now.time();
-    SetReg(RegClockTime, time.hour() * 100 + time.minute());
-    // The board keeps the year within its century.
-    SetReg(RegClockYear, date.year() % 100);
-    SetReg(RegClockDate, date.month() * 100 + date.day());
+    const ClockRegisters clock = EncodeClock(now);
+    SetReg(RegClockTime, clock.time);
+    SetReg(RegClockYear, clock.year);
+    SetReg(RegClockDate, clock.date);
 
     fill(4009, {100, 50, 600, 2200, 414, 14, 0, 50, 100, 1, 100, 15});
     for (int reg = 4021; reg <= 4027; ++reg) SetReg(reg, 0);

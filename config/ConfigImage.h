@@ -43,6 +43,28 @@ constexpr int RegPageWindow = 4163; // 100 registers, two characters each
 constexpr int RegPageTail = 4263;
 constexpr int RegDoubleHeight = 4264;
 constexpr int RegStatus = 4265;
+// Konfigslave: the board's own line towards its external devices.
+constexpr int RegSlaveFrame = 4004;
+constexpr int RegSlaveBaud = 4005;
+
+// Brightness window (TfKonfigJasnosc).
+constexpr int RegNightBrightness = 4010;
+constexpr int RegDayStart = 4011;
+constexpr int RegNightStart = 4012;
+constexpr int RegLightSensorOn = 4015;
+constexpr int RegSensorMinBrightness = 4016;
+constexpr int RegSensorMaxBrightness = 4017;
+constexpr int RegCurrentBrightness = 4019;
+
+// Scrolling window (TfPrzewijanie).
+constexpr int RegScrollSpeed = 4020;
+constexpr int RegScrollDirection = 4021;
+constexpr int RegScrollLines = 4022;
+
+// Time and date window (TfCzasData).
+constexpr int RegTimeFormat = 4024;
+constexpr int RegDatePosition = 4025;
+constexpr int RegDateFormat = 4026;
 
 // PC side of the serial link.
 struct LinkSettings {
@@ -94,6 +116,20 @@ public:
 
     LinkSettings link;
 
+    // Change counting, so that a window reloads only what changed since it filled its controls.
+    // Every store counts, also one that leaves the value as it was: a value just read from the
+    // board or a file must appear even when it equals the old one.
+    using Revision = uint64_t;
+    Revision CurrentRevision() const { return m_revision; }
+    // The newest revision among registers first..first+count-1 (unknown registers count as 0).
+    Revision RegsRevision(int first, int count = 1) const;
+    Revision PageRevision(int page) const;
+    // Direct writes into main, slave or pages must be announced here.
+    void MarkRegs(int first, int count);
+    void MarkPage(int page);
+    void MarkAll();
+    void SetPage(int page, const Page& text);
+
     // Defaults of the register map; the clock registers from `now`.
     // Pages, names and link settings are not touched.
     void ResetImage(const QDateTime& now);
@@ -103,7 +139,34 @@ signals:
     void namesChanged();
 
 private:
+    Revision* RevisionSlot(int reg);
+    const Revision* RevisionSlot(int reg) const;
+
     std::array<QByteArray, PageCount> m_names;
+    Revision m_revision = 0;
+    std::array<Revision, MainCount + SlaveCount> m_regRevisions{};
+    std::array<Revision, PageCount> m_pageRevisions{};
+};
+
+// A window's note of what it last showed of one piece of the image, so that on activation it
+// loads again only a piece that changed under it since.
+class ShownRevision {
+public:
+    bool Changed(ConfigImage::Revision now) const { return !m_filled || now > m_revision; }
+    // Notes `now` as shown; true when the piece had changed since the last note.
+    bool Take(ConfigImage::Revision now) {
+        const bool changed = Changed(now);
+        Mark(now);
+        return changed;
+    }
+    void Mark(ConfigImage::Revision now) {
+        m_revision = now;
+        m_filled = true;
+    }
+
+private:
+    ConfigImage::Revision m_revision = 0;
+    bool m_filled = false;
 };
 
 } // namespace kx9

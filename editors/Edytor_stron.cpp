@@ -1,124 +1,23 @@
 // SPDX-License-Identifier: MIT
 #include "Edytor_stron.h"
 
-#include "../config/Cp1250.h"
-#include "PageLayout.h"
+#include "EditorText.h"
+#include "config/Cp1250.h"
+#include "config/PageLayout.h"
+#include "widgets/TextFields.h"
 
-#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHideEvent>
 #include <QLocale>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
-#include <QValidator>
 #include <algorithm>
 
 namespace kx9 {
 
-namespace {
+using namespace pagetext;
 
-const QString TextRam = QStringLiteral("Strony w pamięci RAM");
-const QString TextEeprom = QStringLiteral("Strony w pamięci EEPROM");
-const QString TextOccasional = QStringLiteral("Strony okolicznościowe");
-const QString TextNoPage = QStringLiteral("Nie wybrano tablicy");
-const QString TextLineLimit = QStringLiteral("Maksymalna liczba znaków w wierszu: ");
-
-const QString PageNumberText =
-    QStringLiteral("Nieprawidłowa strona. Wpisz wartość z przedziału od 0 do 124 i spróbuj ponownie.");
-const QString PageNumberTitle = QStringLiteral("Błąd numeru strony");
-const QString LineLengthTitle = QStringLiteral("Błąd liczby znaków");
-const QString Over200Text = QStringLiteral(
-    "Nieprawidłowa liczba znaków. Całkowita liczba znaków nie może przekraczać 200 znaków/strone.");
-const QString ShorterText =
-    QStringLiteral("Nieprawidłowa liczba znaków. Uwaga liczba znaków jest mniejsza od rozmiaru tablicy.");
-const QString BoardSizeText = QStringLiteral("Nieprawidłowy rozmiar tablicy. Zdefiniuj rozmiar tablicy jako "
-                                             "wiersz*100 + liczba znaków w wierszu.");
-const QString BoardSizeQuestion = QStringLiteral("Uwaga: Zapis rozmiaru wymaga uprawnień serwisu.\n"
-                                                 "Jeżeli nie masz tych uprawnień zapis nie powidzie się. \n"
-                                                 "Kontynuować?");
-const QString BoardSizeQuestionTitle = QStringLiteral("Zapisać rozmiar?");
-
-constexpr int FirstEeprom = 100;
-constexpr int FirstOccasional = 110;
-constexpr int LastActivePage = 124;
-constexpr int TrackingIntervalMs = 300;
-constexpr int StopPauseMs = 300;
-
-// Refuses any text holding a character that Windows-1250 has no byte for: typed characters are
-// dropped one by one, a paste that holds one is dropped whole.
-class Cp1250Validator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        for (QChar c : input)
-            if (!cp1250::CanEncode(c))
-                return Invalid;
-        return Acceptable;
-    }
-};
-
-// The in-place editor of a tree label refuses the same characters as the line fields.
-class LabelDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override {
-        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            line->setValidator(new Cp1250Validator(line));
-        return editor;
-    }
-};
-
-// The bytes of a field's text; a character that slipped past the validator is left out.
-QByteArray FieldBytes(const QString& text) {
-    if (auto bytes = cp1250::FromUnicode(text))
-        return *bytes;
-    QByteArray bytes;
-    for (QChar c : text)
-        if (auto one = cp1250::FromUnicode(QString(c)))
-            bytes += *one;
-    return bytes;
-}
-
-bool ParseInt(const QLineEdit* field, int* value) {
-    bool ok = false;
-    *value = field->text().trimmed().toInt(&ok);
-    return ok;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QString& hint = QString()) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    if (!hint.isEmpty())
-        button->setToolTip(hint);
-    return button;
-}
-
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption,
-                        const QString& hint = QString()) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(QString::fromLatin1(name));
-    if (!hint.isEmpty())
-        box->setToolTip(hint);
-    return box;
-}
-
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& hint = QString()) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    if (!hint.isEmpty())
-        edit->setToolTip(hint);
-    return edit;
-}
-
-} // namespace
-
-TPStron::TPStron(World& world, BoardOperations& operations, TPpasek& progress)
-    : m_world(world), m_operations(operations), m_progress(progress) {
+TPStron::TPStron(Transfers& transfers, BoardOperations& operations)
+    : m_t(transfers), m_operations(operations) {
     setObjectName(QStringLiteral("PStron"));
     setWindowTitle(QStringLiteral("Edytor Stron"));
     BuildControls();
@@ -139,7 +38,7 @@ void TPStron::BuildControls() {
     TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
     TreeView1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                QAbstractItemView::SelectedClicked);
-    TreeView1->setItemDelegate(new LabelDelegate(TreeView1));
+    TreeView1->setItemDelegate(new Cp1250LabelDelegate(TreeView1));
     TreeView1->setMinimumSize(220, 420);
 
     QFont large = font();
@@ -292,7 +191,7 @@ void TPStron::BuildControls() {
 
     connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &TPStron::TreeView1Change);
     connect(TreeView1, &QTreeWidget::itemChanged, this, &TPStron::LabelEdited);
-    connect(&m_world.image, &ConfigImage::namesChanged, this, &TPStron::RefreshLabels);
+    connect(&m_t.image, &ConfigImage::namesChanged, this, &TPStron::RefreshLabels);
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
     connect(CheckBox2, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
     connect(CheckBox3, &QCheckBox::toggled, this, [this] { CheckBox3Click(); });
@@ -323,7 +222,7 @@ void TPStron::BuildTree() {
         m_headings[static_cast<size_t>(h)] = heading;
         for (int p = first[h]; p < end[h]; ++p) {
             auto* node =
-                new QTreeWidgetItem(heading, QStringList(cp1250::ToUnicode(m_world.image.PageName(p))));
+                new QTreeWidgetItem(heading, QStringList(cp1250::ToUnicode(m_t.image.PageName(p))));
             node->setData(0, PageRole, p);
             node->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
             m_nodes[static_cast<size_t>(p)] = node;
@@ -347,7 +246,7 @@ QTreeWidgetItem* TPStron::HeadingNode(int index) const {
 void TPStron::RefreshLabels() {
     m_updatingLabels = true;
     for (int p = 0; p < PageCount; ++p) {
-        const QString label = cp1250::ToUnicode(m_world.image.PageName(p));
+        const QString label = cp1250::ToUnicode(m_t.image.PageName(p));
         QTreeWidgetItem* node = m_nodes[static_cast<size_t>(p)];
         if (node->text(0) != label)
             node->setText(0, label);
@@ -362,32 +261,39 @@ void TPStron::LabelEdited(QTreeWidgetItem* item, int column) {
     if (page < 0 || page >= PageCount)
         return;
     if (auto bytes = cp1250::FromUnicode(item->text(0))) {
-        m_world.image.SetPageName(page, *bytes);
+        m_t.image.SetPageName(page, *bytes);
         return;
     }
     // A name the pages' character set cannot hold is refused: the old label comes back.
     m_updatingLabels = true;
-    item->setText(0, cp1250::ToUnicode(m_world.image.PageName(page)));
+    item->setText(0, cp1250::ToUnicode(m_t.image.PageName(page)));
     m_updatingLabels = false;
 }
 
 int TPStron::Rows() const {
-    return layout::Rows(m_world.image.Reg(RegBoardSize));
+    return layout::Rows(m_t.image.Reg(RegBoardSize));
 }
 
 int TPStron::LineLength() const {
-    return layout::LineLength(m_world.image.Reg(RegLineLength));
+    return layout::LineLength(m_t.image.Reg(RegLineLength));
 }
 
 void TPStron::ShowPage(int page) {
     if (page < 0 || page >= PageCount)
         return;
     m_showingTracked = false;
-    const auto lines = layout::PageToLines(m_world.image.pages[static_cast<size_t>(page)],
-                                           m_world.image.Reg(RegBoardSize), m_world.image.Reg(RegLineLength));
+    const auto lines = layout::PageToLines(m_t.image.pages[static_cast<size_t>(page)],
+                                           m_t.image.Reg(RegBoardSize), m_t.image.Reg(RegLineLength));
     const size_t count = std::min(lines.size(), LineFields.size());
     for (size_t i = 0; i < count; ++i)
         LineFields[i]->setText(cp1250::ToUnicode(lines[i]));
+    if (page == CurrentPage)
+        m_shownPage.Mark(PageRevision(page));
+}
+
+ConfigImage::Revision TPStron::PageRevision(int page) const {
+    // The layout registers decide what the fields show of the page too.
+    return std::max(m_t.image.PageRevision(page), m_t.image.RegsRevision(RegBoardSize, 2));
 }
 
 void TPStron::StoreShownPage() {
@@ -398,8 +304,9 @@ void TPStron::StoreShownPage() {
     lines.reserve(LineFields.size());
     for (QLineEdit* field : LineFields)
         lines.push_back(FieldBytes(field->text()));
-    m_world.image.pages[static_cast<size_t>(CurrentPage)] =
-        layout::LinesToPage(lines, m_world.image.Reg(RegBoardSize), m_world.image.Reg(RegLineLength));
+    m_t.image.SetPage(CurrentPage,
+                      layout::LinesToPage(lines, m_t.image.Reg(RegBoardSize), m_t.image.Reg(RegLineLength)));
+    m_shownPage.Mark(PageRevision(CurrentPage));
 }
 
 void TPStron::ApplyLineLimit() {
@@ -414,7 +321,7 @@ void TPStron::LoadOccasional(int page) {
     const int n = page - FirstOccasional;
     if (n < 0 || n >= PageCount - FirstOccasional)
         return;
-    ConfigImage& image = m_world.image;
+    ConfigImage& image = m_t.image;
     const int date = image.Reg(RegOccasionalDate + n);
     m_loadedDate = Loaded{};
     if (date != 0) {
@@ -432,24 +339,28 @@ void TPStron::LoadOccasional(int page) {
     DateTimePicker3->setTime(layout::DecodeTimeOfDay(end));
     m_loadedStart = Loaded{true, start, QDate(), DateTimePicker2->time()};
     m_loadedEnd = Loaded{true, end, QDate(), DateTimePicker3->time()};
+    m_shownSchedule.Mark(ScheduleRevision(page));
 }
 
 bool TPStron::OccasionalChangedUnder(int page) const {
+    return m_shownSchedule.Changed(ScheduleRevision(page));
+}
+
+ConfigImage::Revision TPStron::ScheduleRevision(int page) const {
     const int n = page - FirstOccasional;
-    const ConfigImage& image = m_world.image;
-    const int loadedDate = m_loadedDate.set ? m_loadedDate.raw : 0;
-    return image.Reg(RegOccasionalDate + n) != loadedDate ||
-           image.Reg(RegOccasionalStart + n) != m_loadedStart.raw ||
-           image.Reg(RegOccasionalEnd + n) != m_loadedEnd.raw;
+    const ConfigImage& image = m_t.image;
+    return std::max({image.RegsRevision(RegOccasionalDate + n), image.RegsRevision(RegOccasionalStart + n),
+                     image.RegsRevision(RegOccasionalEnd + n)});
 }
 
 void TPStron::StoreOccasional(int page) {
     const int n = page - FirstOccasional;
     if (n < 0 || n >= PageCount - FirstOccasional)
         return;
-    ConfigImage& image = m_world.image;
+    ConfigImage& image = m_t.image;
     if (!CheckBox2->isChecked()) {
         image.SetReg(RegOccasionalDate + n, 0);
+        m_shownSchedule.Mark(ScheduleRevision(page));
         return;
     }
     // A picker left as loaded gives back the register value it was loaded from, which keeps
@@ -466,39 +377,32 @@ void TPStron::StoreOccasional(int page) {
     image.SetReg(RegOccasionalDate + n, m_loadedDate.set && d == m_loadedDate.date
                                             ? m_loadedDate.raw
                                             : layout::EncodeMonthDay(d.month(), d.day()));
+    m_shownSchedule.Mark(ScheduleRevision(page));
 }
 
 void TPStron::FormCreate() {
     CurrentPage = 0;
     ActiveReadPending = false;
-    DateTimePicker1->setDate(m_world.clock.now().date());
-}
-
-bool TPStron::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
-        FormActivate();
-    return QDialog::event(event);
-}
-
-void TPStron::hideEvent(QHideEvent* event) {
-    QDialog::hideEvent(event);
-    // A minimised window is not closed.
-    if (!event->spontaneous())
-        FormHide();
+    DateTimePicker1->setDate(m_t.clock.now().date());
 }
 
 void TPStron::FormActivate() {
-    ConfigImage& image = m_world.image;
-    CheckBox1->setChecked(image.Reg(RegOccasionalAllowed) == 1);
-    Edit1->setText(QString::number(image.Reg(RegActivePage)));
-    Edit7->setText(QString::number(layout::DecodeBoardSize(image.Reg(RegBoardSize)).entry));
-    Edit8->setText(QString::number(LineLength()));
-    CheckBox4->setChecked(image.Reg(RegDoubleHeight) != 0);
-    ApplyLineLimit();
-    if (CurrentPage >= 0)
+    // Only what changed under the window since it filled its controls is loaded again: values
+    // just read or loaded appear, text typed and not yet stored survives.
+    const ConfigImage& image = m_t.image;
+    if (m_shownAllowed.Take(image.RegsRevision(RegOccasionalAllowed)))
+        CheckBox1->setChecked(image.Reg(RegOccasionalAllowed) == 1);
+    if (m_shownActive.Take(image.RegsRevision(RegActivePage)))
+        Edit1->setText(QString::number(image.Reg(RegActivePage)));
+    if (m_shownGeometry.Take(image.RegsRevision(RegBoardSize, 2))) {
+        Edit7->setText(QString::number(layout::DecodeBoardSize(image.Reg(RegBoardSize)).entry));
+        Edit8->setText(QString::number(LineLength()));
+        ApplyLineLimit();
+    }
+    if (m_shownDoubleHeight.Take(image.RegsRevision(RegDoubleHeight)))
+        CheckBox4->setChecked(image.Reg(RegDoubleHeight) != 0);
+    if (CurrentPage >= 0 && !m_showingTracked && m_shownPage.Changed(PageRevision(CurrentPage)))
         ShowPage(CurrentPage);
-    // A read or a file load may have changed the schedule under the window; reload it then, but
-    // keep edits not yet stored when the registers still hold what the pickers were loaded from.
     if (CurrentPage >= FirstOccasional && OccasionalChangedUnder(CurrentPage))
         LoadOccasional(CurrentPage);
 }
@@ -551,7 +455,8 @@ void TPStron::TreeView1Change() {
 }
 
 void TPStron::CheckBox1Click() {
-    m_world.image.SetReg(RegOccasionalAllowed, CheckBox1->isChecked() ? 1 : 0);
+    m_t.image.SetReg(RegOccasionalAllowed, CheckBox1->isChecked() ? 1 : 0);
+    m_shownAllowed.Take(m_t.image.RegsRevision(RegOccasionalAllowed));
 }
 
 void TPStron::CheckBox2Click() {
@@ -562,7 +467,8 @@ void TPStron::CheckBox2Click() {
 }
 
 void TPStron::CheckBox4Click() {
-    m_world.image.SetReg(RegDoubleHeight, CheckBox4->isChecked() ? 1 : 0);
+    m_t.image.SetReg(RegDoubleHeight, CheckBox4->isChecked() ? 1 : 0);
+    m_shownDoubleHeight.Take(m_t.image.RegsRevision(RegDoubleHeight));
 }
 
 void TPStron::BitBtn1Click() {
@@ -592,183 +498,6 @@ void TPStron::BitBtn4Click() {
 
 void TPStron::BitBtn7Click() {
     ShowWindow(m_konGraf);
-}
-
-bool TPStron::SingleRequest(int reg, bool write) {
-    Scheduler& scheduler = m_world.scheduler;
-    if (scheduler.OpenLink() != 1)
-        return false;
-    if (write)
-        scheduler.SendWrite(reg, 1);
-    else
-        scheduler.SendRead(reg, 1);
-    scheduler.EnableWatchdog();
-    if (write)
-        m_progress.SetProgress(0);
-    m_progress.ShowProgress(QString());
-    return true;
-}
-
-void TPStron::StoreAndReload() {
-    StoreShownPage();
-    if (CurrentPage >= 0)
-        ShowPage(CurrentPage);
-}
-
-void TPStron::BitBtn5Click() {
-    int page = 0;
-    if (!ParseInt(Edit1, &page) || static_cast<unsigned>(page) > LastActivePage) {
-        m_world.dialogs.message(PageNumberText, PageNumberTitle, MsgIcon::Error);
-        return;
-    }
-    m_world.image.SetReg(RegActivePage, page);
-    SingleRequest(RegActivePage, true);
-}
-
-void TPStron::RequestActivePage() {
-    Scheduler& scheduler = m_world.scheduler;
-    // Never a second request in flight, and never one in the middle of a main-window job,
-    // whose page read would take this reply for the page window.
-    if (scheduler.state.ReplyEnd != 0 || scheduler.state.AnyJob())
-        return;
-    if (!m_world.image.link.PortOpen && scheduler.OpenLink() != 1) {
-        m_world.dialogs.message(QStringLiteral("Błąd otwarcia"), QString(), MsgIcon::None);
-        return;
-    }
-    scheduler.SendRead(RegActivePage, 1);
-    m_progress.SetProgress(0);
-}
-
-void TPStron::BitBtn6Click() {
-    RequestActivePage();
-    m_world.scheduler.EnableWatchdog();
-    ActiveReadPending = true;
-    Timer1->start();
-}
-
-void TPStron::CheckBox3Click() {
-    if (!CheckBox3->isChecked()) {
-        StopTracking();
-        return;
-    }
-    m_world.scheduler.state.TransferError = false;
-    if (m_world.scheduler.OpenLink() != 1) {
-        // Unchecking runs this handler again, which stops the tracking.
-        CheckBox3->setChecked(false);
-        return;
-    }
-    Timer1->start();
-    TreeView1->setEnabled(false);
-}
-
-void TPStron::StopTracking() {
-    Timer1->stop();
-    m_world.clock.pause(StopPauseMs);
-    if (m_world.image.link.PortOpen)
-        m_world.scheduler.CloseLink();
-    TreeView1->setEnabled(true);
-    ShowCurrentAgain();
-}
-
-void TPStron::ShowCurrentAgain() {
-    if (!m_showingTracked)
-        return;
-    m_showingTracked = false;
-    if (CurrentPage >= 0) {
-        ShowPage(CurrentPage);
-    } else {
-        for (QLineEdit* field : LineFields)
-            field->clear();
-    }
-}
-
-void TPStron::Timer1Timer() {
-    Scheduler& scheduler = m_world.scheduler;
-    ConfigImage& image = m_world.image;
-    if (scheduler.state.TransferError) {
-        Timer1->stop();
-        CheckBox3->setChecked(false);
-        TreeView1->setEnabled(true);
-        ActiveReadPending = false;
-        ShowCurrentAgain();
-        return;
-    }
-    if (ActiveReadPending) {
-        ActiveReadPending = false;
-        // A single read asked for during tracking must not stop the tracking.
-        if (!CheckBox3->isChecked())
-            Timer1->stop();
-        Edit1->setText(QString::number(image.Reg(RegActivePage)));
-        return;
-    }
-    if (!CheckBox3->isChecked()) {
-        // The single read was taken up elsewhere (the presentation preview shares the flag).
-        Timer1->stop();
-        return;
-    }
-    if (scheduler.state.ReplyEnd == 0)
-        RequestActivePage();
-    const int active = image.Reg(RegActivePage);
-    Edit1->setText(QString::number(active));
-    if (active >= 0 && active < PageCount) {
-        ShowPage(active);
-        m_showingTracked = true;
-    }
-}
-
-void TPStron::Button1Click() {
-    SingleRequest(RegLineLength, false);
-    ApplyLineLimit();
-    StoreAndReload();
-}
-
-void TPStron::Button2Click() {
-    int typed = 0;
-    const bool number = ParseInt(Edit8, &typed);
-    const layout::LineLengthResult result =
-        number ? layout::EncodeLineLength(typed, m_world.image.Reg(RegBoardSize))
-               : layout::LineLengthResult{};
-    if (!number || result.refusal != layout::LineLengthRefusal::None) {
-        if (number && result.refusal == layout::LineLengthRefusal::Over200)
-            m_world.dialogs.message(Over200Text, LineLengthTitle, MsgIcon::Error);
-        else if (number && result.refusal == layout::LineLengthRefusal::ShorterThanBoard)
-            m_world.dialogs.message(ShorterText, LineLengthTitle, MsgIcon::Error);
-        // Every refusal ends with the page-size box.
-        m_world.dialogs.message(Over200Text, LineLengthTitle, MsgIcon::Error);
-        return;
-    }
-    m_world.image.SetReg(RegLineLength, result.code);
-    SingleRequest(RegLineLength, true);
-    ApplyLineLimit();
-    StoreAndReload();
-}
-
-void TPStron::Button3Click() {
-    SingleRequest(RegBoardSize, false);
-    StoreAndReload();
-}
-
-void TPStron::Button4Click() {
-    if (m_world.dialogs.confirm(BoardSizeQuestion, BoardSizeQuestionTitle, MsgIcon::Question)) {
-        int typed = 0;
-        const bool number = ParseInt(Edit7, &typed);
-        const std::optional<int> code = number ? layout::EncodeBoardSize(typed) : std::nullopt;
-        // The fields are kept before the new geometry lays the page out again, so that text
-        // typed since the last store survives.
-        StoreShownPage();
-        if (!number)
-            m_world.dialogs.message(BoardSizeText, LineLengthTitle, MsgIcon::Error);
-        if (!code) {
-            m_world.dialogs.message(BoardSizeText, LineLengthTitle, MsgIcon::Error);
-        } else {
-            m_world.image.SetReg(RegBoardSize, *code);
-        }
-        if (CurrentPage >= 0)
-            ShowPage(CurrentPage);
-        if (code)
-            SingleRequest(RegBoardSize, true);
-    }
-    StoreAndReload();
 }
 
 } // namespace kx9

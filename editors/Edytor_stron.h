@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../app/BoardOps.h"
-#include "../app/Ppost.h"
-#include "../link/World.h"
+#include "ops/BoardOps.h"
+#include "ops/Transfers.h"
+#include "widgets/EditorWindow.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -25,10 +25,10 @@ namespace kx9 {
 
 // "Edytor Stron" - text pages, their names, the occasional schedule, and the board's
 // active page and display geometry.
-class TPStron : public QDialog {
+class TPStron : public EditorWindow {
     Q_OBJECT
 public:
-    TPStron(World& world, BoardOperations& operations, TPpasek& progress);
+    TPStron(Transfers& transfers, BoardOperations& operations);
     // The scrolling and graphics windows its buttons show.
     void SetWindows(QWidget* przewijanie, QWidget* konGraf);
 
@@ -45,13 +45,14 @@ public:
     void StoreOccasional(int page);
     // The schedule registers of `page` no longer hold what LoadOccasional showed.
     bool OccasionalChangedUnder(int page) const;
-    void RequestActivePage();
+    // One read of register 4146; false (after its box) when the port did not open.
+    bool RequestActivePage();
     void StopTracking();
 
     // Handlers.
     void FormCreate();
-    void FormActivate();
-    void FormHide();
+    void FormActivate() override;
+    void FormHide() override;
     void TreeView1Change();
     void CheckBox1Click();
     void CheckBox2Click();
@@ -113,10 +114,6 @@ public:
     QPushButton* Button2;
     QTimer* Timer1;
 
-protected:
-    bool event(QEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
 private:
     void BuildControls();
     void BuildTree();
@@ -130,9 +127,11 @@ private:
     int Rows() const;
     int LineLength() const;
 
-    World& m_world;
+    ConfigImage::Revision PageRevision(int page) const;
+    ConfigImage::Revision ScheduleRevision(int page) const;
+
+    Transfers& m_t;
     BoardOperations& m_operations;
-    TPpasek& m_progress;
     QPointer<QWidget> m_przewijanie;
     QPointer<QWidget> m_konGraf;
 
@@ -153,6 +152,14 @@ private:
     Loaded m_loadedDate;
     Loaded m_loadedStart;
     Loaded m_loadedEnd;
+
+    // What the controls last showed of the image; activation reloads only what changed since.
+    ShownRevision m_shownAllowed;
+    ShownRevision m_shownActive;
+    ShownRevision m_shownGeometry;
+    ShownRevision m_shownDoubleHeight;
+    ShownRevision m_shownPage;
+    ShownRevision m_shownSchedule;
 };
 
 } // namespace kx9

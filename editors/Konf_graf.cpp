@@ -3,6 +3,6 @@
 
 namespace kx9 {
 
-TKonGraf::TKonGraf(World& world) : PlaceholderWindow(world, "KonGraf", "Konfiguracja Grafik") {}
+TKonGraf::TKonGraf([[maybe_unused]] Transfers& transfers) : PlaceholderWindow("KonGraf", "Konfiguracja Grafik") {}
 
 } // namespace kx9

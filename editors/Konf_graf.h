@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PlaceholderWindow.h"
+#include "ops/Transfers.h"
 
 namespace kx9 {
 
@@ -9,7 +10,7 @@ namespace kx9 {
 class TKonGraf : public PlaceholderWindow {
     Q_OBJECT
 public:
-    explicit TKonGraf(World& world);
+    explicit TKonGraf(Transfers& transfers);
 };
 
 } // namespace kx9

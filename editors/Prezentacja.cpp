@@ -3,7 +3,7 @@
 
 namespace kx9 {
 
-TfPrezentacja::TfPrezentacja(World& world)
-    : PlaceholderWindow(world, "fPrezentacja", "Edytor Prezentacji Automatycznej") {}
+TfPrezentacja::TfPrezentacja([[maybe_unused]] Transfers& transfers, [[maybe_unused]] TPStron& stron)
+    : PlaceholderWindow("fPrezentacja", "Edytor Prezentacji Automatycznej") {}
 
 } // namespace kx9

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "PlaceholderWindow.h"
+#include "Edytor_stron.h"
+#include "ops/Transfers.h"
 
 namespace kx9 {
 
@@ -9,7 +11,7 @@ namespace kx9 {
 class TfPrezentacja : public PlaceholderWindow {
     Q_OBJECT
 public:
-    explicit TfPrezentacja(World& world);
+    TfPrezentacja(Transfers& transfers, TPStron& stron);
 };
 
 } // namespace kx9

@@ -170,6 +170,7 @@ int ModbusLink::StoreReadReply(int firstRegister, int endIndex) {
 
     for (int k = 0; k < count; ++k)
         block[slot + k] = (int32_t(RxBuffer[3 + 2 * k]) << 8) | RxBuffer[4 + 2 * k];
+    m_image.MarkRegs(firstRegister, count);
     return 1;
 }
 

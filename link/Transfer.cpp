@@ -11,14 +11,8 @@ namespace {
 
 constexpr int PollIntervalMs = 10;
 constexpr int SequencerIntervalMs = 20;
-constexpr int LastPage = PageCount - 1; // 114
-constexpr int PageWindowRegs = 103;     // selector, 100 window registers, 4263, 4264
-constexpr int PageWriteRegs = 101;      // selector and the window
-constexpr int WriteReplyEnd = 7;        // function 16 reply: 8 bytes
+constexpr int WriteReplyEnd = 7; // function 16 reply: 8 bytes
 constexpr int IdentifyReplyEnd = 9;
-constexpr int NoPage = 200; // selector value no page has
-constexpr int PageStepPauseMs = 10;
-constexpr int ConfigStepPauseMs = 100;
 
 const char* const TransmissionErrorText = "Błąd transmisji danych";
 const char* const TransmissionErrorTitle = "Błąd";
@@ -26,29 +20,17 @@ const char* const IdentifyTitle = "Identyfikacja";
 
 } // namespace
 
-bool TransferState::AnyJob() const {
-    return ReadPagesJob || WritePagesJob || LinkChangeJob || StatusJob || ClockReadJob || ReadConfigJob ||
-           WriteConfigJob;
-}
-
-void TransferState::ClearJobs() {
-    ReadPagesJob = false;
-    WritePagesJob = false;
-    LinkChangeJob = false;
-    StatusJob = false;
-    ClockReadJob = false;
-    ReadConfigJob = false;
-    WriteConfigJob = false;
-}
-
-Scheduler::Scheduler(ConfigImage& image, ModbusLink& link, Dialogs& dialogs, Clock& clock)
-    : m_image(image), m_link(link), m_dialogs(dialogs), m_clock(clock) {
+Scheduler::Scheduler(ConfigImage& image, ModbusLink& link, Dialogs& dialogs)
+    : m_image(image), m_link(link), m_dialogs(dialogs) {
     TimeOut.setObjectName(QStringLiteral("TimeOut"));
     TestOdpowiedzi.setObjectName(QStringLiteral("TestOdpowiedzi"));
     TransmisjaWr.setObjectName(QStringLiteral("TransmisjaWr"));
 
-    for (QTimer* timer : {&TimeOut, &TestOdpowiedzi, &TransmisjaWr})
+    // Children, so that they can be found by name; as members they go before their parent.
+    for (QTimer* timer : {&TimeOut, &TestOdpowiedzi, &TransmisjaWr}) {
+        timer->setParent(this);
         timer->setTimerType(Qt::PreciseTimer);
+    }
     TimeOut.setSingleShot(true);
     TimeOut.setInterval(std::max(1, int(m_image.link.ReplyTimeoutMs)));
     TestOdpowiedzi.setInterval(PollIntervalMs);
@@ -57,6 +39,22 @@ Scheduler::Scheduler(ConfigImage& image, ModbusLink& link, Dialogs& dialogs, Clo
     connect(&TimeOut, &QTimer::timeout, this, &Scheduler::TimeOutTimer);
     connect(&TestOdpowiedzi, &QTimer::timeout, this, &Scheduler::TestOdpowiedziTimer);
     connect(&TransmisjaWr, &QTimer::timeout, this, &Scheduler::TransmisjaWrTimer);
+}
+
+void Scheduler::StartJob(Job& job) {
+    m_job = &job;
+    TransmisjaWr.start();
+}
+
+void Scheduler::Abandon() {
+    TimeOut.stop();
+    TestOdpowiedzi.stop();
+    TransmisjaWr.stop();
+    m_job = nullptr;
+    m_claim = nullptr;
+    m_replyEnd = 0;
+    if (m_image.link.PortOpen)
+        CloseLink();
 }
 
 int Scheduler::OpenLink() {
@@ -107,9 +105,9 @@ void Scheduler::StartReplyWait() {
 }
 
 void Scheduler::SendRead(int firstRegister, int count) {
-    state.ReadStart = firstRegister;
-    state.ReplyEnd = ModbusLink::ReplyEndIndex(count);
-    state.TransferError = false;
+    m_readStart = firstRegister;
+    m_replyEnd = ModbusLink::ReplyEndIndex(count);
+    m_transferError = false;
     int length = m_link.BuildReadRequest(m_image.link.BoardAddress, firstRegister, count);
     m_link.Send(length);
     StartReplyWait();
@@ -127,8 +125,8 @@ void Scheduler::SendWrite(int firstRegister, int count) {
 }
 
 void Scheduler::SendWrite(int firstRegister, int count, const int32_t* block) {
-    state.ReplyEnd = WriteReplyEnd;
-    state.TransferError = false;
+    m_replyEnd = WriteReplyEnd;
+    m_transferError = false;
     // A range the image does not hold sends nothing; the time-out then reports the failure
     // instead of putting stray values on the line.
     int length = block ? m_link.BuildWriteRequest(m_image.link.BoardAddress, firstRegister, count, block) : 0;
@@ -138,15 +136,15 @@ void Scheduler::SendWrite(int firstRegister, int count, const int32_t* block) {
 }
 
 void Scheduler::SendIdentify() {
-    state.ReplyEnd = IdentifyReplyEnd;
-    state.TransferError = false;
+    m_replyEnd = IdentifyReplyEnd;
+    m_transferError = false;
     int length = m_link.BuildIdentifyRequest(m_image.link.BoardAddress);
     m_link.Send(length);
     StartReplyWait();
 }
 
 void Scheduler::TestOdpowiedziTimer() {
-    if (state.ReplyEnd <= 0) {
+    if (m_replyEnd <= 0) {
         // Nothing awaited: leave stray bytes for the next Open to purge.
         TestOdpowiedzi.stop();
         return;
@@ -156,31 +154,31 @@ void Scheduler::TestOdpowiedziTimer() {
     // it; take it up only once the line has stayed quiet for a whole poll, so it is never cut.
     const bool growing = waiting != m_lastWaiting;
     m_lastWaiting = waiting;
-    if (waiting <= state.ReplyEnd || (state.ReplyEnd == IdentifyReplyEnd && growing))
+    if (waiting <= m_replyEnd || (m_replyEnd == IdentifyReplyEnd && growing))
         return;
 
     TimeOut.stop();
-    state.TransferError = false;
+    m_transferError = false;
     TestOdpowiedzi.stop();
 
     int r = m_link.CheckReply(m_image.link.BoardAddress);
     switch (r) {
     case 3:
-        if (m_link.StoreReadReply(state.ReadStart, state.ReplyEnd) != 1) {
+        if (m_link.StoreReadReply(m_readStart, m_replyEnd) != 1) {
             RejectReply();
             return;
         }
-        if (state.ReadPagesJob && m_actions && m_actions->PageFromWindow() != 1)
-            state.TransferError = true;
-        state.ReplyEnd = 0;
+        if (m_job && !m_job->TakeReadReply())
+            m_transferError = true;
+        m_replyEnd = 0;
         break;
     case 16:
-        state.ReplyEnd = 0;
+        m_replyEnd = 0;
         break;
     case 17:
         m_dialogs.message(m_link.DescribeIdentification(), QString::fromUtf8(IdentifyTitle),
                           MsgIcon::Information);
-        state.ReplyEnd = 0;
+        m_replyEnd = 0;
         CloseLink();
         break;
     default:
@@ -196,7 +194,7 @@ void Scheduler::RejectReply() {
 }
 
 void Scheduler::TimeOutTimer() {
-    state.TransferError = true;
+    m_transferError = true;
     TimeOut.stop();
     TestOdpowiedzi.stop();
     // A port that vanished under the request is a failed transfer too, and must be said so.
@@ -207,136 +205,47 @@ void Scheduler::TimeOutTimer() {
         HideProgress();
     }
     CloseLink();
-    state.ReplyEnd = 0;
+    m_replyEnd = 0;
 }
 
 void Scheduler::TransmisjaWrTimer() {
     // A: a failed request or a lost port ends whatever was running.
-    if (state.TransferError || !m_image.link.PortOpen) {
+    if (m_transferError || !m_image.link.PortOpen) {
         HideProgress();
         TransmisjaWr.stop();
-        CloseLink();
-        if (state.LinkChangeJob) {
-            m_image.link.BoardAddress = state.SavedAddress;
-            m_image.link.FrameIndex = state.SavedFrameIndex;
-            m_image.link.BaudIndex = state.SavedBaudIndex;
-        }
-        state.ClearJobs();
-        return;
-    }
-
-    // B: at most one request per tick; a step that sends sets ReplyEnd and so holds back the rest.
-    if (!state.AnyJob() && state.ReplyEnd == 0) {
-        HideProgress();
-        TransmisjaWr.stop();
+        // The job puts back what it must (a link change its old settings) before the port
+        // closes, so the status bar shows what is in force.
+        AbandonJob();
         CloseLink();
         return;
     }
-    if (state.ReadPagesJob && state.ReplyEnd == 0)
-        PageReadStep();
-    if (state.WritePagesJob && state.ReplyEnd == 0)
-        PageWriteStep();
-    if (state.LinkChangeJob && state.ReplyEnd == 0)
-        LinkChangeStep();
-    if (state.StatusJob && state.ReplyEnd == 0) {
-        state.StatusJob = false;
-        if (m_actions)
-            m_actions->ShowStatus();
-    }
-    if (state.ClockReadJob && state.ReplyEnd == 0)
-        state.ClockReadJob = false; // registers already stored
-    if (state.ReadConfigJob && state.ReplyEnd == 0) {
-        state.ReadConfigStep += 1;
-        ConfigReadStep();
-    }
-    if (state.WriteConfigJob && state.ReplyEnd == 0 && !state.WritePagesJob) {
-        state.WriteConfigStep += 1;
-        if (m_actions)
-            m_actions->ConfigWriteStep(state.WriteConfigStep);
-        else
-            state.WriteConfigJob = false;
-    }
-}
 
-void Scheduler::PageReadStep() {
-    const unsigned selected = unsigned(m_image.Reg(RegPageSelector));
-    if (state.PageCounter != selected && state.PageCounter < unsigned(PageCount)) {
-        m_image.SetReg(RegPageSelector, int32_t(state.PageCounter));
-        SendWrite(RegPageSelector, 1);
+    // B: the idle watchdog, then at most one request of the running job.
+    if (!m_job && m_replyEnd == 0) {
+        if (m_claim)
+            return; // a chain holds the link between its requests
+        HideProgress();
+        TransmisjaWr.stop();
+        CloseLink();
         return;
     }
-    SendRead(RegPageSelector, PageWindowRegs);
-    if (state.PageCounter >= unsigned(PageCount)) {
-        // This last read only refreshes 4162..4264: the job is clear when its reply arrives.
-        state.ReadPagesJob = false;
-    } else {
-        SetProgress(int(state.PageCounter * 100 / PageCount));
-        state.PageCounter += 1;
+    if (m_job && m_replyEnd == 0) {
+        Job* job = m_job;
+        if (job->Step() == Job::StepResult::Finished && m_job == job)
+            m_job = nullptr;
     }
 }
 
-void Scheduler::PageWriteStep() {
-    if (state.PageCounter > unsigned(LastPage)) {
-        state.WritePagesJob = false;
-        return;
-    }
-    m_clock.pause(PageStepPauseMs);
-    const int page = int(state.PageCounter);
-    SetProgress(page * 100 / PageCount);
-    if (m_actions)
-        m_actions->PageToWindow(page);
-    // The last page also carries 4263 and 4264.
-    SendWrite(RegPageSelector, page < LastPage ? PageWriteRegs : PageWindowRegs);
-    state.PageCounter += 1;
-}
-
-void Scheduler::LinkChangeStep() {
-    m_image.link.BoardAddress = uint8_t(m_image.Reg(RegBoardAddress) & 0xFF);
-    if (OpenLink() != 1) {
-        // Keep the job and the sequencer so the next tick abandons it and puts the old settings back.
-        return;
-    }
-    SendIdentify();
-    state.LinkChangeJob = false;
-    TransmisjaWr.stop();
-}
-
-void Scheduler::ConfigReadStep() {
-    switch (state.ReadConfigStep) {
-    case 1:
-        m_clock.pause(ConfigStepPauseMs);
-        SetProgress(62);
-        SendRead(4100, 62);
-        break;
-    case 2:
-        m_clock.pause(ConfigStepPauseMs);
-        SetProgress(99);
-        SendRead(RegDoubleHeight, 2);
-        break;
-    case 3:
-        m_clock.pause(ConfigStepPauseMs);
-        SetProgress(100);
-        SendRead(SlaveBase, SlaveCount);
-        break;
-    case 4:
-        state.ReadConfigJob = false;
-        if (m_actions)
-            m_actions->StartPagesRead();
-        break;
-    default:
-        state.ReadConfigJob = false;
-        break;
-    }
+void Scheduler::AbandonJob() {
+    Job* job = m_job;
+    m_job = nullptr;
+    if (job)
+        job->Abandon();
 }
 
 void Scheduler::HideProgress() {
-    if (m_progress)
-        m_progress->HideProgress();
-}
-
-void Scheduler::SetProgress(int percent) {
-    if (m_progress)
-        m_progress->SetProgress(percent);
+    if (m_hideProgress)
+        m_hideProgress();
 }
 
 } // namespace kx9

@@ -13,75 +13,86 @@
 
 namespace kx9 {
 
-// The shared state of the one request in flight and of the main window's jobs.
-struct TransferState {
-    bool TransferError = false;
-    int ReplyEnd = 0; // index of the last byte of the awaited reply; 0 = none awaited
-    int ReadStart = 0;
-    unsigned PageCounter = 0;
-    bool ReadPagesJob = false;
-    bool WritePagesJob = false;
-    bool LinkChangeJob = false;
-    bool StatusJob = false;
-    bool ClockReadJob = false;
-    bool ReadConfigJob = false;
-    uint8_t ReadConfigStep = 0;
-    bool WriteConfigJob = false;
-    uint8_t WriteConfigStep = 0;
-    uint8_t SavedAddress = 1;
-    uint8_t SavedFrameIndex = 1;
-    uint8_t SavedBaudIndex = 7;
-
-    bool AnyJob() const;
-    void ClearJobs(); // what "Przerwij" does
-};
-
-// The progress window as the scheduler and the operations drive it.
-class ProgressView {
+// A multi-request transfer run by the sequencer: it is asked for its next request each time
+// no reply is awaited. It lives outside the scheduler, which only points at the running one.
+class Job {
 public:
-    virtual ~ProgressView() = default;
-    virtual void ShowProgress(const QString& title) = 0; // empty title keeps the idle one
-    virtual void SetProgress(int percent) = 0;
-    virtual void HideProgress() = 0;
+    virtual ~Job() = default;
+    enum class StepResult { Continue, Finished };
+    // Sends at most one request. Finished ends the job, also right after a last request whose
+    // reply then belongs to nobody.
+    virtual StepResult Step() = 0;
+    // A read reply came in while this job ran and was stored; false fails the transfer.
+    virtual bool TakeReadReply() { return true; }
+    // The job was dropped after a failed request or a lost port.
+    virtual void Abandon() {}
 };
 
-// Step actions of the board operations that the jobs call.
-class JobActions {
-public:
-    virtual ~JobActions() = default;
-    virtual int PageFromWindow() = 0;
-    virtual int PageToWindow(int page) = 0;
-    virtual void ShowStatus() = 0;
-    virtual void ConfigWriteStep(int step) = 0;
-    virtual void StartPagesRead() = 0;
-    virtual void StartPagesWrite() = 0;
-};
-
-// Runs requests without blocking the window: a 10 ms reply poll, a one-shot reply time-out
-// and a 20 ms job sequencer that also closes the port once nothing is left to do.
+// Runs one request at a time without blocking the window: a 10 ms reply poll, a one-shot
+// reply time-out and a 20 ms sequencer that advances the running job and, as an idle
+// watchdog, closes the port once nothing is left to do.
 class Scheduler : public QObject {
     Q_OBJECT
 public:
-    Scheduler(ConfigImage& image, ModbusLink& link, Dialogs& dialogs, Clock& clock);
+    Scheduler(ConfigImage& image, ModbusLink& link, Dialogs& dialogs);
 
-    void SetProgressView(ProgressView* view) { m_progress = view; }
-    void SetJobActions(JobActions* actions) { m_actions = actions; }
-    // Called after every open and close so the status bar follows (ShowLinkSettings).
+    // Called after every open and close so the status bar follows.
     void SetLinkShown(std::function<void()> shown) { m_linkShown = std::move(shown); }
+    // Hides the progress window when a transfer ends or fails.
+    void SetProgressHider(std::function<void()> hide) { m_hideProgress = std::move(hide); }
 
     int OpenLink();
     void CloseLink();
     void StartReplyWait();
 
-    // One request, in the order every operation uses: ReadStart (reads), ReplyEnd,
-    // TransferError := false, build and Send, StartReplyWait. Values of writes come from the image.
+    // One request: ReadStart (reads), ReplyEnd, TransferError := false, build and Send,
+    // StartReplyWait. Values of writes come from the image.
     void SendRead(int firstRegister, int count);
     void SendWrite(int firstRegister, int count);
-    // Same, with the values taken from `block` as BuildWriteRequest indexes it (graphics buffer).
+    // Same, with the values taken from `block`, indexed as BuildWriteRequest does.
     void SendWrite(int firstRegister, int count, const int32_t* block);
     void SendIdentify();
-    // Lets the idle watchdog close the port and hide the progress window when done.
+    // The time-out of the request just sent, where the board needs longer than usual.
+    void SetReplyTimeout(int ms) { TimeOut.setInterval(ms); }
+
+    // The sequencer closes the port and hides the progress window once nothing is left.
     void EnableWatchdog() { TransmisjaWr.start(); }
+    void StopWatchdog() { TransmisjaWr.stop(); }
+
+    // The job runs from the next sequencer tick on; StartJob enables the sequencer.
+    void StartJob(Job& job);
+    // Ends the running job (what it does when finished); a request in flight still completes.
+    void EndJob() { m_job = nullptr; }
+    // "Przerwij": drops the running job; a request in flight still completes or times out.
+    void AbortJob() { m_job = nullptr; }
+    bool JobRunning() const { return m_job != nullptr; }
+
+    // A chain of requests owned elsewhere holds the link between its requests; the watchdog
+    // leaves the port open for it.
+    void Claim(const void* owner) { m_claim = owner; }
+    void Release(const void* owner) {
+        if (m_claim == owner)
+            m_claim = nullptr;
+    }
+    bool Claimed() const { return m_claim != nullptr; }
+
+    // Another transfer runs: a reply awaited, a job or a claimed chain.
+    bool Busy() const { return m_replyEnd != 0 || m_job != nullptr || m_claim != nullptr; }
+
+    // Everything stops at once: no job, no claim, no timer, the port closed.
+    void Abandon();
+
+    // The state of the request in flight.
+    bool TransferError() const { return m_transferError; }
+    int ReplyEnd() const { return m_replyEnd; }
+    int ReadStart() const { return m_readStart; }
+    // A chain starting afresh, or tracking after a failure.
+    void ClearTransferError() { m_transferError = false; }
+
+    bool TimeOutActive() const { return TimeOut.isActive(); }
+    bool PollActive() const { return TestOdpowiedzi.isActive(); }
+    bool SequencerActive() const { return TransmisjaWr.isActive(); }
+    int TimeOutInterval() const { return TimeOut.interval(); }
 
     // No timer running: nothing awaited, no job left.
     bool Idle() const { return !TimeOut.isActive() && !TestOdpowiedzi.isActive() && !TransmisjaWr.isActive(); }
@@ -93,32 +104,31 @@ public:
     void TimeOutTimer();
     void TransmisjaWrTimer();
 
-    TransferState state;
-    QTimer TimeOut;
-    QTimer TestOdpowiedzi;
-    QTimer TransmisjaWr;
-
     ModbusLink& Link() { return m_link; }
     ConfigImage& Image() { return m_image; }
 
 private:
-    void PageReadStep();
-    void PageWriteStep();
-    void LinkChangeStep();
-    void ConfigReadStep();
     void HideProgress();
-    void SetProgress(int percent);
     void ArmTimeOut();
     void RejectReply();
+    void AbandonJob();
 
     ConfigImage& m_image;
     ModbusLink& m_link;
     Dialogs& m_dialogs;
-    Clock& m_clock;
-    ProgressView* m_progress = nullptr;
-    JobActions* m_actions = nullptr;
     std::function<void()> m_linkShown;
+    std::function<void()> m_hideProgress;
+
+    QTimer TimeOut;
+    QTimer TestOdpowiedzi;
+    QTimer TransmisjaWr;
+
+    bool m_transferError = false;
+    int m_replyEnd = 0; // index of the last byte of the awaited reply; 0 = none awaited
+    int m_readStart = 0;
     int m_lastWaiting = -1; // bytes seen by the previous reply poll
+    Job* m_job = nullptr;
+    const void* m_claim = nullptr;
 };
 
 } // namespace kx9

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/About.h"
-#include "app/QtDialogs.h"
+#include "widgets/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -18,7 +18,7 @@ namespace kx9::test {
 struct AppWorld : InProcessSeams {
     QTemporaryDir dir;
     QString previousDir = QDir::currentPath();
-    World world{port, dialogs, clock};
+    Program program{port, dialogs, clock};
     std::unique_ptr<Kx9App> app;
 
     AppWorld() {
@@ -30,9 +30,9 @@ struct AppWorld : InProcessSeams {
         QDir::setCurrent(previousDir);
     }
 
-    void start() { app = CreateApp(world); }
+    void start() { app = CreateApp(program); }
     TForm1& form() { return *app->form1; }
-    ConfigImage& image() { return world.image; }
+    ConfigImage& image() { return program.image; }
     QString path(const QString& name) const { return dir.filePath(name); }
 
     // What the window system sends when the main window comes to the front.

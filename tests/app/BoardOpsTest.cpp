@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Board operations against the in-process board: request sequences, round trips, failures.
+#include "app/Ppost.h"
+#include "app/Status_kx91.h"
 #include "common/TestWorld.h"
+#include "ops/PageCodec.h"
 
 #include <QByteArray>
 #include <QTimer>
@@ -51,14 +54,20 @@ struct OpsWorld : BoardWorld {
     explicit OpsWorld(const BoardModel::Options& options = {}) : BoardWorld(options) {
         // The board's clock stands still, so what is written comes back unchanged.
         board.SetTicker([] { return int64_t(0); });
+        program.progress.Attach(&progress);
+        program.ops.SetStatusView(&status);
     }
+    ~OpsWorld() { program.progress.Attach(nullptr); }
 
-    Scheduler& s() { return world.scheduler; }
-    TransferState& state() { return world.scheduler.state; }
-    ConfigImage& image() { return world.image; }
+    // The real progress and status windows in place of the recording ones.
+    TPpasek progress{program.scheduler};
+    TPStatus status;
+
+    Scheduler& s() { return program.scheduler; }
+    ConfigImage& image() { return program.image; }
 
     int Run(const std::function<bool()>& stop = {}, const std::function<void()>& each = {}) {
-        return TickUntilIdle(world.scheduler, port, stop, each);
+        return TickUntilIdle(program.scheduler, port, stop, each);
     }
 
     std::vector<Request> Requests() const {
@@ -70,8 +79,8 @@ struct OpsWorld : BoardWorld {
 
     void ExpectEndedQuietly() {
         EXPECT_TRUE(Idle());
-        EXPECT_FALSE(state().AnyJob());
-        EXPECT_EQ(state().ReplyEnd, 0);
+        EXPECT_FALSE(s().JobRunning());
+        EXPECT_EQ(s().ReplyEnd(), 0);
         EXPECT_FALSE(image().link.PortOpen);
         EXPECT_FALSE(progress.isVisible());
     }
@@ -127,12 +136,12 @@ TEST(BoardOps, WholeWriteSendsTheBlocksInOrderAndLeavesTheLinkRegistersOut) {
         const auto& log = w.board.Requests();
         for (; seen < log.size(); ++seen) {
             const Request r = Decode(log[seen]);
-            slowReplies.emplace_back(r.first, w.s().TimeOut.interval());
+            slowReplies.emplace_back(r.first, w.s().TimeOutInterval());
             titles.emplace_back(r.first, w.progress.Label1->text());
         }
     };
 
-    w.ops.ConfigWriteStep(0);
+    w.ops.StartConfigWrite();
     watch();
     w.Run({}, watch);
 
@@ -166,8 +175,8 @@ TEST(BoardOps, WholeWriteSendsTheBlocksInOrderAndLeavesTheLinkRegistersOut) {
     for (int p = 0; p < PageCount; ++p)
         for (int i = 0; i < PageSize; ++i)
             ASSERT_EQ(w.board.Page(p)[size_t(i)],
-                      BoardOperations::ConvertPageChar(w.image().pages[size_t(p)][size_t(i)],
-                                                       BoardOperations::Direction::ToBoard))
+                      pagecodec::ConvertPageChar(w.image().pages[size_t(p)][size_t(i)],
+                                                 pagecodec::Direction::ToBoard))
                 << "page " << p << " char " << i;
     EXPECT_TRUE(w.dialogs.boxes.empty());
     EXPECT_EQ(w.image().Reg(RegPageSelector), 114);
@@ -189,7 +198,7 @@ TEST(BoardOps, WholeReadReadsTheBlocksThenEveryPage) {
     EXPECT_EQ(w.progress.Label1->text(), QStringLiteral("Odczyt Konfiguracji"));
     QString pageTitle;
     w.Run({}, [&] {
-        if (w.state().ReadPagesJob && pageTitle.isEmpty())
+        if (w.board.Requests().size() > 4 && pageTitle.isEmpty())
             pageTitle = w.progress.Label1->text();
     });
 
@@ -232,7 +241,7 @@ TEST(BoardOps, WholeWriteThenWholeReadGivesBackTheImage) {
     image.link.ReplyTimeoutMs = 1500;
     image.link.PortIndex = 2;
 
-    w.ops.ConfigWriteStep(0);
+    w.ops.StartConfigWrite();
     w.Run();
     ASSERT_TRUE(w.dialogs.boxes.empty());
 
@@ -273,7 +282,7 @@ TEST(BoardOps, PolishLettersGoOutInTheBoardsCodes) {
     std::copy(std::begin(start), std::end(start), page.begin());
     w.image().pages[3] = page;
 
-    EXPECT_EQ(w.ops.PageToWindow(3), 1);
+    EXPECT_EQ(pagecodec::PageToWindow(w.image(), 3), 1);
     EXPECT_EQ(w.image().Reg(RegPageSelector), 3);
     EXPECT_EQ(w.image().Reg(4163), 90 * 256 + 97);
     EXPECT_EQ(w.image().Reg(4164), 145 * 256 + 142);
@@ -283,38 +292,38 @@ TEST(BoardOps, PolishLettersGoOutInTheBoardsCodes) {
     // And back: the window as the board returns it, with a 0 byte among the letters.
     w.image().pages[3].fill('?');
     w.image().SetReg(4166, 0 * 256 + 'q');
-    EXPECT_EQ(w.ops.PageFromWindow(), 1);
+    EXPECT_EQ(pagecodec::PageFromWindow(w.image()), 1);
     EXPECT_TRUE(std::equal(std::begin(start), std::end(start), w.image().pages[3].begin()));
     EXPECT_EQ(w.image().pages[3][6], ' ');
     EXPECT_EQ(w.image().pages[3][7], 'q');
 
-    EXPECT_EQ(w.ops.PageToWindow(115), -1);
-    EXPECT_EQ(w.ops.PageToWindow(-1), -1);
+    EXPECT_EQ(pagecodec::PageToWindow(w.image(), 115), -1);
+    EXPECT_EQ(pagecodec::PageToWindow(w.image(), -1), -1);
     w.image().SetReg(RegPageSelector, 115);
     const auto before = w.image().pages;
-    EXPECT_EQ(w.ops.PageFromWindow(), -1);
+    EXPECT_EQ(pagecodec::PageFromWindow(w.image()), -1);
     EXPECT_EQ(w.image().pages, before);
 }
 
 TEST(BoardOps, ConvertPageCharTranslatesOnlyTheEighteenLetters) {
-    using D = BoardOperations::Direction;
+    using D = pagecodec::Direction;
     const int cp1250[18] = {165, 198, 202, 163, 209, 211, 140, 143, 175,
                             185, 230, 234, 179, 241, 243, 156, 159, 191};
     for (int k = 0; k < 18; ++k) {
-        EXPECT_EQ(BoardOperations::ConvertPageChar(uint8_t(cp1250[k]), D::ToBoard), 128 + k);
-        EXPECT_EQ(BoardOperations::ConvertPageChar(uint8_t(128 + k), D::FromBoard), cp1250[k]);
+        EXPECT_EQ(pagecodec::ConvertPageChar(uint8_t(cp1250[k]), D::ToBoard), 128 + k);
+        EXPECT_EQ(pagecodec::ConvertPageChar(uint8_t(128 + k), D::FromBoard), cp1250[k]);
     }
     int unchangedOut = 0, unchangedIn = 0;
     for (int c = 0; c < 256; ++c) {
-        if (BoardOperations::ConvertPageChar(uint8_t(c), D::ToBoard) == c)
+        if (pagecodec::ConvertPageChar(uint8_t(c), D::ToBoard) == c)
             ++unchangedOut;
-        if (BoardOperations::ConvertPageChar(uint8_t(c), D::FromBoard) == c)
+        if (pagecodec::ConvertPageChar(uint8_t(c), D::FromBoard) == c)
             ++unchangedIn;
     }
     EXPECT_EQ(unchangedOut, 256 - 18);
     EXPECT_EQ(unchangedIn, 256 - 18 - 1); // and 0 becomes a blank
-    EXPECT_EQ(BoardOperations::ConvertPageChar(0, D::FromBoard), ' ');
-    EXPECT_EQ(BoardOperations::ConvertPageChar(0, D::ToBoard), 0);
+    EXPECT_EQ(pagecodec::ConvertPageChar(0, D::FromBoard), ' ');
+    EXPECT_EQ(pagecodec::ConvertPageChar(0, D::ToBoard), 0);
 }
 
 // Answers the modal status window once it is up.
@@ -405,7 +414,7 @@ TEST(BoardOps, ClockAndTimeDisplayTransfers) {
     w.board.SetHolding(4026, 4);
     w.image().SetReg(RegClockTime, 0);
     w.ops.StartClockRead();
-    EXPECT_TRUE(w.state().ClockReadJob);
+    EXPECT_TRUE(w.s().JobRunning());
     w.Run();
     w.ops.StartTimeDisplayRead();
     w.Run();
@@ -425,7 +434,7 @@ TEST(BoardOps, ClockAndTimeDisplayTransfers) {
 TEST(BoardOps, IdentificationShowsTheBoardAndClosesThePort) {
     OpsWorld w;
     w.ops.StartIdentification();
-    EXPECT_FALSE(w.s().TransmisjaWr.isActive());
+    EXPECT_FALSE(w.s().SequencerActive());
     w.Run();
     ASSERT_EQ(w.dialogs.boxes.size(), 1u);
     EXPECT_EQ(w.dialogs.boxes[0].title, QStringLiteral("Identyfikacja"));
@@ -503,11 +512,8 @@ TEST(BoardOps, LinkChangeThatCannotReopenPutsTheOldSettingsBack) {
     UnpluggingClock clock;
     clock.port = &port;
     RecordingDialogs dialogs;
-    World world(port, dialogs, clock);
-    TransferState& state = world.scheduler.state;
-    TPpasek progress(state);
-    TPStatus status;
-    BoardOperations ops(world, progress, status);
+    Program world(port, dialogs, clock);
+    BoardOperations& ops = world.ops;
     world.image.SetReg(RegBoardAddress, 9);
     world.image.SetReg(RegBoardFrame, 3);
     world.image.SetReg(RegBoardBaud, 2);
@@ -521,8 +527,8 @@ TEST(BoardOps, LinkChangeThatCannotReopenPutsTheOldSettingsBack) {
     EXPECT_EQ(world.image.link.BoardAddress, 1);
     EXPECT_EQ(world.image.link.FrameIndex, 1);
     EXPECT_EQ(world.image.link.BaudIndex, 7);
-    EXPECT_FALSE(state.AnyJob());
-    EXPECT_FALSE(world.scheduler.TransmisjaWr.isActive());
+    EXPECT_FALSE(world.scheduler.JobRunning());
+    EXPECT_FALSE(world.scheduler.SequencerActive());
     EXPECT_EQ(board.Requests().size(), 1u); // the write went out, no identification followed
     EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
@@ -534,7 +540,7 @@ TEST(BoardOps, LinkChangeWithNoPortSendsNothing) {
     w.ops.StartLinkChange();
     EXPECT_TRUE(w.Requests().empty());
     EXPECT_EQ(w.image().link.BaudIndex, 7);
-    EXPECT_FALSE(w.state().LinkChangeJob);
+    EXPECT_FALSE(w.s().JobRunning());
     ASSERT_EQ(w.dialogs.boxes.size(), 1u);
     EXPECT_EQ(w.dialogs.boxes[0].title, QStringLiteral("Błąd otwarcia portu"));
 }
@@ -569,8 +575,8 @@ TEST_P(NoPort, ShowsTheMessagesAndStartsNothing) {
         EXPECT_FALSE(w.dialogs.boxes[1].confirmation);
     }
     EXPECT_TRUE(w.Requests().empty());
-    EXPECT_FALSE(w.state().AnyJob());
-    EXPECT_FALSE(w.s().TransmisjaWr.isActive());
+    EXPECT_FALSE(w.s().JobRunning());
+    EXPECT_FALSE(w.s().SequencerActive());
     EXPECT_FALSE(w.progress.isVisible());
 }
 
@@ -582,7 +588,7 @@ INSTANTIATE_TEST_SUITE_P(
         NoPortCase{"ConfigRead", [](BoardOperations& o) { o.StartConfigRead(); },
                    QStringLiteral("Odczyt konfiguracji nie powiódł się."),
                    QStringLiteral("Błąd odczytu konfiguracji"), MsgIcon::Error},
-        NoPortCase{"ConfigWrite", [](BoardOperations& o) { o.ConfigWriteStep(0); },
+        NoPortCase{"ConfigWrite", [](BoardOperations& o) { o.StartConfigWrite(); },
                    QStringLiteral("Transmisja niemożliwa"), QStringLiteral("Błąd"), MsgIcon::Information},
         NoPortCase{
             "Identification", [](BoardOperations& o) { o.StartIdentification(); }, {}, {}, MsgIcon::None},
@@ -639,8 +645,8 @@ TEST(BoardOps, AbortDuringAWholeReadLetsTheRequestInFlightFinish) {
     OpsWorld w;
     w.ops.StartConfigRead();
     w.Run([&] { return w.board.Requests().size() >= 60; });
-    ASSERT_TRUE(w.state().ReadPagesJob);
-    ASSERT_GT(w.state().ReplyEnd, 0);
+    ASSERT_TRUE(w.s().JobRunning());
+    ASSERT_GT(w.s().ReplyEnd(), 0);
     w.progress.BitBtn1->click();
     EXPECT_TRUE(w.progress.isVisible());
     w.Run();
@@ -652,7 +658,7 @@ TEST(BoardOps, AbortDuringAWholeReadLetsTheRequestInFlightFinish) {
 
 TEST(BoardOps, WholeWriteAbortedDuringThePagesSendsNoSlaveBlock) {
     OpsWorld w;
-    w.ops.ConfigWriteStep(0);
+    w.ops.StartConfigWrite();
     w.Run([&] { return w.board.Requests().size() >= 20; });
     w.progress.BitBtn1Click();
     w.Run();

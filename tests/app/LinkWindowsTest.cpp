@@ -2,8 +2,8 @@
 // The two link windows as the operator uses them: "Port Szeregowy" and "Zmiana połączenia".
 #include "common/TestSeams.h"
 #include "config/ConfigImage.h"
-#include "link/Konfig_uart.h"
-#include "link/Zmianapolaczenia.h"
+#include "editors/Konfig_uart.h"
+#include "editors/Zmianapolaczenia.h"
 
 #include <QLabel>
 #include <QTest>
@@ -196,21 +196,6 @@ struct Zmiana : ::testing::Test {
     Zmiana() { image.ResetImage(QDateTime(QDate(2026, 1, 1), QTime(12, 0))); }
     void TearDown() override { window.hide(); }
 };
-
-TEST_F(Zmiana, CodesAndListIndexesConvertBothWays) {
-    const int codes[8] = {0, 1, 2, 3, 4, 6, 7, 9};
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(TfZmianaPolaczenia::BaudIndexToCode(i), codes[i]);
-        EXPECT_EQ(BoardBaudRates[size_t(codes[i])], BaudRates[size_t(i)]);
-        EXPECT_EQ(TfZmianaPolaczenia::BaudCodeToIndex(codes[i]), i);
-    }
-    EXPECT_EQ(TfZmianaPolaczenia::BaudCodeToIndex(5), 4);
-    EXPECT_EQ(TfZmianaPolaczenia::BaudCodeToIndex(8), 6);
-    EXPECT_EQ(TfZmianaPolaczenia::BaudCodeToIndex(10), -1);
-    EXPECT_EQ(TfZmianaPolaczenia::BaudCodeToIndex(-1), -1);
-    EXPECT_EQ(TfZmianaPolaczenia::BaudIndexToCode(8), -1);
-    EXPECT_EQ(TfZmianaPolaczenia::BaudIndexToCode(-1), -1);
-}
 
 // Register 4002 and what the rate list shows for it.
 class ZmianaShows : public Zmiana, public ::testing::WithParamInterface<std::tuple<int, const char*>> {};

@@ -234,11 +234,11 @@ TEST(MainWindow, PortsWithoutTextKeepThePreviousPanelText) {
     EXPECT_EQ(w.panel(0), "COM3");
 
     // The link itself opens COM7, and the status bar follows the open port.
-    EXPECT_EQ(w.world.scheduler.OpenLink(), 1);
+    EXPECT_EQ(w.program.scheduler.OpenLink(), 1);
     EXPECT_EQ(w.port.LastName(), "COM7");
     EXPECT_EQ(w.panel(0), "COM3");
     EXPECT_EQ(w.panel(3), "Port komunikacyjny otwarty");
-    w.world.scheduler.CloseLink();
+    w.program.scheduler.CloseLink();
     EXPECT_EQ(w.panel(3), "Port komunikacyjny zamknięty");
 
     link.PortIndex = 7;
@@ -426,29 +426,35 @@ TEST(MainWindow, ModalButtonsRunTheirWindowsAndRefreshTheStatusBar) {
 TEST(MainWindow, OperationButtonsStartTheirJobs) {
     struct Row {
         QToolButton* TForm1::*button;
-        std::function<bool(const TransferState&)> started;
+        int function; // of the first request
+        int first;
+        bool job; // more requests follow from the sequencer
         const char* what;
     };
     const Row rows[] = {
-        {&TForm1::SpeedButton3, [](const TransferState& s) { return s.ReplyEnd == 9 && !s.AnyJob(); },
-         "identification"},
-        {&TForm1::SpeedButton4, [](const TransferState& s) { return s.StatusJob && s.ReplyEnd == 6; },
-         "status"},
-        {&TForm1::SpeedButton6, [](const TransferState& s) { return s.ReadConfigJob && s.ReplyEnd == 204; },
-         "config read"},
-        {&TForm1::SpeedButton7, [](const TransferState& s) { return s.WriteConfigJob && s.ReplyEnd == 7; },
-         "config write"},
-        {&TForm1::SpeedButton14, [](const TransferState& s) { return s.ReadPagesJob && !s.WritePagesJob; },
-         "pages read"},
-        {&TForm1::SpeedButton15, [](const TransferState& s) { return s.WritePagesJob && !s.ReadPagesJob; },
-         "pages write"},
+        {&TForm1::SpeedButton3, 17, -1, false, "identification"},
+        {&TForm1::SpeedButton4, 3, RegStatus, true, "status"},
+        {&TForm1::SpeedButton6, 3, 4000, true, "config read"},
+        {&TForm1::SpeedButton7, 16, 4003, true, "config write"},
+        {&TForm1::SpeedButton14, -1, -1, true, "pages read"}, // the first tick selects page 0
+        {&TForm1::SpeedButton15, 16, RegOccasionalAllowed, true, "pages write"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         AppWorld w;
         w.start();
         (w.form().*row.button)->click();
-        EXPECT_TRUE(row.started(w.world.scheduler.state));
+        const auto& sent = w.board.Requests();
+        if (row.function < 0) {
+            EXPECT_TRUE(sent.empty());
+        } else {
+            ASSERT_EQ(sent.size(), 1u);
+            EXPECT_EQ(uint8_t(sent[0][1]), row.function);
+            if (row.first >= 0) {
+                EXPECT_EQ(uint8_t(sent[0][2]) * 256 + uint8_t(sent[0][3]), row.first);
+            }
+        }
+        EXPECT_EQ(w.program.scheduler.JobRunning(), row.job);
         EXPECT_EQ(w.panel(3), "Port komunikacyjny otwarty");
     }
 }
@@ -459,6 +465,55 @@ TEST(MainWindow, ConfigReadShowsTheProgressWindowWithItsTitle) {
     w.form().SpeedButton6->click();
     EXPECT_TRUE(w.app->pasek->isVisible());
     EXPECT_EQ(w.app->pasek->Label1->text(), "Odczyt Konfiguracji");
+}
+
+} // namespace
+} // namespace kx9
+
+namespace kx9 {
+namespace {
+
+TEST(MainWindow, LoadingAFileDuringAReadIsRefused) {
+    AppWorld w;
+    w.start();
+    writeConfig(w.path("other.cfg"), 77, 2);
+    w.dialogs.fileAnswers.push_back(w.path("other.cfg"));
+    w.form().SpeedButton6->click();
+    w.form().SpeedButton16->click();
+    ASSERT_EQ(w.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(w.dialogs.boxes[0].text, "Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie.");
+    EXPECT_TRUE(w.dialogs.filters.empty()); // no file dialog either
+    EXPECT_NE(w.image().Reg(RegDayBrightness), 77);
+}
+
+TEST(MainWindow, ClosingDuringAWholeReadEndsTheProgramAndKeepsTheEditorsText) {
+    AppWorld w;
+    w.start();
+    w.activate();
+    w.form().show();
+    w.form().SpeedButton9->click();
+    TPStron& editor = *w.app->stron;
+    editor.TreeView1->setCurrentItem(editor.PageNode(4));
+    editor.LineFields[0]->setText(QStringLiteral("Wpisane"));
+    w.form().SpeedButton6->click();
+    test::TickUntilIdle(w.program.scheduler, w.port, [&] { return w.board.Requests().size() > 30; });
+    ASSERT_TRUE(w.program.scheduler.Busy());
+
+    // The program's own loop, as it runs in the program: closing must end it.
+    QTimer::singleShot(0, &w.form(), [&] { w.form().close(); });
+    QTimer guard; // a program that does not end fails here instead of hanging
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(5000);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+
+    EXPECT_TRUE(w.program.scheduler.Idle());
+    EXPECT_FALSE(w.program.scheduler.Busy());
+    EXPECT_FALSE(w.image().link.PortOpen);
+    EXPECT_FALSE(w.app->pasek->isVisible());
+    ConfigImage saved;
+    ASSERT_TRUE(ReadConfigFile(w.path("def.cfg"), saved));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(saved.pages[4].data()), 7), QByteArray("Wpisane"));
 }
 
 } // namespace

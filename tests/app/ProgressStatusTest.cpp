@@ -11,11 +11,16 @@
 namespace kx9 {
 namespace {
 
+// A program with nothing on its line, for the windows that only need its scheduler.
+struct Bare : test::InProcessSeams {
+    Program program{port, dialogs, clock};
+};
+
 // --- Progress window ------------------------------------------------------------------------
 
 TEST(ProgressWindow, LooksAsSpecifiedWhenIdle) {
-    TransferState state;
-    TPpasek pasek(state);
+    Bare bare;
+    TPpasek pasek(bare.program.scheduler);
     EXPECT_EQ(pasek.windowTitle(), "Transmisja...");
     EXPECT_TRUE(pasek.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(pasek.Label1->text(), "Transmisja danych...");
@@ -28,8 +33,8 @@ TEST(ProgressWindow, LooksAsSpecifiedWhenIdle) {
 }
 
 TEST(ProgressWindow, ShowsTheTitleOrTheIdleTextAndKeepsTheBar) {
-    TransferState state;
-    TPpasek pasek(state);
+    Bare bare;
+    TPpasek pasek(bare.program.scheduler);
     pasek.SetProgress(0);
     pasek.ShowProgress("Odczyt Stron Tekstowych");
     EXPECT_TRUE(pasek.isVisible());
@@ -50,11 +55,11 @@ TEST(ProgressWindow, HidingResetsTitleAndBarWhoeverHidesIt) {
     const std::pair<const char*, std::function<void(test::AppWorld&)>> hiders[] = {
         {"HideProgress", [](test::AppWorld& w) { w.app->pasek->HideProgress(); }},
         {"hide", [](test::AppWorld& w) { w.app->pasek->hide(); }},
-        {"idle watchdog", [](test::AppWorld& w) { w.world.scheduler.TransmisjaWrTimer(); }},
+        {"idle watchdog", [](test::AppWorld& w) { w.program.scheduler.TransmisjaWrTimer(); }},
         {"time-out",
          [](test::AppWorld& w) {
-             w.world.scheduler.OpenLink();
-             w.world.scheduler.TimeOutTimer();
+             w.program.scheduler.OpenLink();
+             w.program.scheduler.TimeOutTimer();
          }},
     };
     for (const auto& [who, hide] : hiders) {
@@ -85,37 +90,31 @@ TEST(ProgressWindow, EscapeAndTheCloseBoxDoNotEndATransfer) {
     EXPECT_EQ(pasek.ProgressBar1->value(), 62);
 }
 
-TEST(ProgressWindow, AbortClearsTheSevenJobFlagsOnly) {
-    TransferState state;
-    state.ReadPagesJob = state.WritePagesJob = state.LinkChangeJob = state.StatusJob = true;
-    state.ClockReadJob = state.ReadConfigJob = state.WriteConfigJob = true;
-    state.ReplyEnd = 7;
-    state.TransferError = true;
-    state.ReadStart = 4162;
-    state.PageCounter = 40;
-    state.ReadConfigStep = 2;
-    state.WriteConfigStep = 5;
-    TPpasek pasek(state);
-    pasek.ShowProgress("Zapis Stron Tekstowych...");
+TEST(ProgressWindow, AbortDropsTheJobOnlyAndTheRequestInFlightStillCompletes) {
+    Bare bare;
+    Scheduler& s = bare.program.scheduler;
+    TPpasek pasek(s);
+    bare.program.progress.Attach(&pasek);
+    ASSERT_TRUE(bare.program.ops.StartPagesWrite());
     pasek.SetProgress(34);
 
     QTest::mouseClick(pasek.BitBtn1, Qt::LeftButton);
 
-    EXPECT_FALSE(state.AnyJob());
-    EXPECT_EQ(state.ReplyEnd, 7);
-    EXPECT_TRUE(state.TransferError);
-    EXPECT_EQ(state.ReadStart, 4162);
-    EXPECT_EQ(state.PageCounter, 40u);
-    EXPECT_EQ(state.ReadConfigStep, 2);
-    EXPECT_EQ(state.WriteConfigStep, 5);
+    EXPECT_FALSE(s.JobRunning());
+    EXPECT_EQ(s.ReplyEnd(), 7);
+    EXPECT_TRUE(s.PollActive());
     EXPECT_TRUE(pasek.isVisible());
     EXPECT_EQ(pasek.Label1->text(), "Zapis Stron Tekstowych...");
     EXPECT_EQ(pasek.ProgressBar1->value(), 34);
+    test::TickUntilIdle(s, bare.port);
+    EXPECT_EQ(bare.board.Requests().size(), 1u);
+    EXPECT_FALSE(pasek.isVisible());
+    bare.program.progress.Attach(nullptr);
 }
 
 TEST(ProgressWindow, HidingActivatesTheWindowThatWasActiveBefore) {
-    TransferState state;
-    TPpasek pasek(state);
+    Bare bare;
+    TPpasek pasek(bare.program.scheduler);
     QDialog editor;
     editor.setWindowTitle("editor");
     editor.show();

@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../../app/BoardOps.h"
-#include "../../app/Ppost.h"
-#include "../../app/Status_kx91.h"
-#include "../../link/QtSerialPort.h"
-#include "../../link/World.h"
 #include "BoardSeams.h"
 #include "SchedulerTicks.h"
+#include "link/QtSerialPort.h"
+#include "ops/Program.h"
 
+#include <QString>
 #include <utility>
+#include <vector>
 
 namespace kx9::test {
 
@@ -20,17 +19,58 @@ struct LineSeams {
     RecordingDialogs dialogs;
 };
 
-// The program's shared data and board operations, as the main window holds them, on the
-// port, clock and dialogs of `Seams` (built first, so they outlive the world).
+// What the progress window was told, in order.
+class RecordingProgress : public ProgressView {
+public:
+    void ShowProgress(const QString& title) override {
+        shown = true;
+        titles.push_back(title);
+    }
+    void SetProgress(int percent) override { values.push_back(percent); }
+    void HideProgress() override {
+        shown = false;
+        ++hides;
+    }
+    bool shown = false;
+    int hides = 0;
+    std::vector<QString> titles;
+    std::vector<int> values;
+};
+
+// The status window, answering with the bits to clear.
+class ScriptedStatus : public StatusView {
+public:
+    uint16_t ShowStatus(uint16_t status) override {
+        shown.push_back(status);
+        return uint16_t(status & ~clear);
+    }
+    uint16_t clear = 0;
+    std::vector<uint16_t> shown;
+};
+
+// The program on the port, clock and dialogs of `Seams` (built first, so they outlive it),
+// with a recording progress window and status window attached.
 template <class Seams> struct ProgramWorld : Seams {
-    template <class... Args> explicit ProgramWorld(Args&&... args) : Seams(std::forward<Args>(args)...) {}
+    template <class... Args> explicit ProgramWorld(Args&&... args) : Seams(std::forward<Args>(args)...) {
+        program.progress.Attach(&progress);
+        program.ops.SetStatusView(&status);
+    }
+    ~ProgramWorld() { program.scheduler.Abandon(); }
 
-    World world{this->port, this->dialogs, this->clock};
-    TPpasek progress{world.scheduler.state};
-    TPStatus status;
-    BoardOperations ops{world, progress, status};
+    Program program{this->port, this->dialogs, this->clock};
+    RecordingProgress progress;
+    ScriptedStatus status;
+    ConfigImage& image = program.image;
+    Scheduler& scheduler = program.scheduler;
+    Transfers& transfers = program.transfers;
+    BoardOperations& ops = program.ops;
 
-    bool Idle() const { return SchedulerIdle(world.scheduler); }
+    bool Idle() const { return scheduler.Idle(); }
+    // Fires the scheduler's handlers, and `each` (an editor's Timer1Timer), until the scheduler
+    // is idle and `more` (say, an editor's Timer1 still running) no longer holds.
+    int RunUntilIdle(const std::function<void()>& each = {}, const std::function<bool()>& more = {}) {
+        return TickUntilIdle(scheduler, this->port, {}, each, more);
+    }
 };
 
 using BoardWorld = ProgramWorld<InProcessSeams>;

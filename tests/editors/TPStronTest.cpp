@@ -13,16 +13,12 @@ namespace {
 
 // One program world around the in-process board: ticks are fired by hand.
 struct PagesWorld : test::BoardWorld {
-    TPStron window{world, ops, progress};
+    TPStron window{transfers, ops};
 
-    PagesWorld() {
-        world.image.ResetImage(clock.now());
-        world.scheduler.SetProgressView(&progress);
-        world.scheduler.SetJobActions(&ops);
-    }
+    PagesWorld() { program.image.ResetImage(clock.now()); }
 
-    ConfigImage& image() { return world.image; }
-    Scheduler& scheduler() { return world.scheduler; }
+    ConfigImage& image() { return program.image; }
+    Scheduler& scheduler() { return program.scheduler; }
 
     template <class T> T* control(const char* name) {
         T* found = window.findChild<T*>(QString::fromLatin1(name));
@@ -50,7 +46,7 @@ struct PagesWorld : test::BoardWorld {
     }
 
     // Fires the scheduler's timers until nothing is left to do.
-    void runUntilIdle() { test::TickUntilIdle(world.scheduler, port); }
+    void runUntilIdle() { RunUntilIdle(); }
     // The one write request of `reg` the board took, as "register=value"; empty when none.
     std::vector<std::pair<int, int>> writes() {
         std::vector<std::pair<int, int>> found;
@@ -243,7 +239,7 @@ TEST(TPStron, ActivationKeepsScheduleEditsWhenTheRegistersDidNotChange) {
     EXPECT_EQ(w.image().Reg(RegOccasionalStart + 1), 930);
 }
 
-TEST(TPStron, ActivationRefreshesSwitchesAndReplacesUnstoredTyping) {
+TEST(TPStron, ActivationRefreshesWhatChangedAndKeepsUnstoredTyping) {
     PagesWorld w;
     w.putLine(8, 0, "Zapisane");
     w.select(8);
@@ -251,6 +247,9 @@ TEST(TPStron, ActivationRefreshesSwitchesAndReplacesUnstoredTyping) {
     w.image().SetReg(RegOccasionalAllowed, 1);
     w.image().SetReg(RegDoubleHeight, 3);
     w.image().SetReg(RegActivePage, 42);
+    w.window.FormActivate();
+    EXPECT_EQ(w.line(0)->text(), "Wpisane"); // the page did not change under the field
+    w.image().MarkPage(8);                   // as a read or a file load would
     w.window.FormActivate();
     EXPECT_EQ(w.line(0)->text(), "Zapisane");
     EXPECT_TRUE(w.window.CheckBox1->isChecked());
@@ -305,12 +304,12 @@ TEST(TPStron, ActivePageIsWrittenAndReadOnce) {
     PagesWorld w;
     w.window.Edit1->setText("124");
     w.control<QPushButton>("BitBtn5")->click();
-    EXPECT_TRUE(w.progress.isVisible());
+    EXPECT_TRUE(w.progress.shown);
     w.runUntilIdle();
     EXPECT_EQ(w.writes(), (std::vector<std::pair<int, int>>{{RegActivePage, 124}}));
     EXPECT_EQ(w.board.Holding(RegActivePage), 124);
     EXPECT_FALSE(w.image().link.PortOpen);
-    EXPECT_FALSE(w.progress.isVisible());
+    EXPECT_FALSE(w.progress.shown);
 
     w.board.SetHolding(RegActivePage, 17);
     w.window.BitBtn6Click();
@@ -475,7 +474,7 @@ TEST(TPStron, TransferErrorStopsTracking) {
     PagesWorld w;
     w.window.CheckBox3->setChecked(true);
     ASSERT_TRUE(w.window.Timer1->isActive());
-    w.scheduler().state.TransferError = true;
+    w.scheduler().TimeOutTimer(); // a request of the tracking went unanswered
     w.window.Timer1Timer();
     EXPECT_FALSE(w.window.CheckBox3->isChecked());
     EXPECT_TRUE(w.window.TreeView1->isEnabled());
@@ -496,23 +495,19 @@ TEST(TPStron, SingleReadDuringTrackingKeepsTracking) {
     EXPECT_FALSE(w.window.Timer1->isActive());
 }
 
-TEST(TPStron, ActivePageReadWaitsForTheRequestOrJobInFlight) {
+TEST(TPStron, TrackingSkipsItsTickWhileAnotherTransferRuns) {
     PagesWorld w;
-    ASSERT_EQ(w.scheduler().OpenLink(), 1);
-    const struct {
-        const char* what;
-        int replyEnd;
-        bool job;
-    } busy[] = {{"reply awaited", 7, false}, {"page read job", 0, true}};
-    for (const auto& b : busy) {
-        SCOPED_TRACE(b.what);
-        w.board.ClearRequests();
-        w.scheduler().state.ReplyEnd = b.replyEnd;
-        w.scheduler().state.ReadPagesJob = b.job;
-        w.window.RequestActivePage();
-        EXPECT_TRUE(w.board.Requests().empty());
-        EXPECT_EQ(w.scheduler().state.ReplyEnd, b.replyEnd);
+    w.window.CheckBox3->setChecked(true);
+    ASSERT_TRUE(w.ops.StartConfigRead());
+    for (const char* what : {"reply awaited", "job between its requests"}) {
+        SCOPED_TRACE(what);
+        const size_t sent = w.board.Requests().size();
+        w.window.Timer1Timer();
+        EXPECT_EQ(w.board.Requests().size(), sent);
+        EXPECT_TRUE(w.window.CheckBox3->isChecked());
+        w.scheduler().TestOdpowiedziTimer(); // the read's reply is in, its job goes on
     }
+    EXPECT_TRUE(w.dialogs.boxes.empty());
 }
 
 TEST(TPStron, SingleReadTakenUpElsewhereStopsTheTimer) {
@@ -572,6 +567,52 @@ TEST(TPStron, ButtonsShowTheOtherWindows) {
     EXPECT_TRUE(graphics.isVisible());
     w.window.SetWindows(nullptr, nullptr);
     w.window.BitBtn4Click(); // no window yet: nothing happens
+}
+
+} // namespace
+} // namespace kx9
+
+namespace kx9 {
+namespace {
+
+TEST(TPStron, ButtonDuringAMainWindowJobIsRefusedAndSendsNothing) {
+    PagesWorld w;
+    ASSERT_TRUE(w.ops.StartConfigRead());
+    const size_t sent = w.board.Requests().size();
+    w.window.Edit1->setText("5");
+    for (QPushButton* button : {w.window.BitBtn5, w.window.BitBtn6, w.window.Button1, w.window.Button3}) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        const size_t boxes = w.dialogs.boxes.size();
+        button->click();
+        ASSERT_EQ(w.dialogs.boxes.size(), boxes + 1);
+        EXPECT_EQ(w.dialogs.boxes.back().text,
+                  "Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie.");
+        EXPECT_EQ(w.board.Requests().size(), sent);
+    }
+    EXPECT_FALSE(w.window.ActiveReadPending);
+}
+
+TEST(TPStron, TypingSurvivesTheMessageBoxWhileAWholeReadStillRefreshes) {
+    PagesWorld w;
+    w.window.FormActivate();
+    w.select(3);
+    w.line(0)->setText("Wpisane");
+    w.window.Edit1->setText("125");
+    w.window.BitBtn5Click(); // refused with its box
+    w.window.FormActivate(); // the box has closed and the window is active again
+    EXPECT_EQ(w.line(0)->text(), "Wpisane");
+    EXPECT_EQ(w.window.Edit1->text(), "125");
+
+    std::array<uint8_t, 200> fromBoard{};
+    fromBoard.fill(' ');
+    std::memcpy(fromBoard.data(), "Z tablicy", 9);
+    w.board.SetPage(3, fromBoard);
+    w.board.SetHolding(RegActivePage, 7);
+    ASSERT_TRUE(w.ops.StartConfigRead());
+    w.runUntilIdle();
+    w.window.FormActivate();
+    EXPECT_EQ(w.line(0)->text(), "Z tablicy");
+    EXPECT_EQ(w.window.Edit1->text(), "7");
 }
 
 } // namespace

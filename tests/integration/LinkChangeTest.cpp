@@ -21,17 +21,17 @@ protected:
     }
 
     void TearDown() override {
-        world.link.Close();
+        program.link.Close();
         if (!m_oldDir.isEmpty())
             QDir::setCurrent(m_oldDir);
     }
 
-    bool RunUntilIdle(int timeoutMs = 10000) { return RunRealTimersUntilIdle(world.scheduler, timeoutMs); }
+    bool RunRealTimers(int timeoutMs = 10000) { return program.scheduler.WaitUntilIdle(timeoutMs); }
 
     void AskFor(int address, int frame, int code) {
-        world.image.SetReg(RegBoardAddress, address);
-        world.image.SetReg(RegBoardFrame, frame);
-        world.image.SetReg(RegBoardBaud, code);
+        program.image.SetReg(RegBoardAddress, address);
+        program.image.SetReg(RegBoardFrame, frame);
+        program.image.SetReg(RegBoardBaud, code);
     }
 
     std::unique_ptr<SimProcess> sim;
@@ -45,21 +45,21 @@ TEST_F(LinkChangeOnTheLine, TheProgramFollowsTheBoardToItsNewAddressAndRate) {
     AskFor(23, 0, 7); // 8N1, 57600 bit/s
 
     ops.StartLinkChange();
-    ASSERT_TRUE(RunUntilIdle()) << sim->Log().constData();
+    ASSERT_TRUE(RunRealTimers()) << sim->Log().constData();
 
     ASSERT_EQ(dialogs.boxes.size(), 1u) << sim->Log().constData();
     EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Identyfikacja"));
     EXPECT_EQ(dialogs.boxes[0].text,
               QStringLiteral("Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: 15x5\n"
                              "Rozdzielczość tablicy :4800 punktów"));
-    EXPECT_EQ(world.image.link.BoardAddress, 23);
-    EXPECT_EQ(world.image.link.FrameIndex, 0);
-    EXPECT_EQ(world.image.link.BaudIndex, 6);
-    EXPECT_FALSE(world.image.link.PortOpen);
+    EXPECT_EQ(program.image.link.BoardAddress, 23);
+    EXPECT_EQ(program.image.link.FrameIndex, 0);
+    EXPECT_EQ(program.image.link.BaudIndex, 6);
+    EXPECT_FALSE(program.image.link.PortOpen);
 
     // The board stays there: the next operation finds it at the new settings.
     ops.StartIdentification();
-    ASSERT_TRUE(RunUntilIdle());
+    ASSERT_TRUE(RunRealTimers());
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     EXPECT_EQ(dialogs.boxes[1].title, QStringLiteral("Identyfikacja"));
     EXPECT_TRUE(sim->Running());
@@ -71,18 +71,18 @@ TEST_F(LinkChangeOnTheLine, ABoardThatIsNotHeardAtTheNewSettingsEndsInATransmiss
     AskFor(5, 1, 5);
 
     ops.StartLinkChange();
-    ASSERT_TRUE(RunUntilIdle()) << sim->Log().constData();
+    ASSERT_TRUE(RunRealTimers()) << sim->Log().constData();
 
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].text, QStringLiteral("Błąd transmisji danych"));
     EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Błąd"));
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Error);
     // Nothing is put back once the identification has gone out.
-    EXPECT_EQ(world.image.link.BoardAddress, 5);
-    EXPECT_EQ(world.image.link.FrameIndex, 1);
-    EXPECT_EQ(world.image.link.BaudIndex, 4);
-    EXPECT_FALSE(world.image.link.PortOpen);
-    EXPECT_FALSE(world.scheduler.state.AnyJob());
+    EXPECT_EQ(program.image.link.BoardAddress, 5);
+    EXPECT_EQ(program.image.link.FrameIndex, 1);
+    EXPECT_EQ(program.image.link.BaudIndex, 4);
+    EXPECT_FALSE(program.image.link.PortOpen);
+    EXPECT_FALSE(program.scheduler.JobRunning());
 }
 
 } // namespace

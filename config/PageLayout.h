@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../config/ConfigImage.h"
+#include "ConfigImage.h"
 
 #include <QByteArray>
 #include <QDate>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../config/ConfigImage.h"
-#include "Dialogs.h"
+#include "config/ConfigImage.h"
+#include "link/Dialogs.h"
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Zmianapolaczenia.h"
 
-#include "FieldHelpers.h"
+#include "config/Encodings.h"
+#include "widgets/FieldHelpers.h"
 
 namespace kx9 {
 
@@ -9,8 +10,6 @@ namespace {
 
 constexpr int AddressMin = 1;
 constexpr int AddressMax = 247;
-constexpr int PcRates = static_cast<int>(BaudRates.size());
-constexpr int BoardRates = static_cast<int>(BoardBaudRates.size());
 
 } // namespace
 
@@ -48,23 +47,10 @@ TfZmianaPolaczenia::TfZmianaPolaczenia(ConfigImage& image, Dialogs& dialogs,
     connect(BitBtn2, &QPushButton::clicked, this, &TfZmianaPolaczenia::BitBtn2Click);
 }
 
-int TfZmianaPolaczenia::BaudIndexToCode(int index) {
-    if (index < 0 || index >= PcRates)
-        return -1;
-    // The board's table also has 28800 (code 5) and 76800 (code 8), which the PC lacks.
-    return index + (index > 4 ? 1 : 0) + (index > 6 ? 1 : 0);
-}
-
-int TfZmianaPolaczenia::BaudCodeToIndex(int code) {
-    if (code < 0 || code >= BoardRates)
-        return -1;
-    return code - (code > 4 ? 1 : 0) - (code > 7 ? 1 : 0);
-}
-
 void TfZmianaPolaczenia::FormShow() {
     Edit1->setText(QString::number(m_image.Reg(RegBoardAddress)));
     SelectOrNone(ComboBox1, m_image.Reg(RegBoardFrame));
-    ComboBox2->setCurrentIndex(BaudCodeToIndex(m_image.Reg(RegBoardBaud)));
+    ComboBox2->setCurrentIndex(BaudIndexFromCode(m_image.Reg(RegBoardBaud)));
 }
 
 void TfZmianaPolaczenia::BitBtn1Click() {
@@ -87,7 +73,7 @@ void TfZmianaPolaczenia::BitBtn2Click() {
     // keeps the register as it is.
     if (ComboBox1->currentIndex() >= 0)
         m_image.SetReg(RegBoardFrame, ComboBox1->currentIndex());
-    const int code = BaudIndexToCode(ComboBox2->currentIndex());
+    const int code = BaudCodeFromIndex(ComboBox2->currentIndex());
     if (code >= 0)
         m_image.SetReg(RegBoardBaud, code);
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../link/Dialogs.h"
+#include "link/Dialogs.h"
 
 namespace kx9 {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "../config/ConfigImage.h"
-#include "Dialogs.h"
+#include "config/ConfigImage.h"
+#include "link/Dialogs.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -18,9 +18,6 @@ class TfZmianaPolaczenia : public QDialog {
 public:
     // `startLinkChange` is the main window's operation that applies registers 4000..4002.
     TfZmianaPolaczenia(ConfigImage& image, Dialogs& dialogs, std::function<void()> startLinkChange);
-
-    static int BaudIndexToCode(int index);
-    static int BaudCodeToIndex(int code);
 
     void FormShow();
     void BitBtn1Click();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "editors/PageLayout.h"
+#include "config/PageLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "FieldHelpers.h"
 
-#include "../config/ConfigImage.h"
+#include "config/ConfigImage.h"
 
 #include <QLabel>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Konfig_uart.h"
 
-#include "FieldHelpers.h"
+#include "widgets/FieldHelpers.h"
 
 #include <QEvent>
 

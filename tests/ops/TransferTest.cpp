@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "common/SchedulerTicks.h"
-#include "common/TestSeams.h"
+#include "common/TestWorld.h"
 #include "link/ModbusFrame.h"
 #include <QTest>
 #include <gtest/gtest.h>
@@ -17,6 +16,7 @@ namespace {
 
 using test::FakeClock;
 using test::RecordingDialogs;
+using test::RecordingProgress;
 
 const QString TransmissionError = QStringLiteral("Błąd transmisji danych");
 
@@ -91,6 +91,10 @@ public:
     explicit ScriptedPort(ScriptedBoard& board) : m_board(board) {}
     bool open(const QString&, const LineSettings&) override {
         ++opens;
+        if (failOpenAfter == 0)
+            failOpen = true;
+        else if (failOpenAfter > 0)
+            --failOpenAfter;
         m_open = !failOpen;
         return m_open;
     }
@@ -121,6 +125,7 @@ public:
     QByteArray held;
     bool holdReplies = false;
     bool failOpen = false;
+    int failOpenAfter = -1; // opens that still succeed before every later one fails
     int opens = 0;
 
 private:
@@ -128,113 +133,44 @@ private:
     bool m_open = false;
 };
 
-class RecordingProgress : public ProgressView {
-public:
-    explicit RecordingProgress(TransferState& state) : m_state(state) {}
-    void ShowProgress(const QString& title) override {
-        visible = true;
-        titles.push_back(title);
-    }
-    void SetProgress(int percent) override { set.push_back({int(m_state.PageCounter), percent}); }
-    void HideProgress() override {
-        visible = false;
-        ++hides;
-    }
-    std::vector<int> Percents() const {
-        std::vector<int> out;
-        for (auto& p : set)
-            out.push_back(p.second);
-        return out;
-    }
-    bool visible = false;
-    int hides = 0;
-    std::vector<QString> titles;
-    std::vector<std::pair<int, int>> set; // page counter when set, percent
-
-private:
-    TransferState& m_state;
-};
-
-// The board operations' step actions, as far as the jobs see them.
-class RecordingActions : public JobActions {
-public:
-    RecordingActions(World& w, RecordingProgress& progress) : m_w(w), m_progress(progress) {}
-    int PageFromWindow() override {
-        int p = m_w.image.Reg(RegPageSelector);
-        if (p > 114)
-            return -1;
-        fromWindow.push_back(p);
-        return 1;
-    }
-    int PageToWindow(int page) override {
-        if (page > 114)
-            return -1;
-        m_w.image.SetReg(RegPageSelector, page);
-        for (int i = 0; i < 100; ++i)
-            m_w.image.SetReg(RegPageWindow + i, (page * 256 + i) & 0xFFFF);
-        toWindow.push_back(page);
-        return 1;
-    }
-    void ShowStatus() override { ++showStatus; }
-    void ConfigWriteStep(int step) override { configSteps.push_back(step); }
-    void StartPagesRead() override {
-        ++pagesRead;
-        if (!followPagesRead)
-            return;
-        test::BeginPagesRead(m_w,
-                             [this] { m_progress.ShowProgress(QStringLiteral("Odczyt Stron Tekstowych")); });
-    }
-    void StartPagesWrite() override {
-        test::BeginPagesWrite(m_w,
-                              [this] { m_progress.ShowProgress(QStringLiteral("Zapis Stron Tekstowych...")); });
-    }
-
-    bool followPagesRead = true;
-    std::vector<int> fromWindow, toWindow, configSteps;
-    int showStatus = 0, pagesRead = 0;
-
-private:
-    World& m_w;
-    RecordingProgress& m_progress;
-};
-
 class TransferTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { test::EnsureCoreApplication(); }
 
     void SetUp() override {
-        s.SetProgressView(&progress);
-        s.SetJobActions(&actions);
+        program.progress.Attach(&progress);
+        program.ops.SetStatusView(&status);
         s.SetLinkShown([this] { ++linkShown; });
     }
+    void TearDown() override { s.Abandon(); }
 
     // One 10 ms step of a simulated clock driving the three timers; false once all have stopped.
     // Asserts that no handler sends while a reply is awaited and that only the sequencer sends.
     bool Tick() {
         ++m_tick;
         size_t sent = port.requests.size();
-        if (s.TestOdpowiedzi.isActive()) {
+        if (s.PollActive()) {
             s.TestOdpowiedziTimer();
             EXPECT_EQ(port.requests.size(), sent) << "the reply poll sent a request";
         }
-        if (m_tick % 2 == 0 && s.TransmisjaWr.isActive()) {
-            const int awaited = s.state.ReplyEnd;
+        if (m_tick % 2 == 0 && s.SequencerActive()) {
+            const int awaited = s.ReplyEnd();
             s.TransmisjaWrTimer();
             if (awaited != 0) {
                 EXPECT_EQ(port.requests.size(), sent) << "sent while ReplyEnd was " << awaited;
             }
             EXPECT_LE(port.requests.size(), sent + 1) << "two requests in one tick";
         }
-        if (port.requests.size() != sent || !s.TimeOut.isActive())
+        if (port.requests.size() != sent || !s.TimeOutActive())
             m_waitedMs = 0;
-        if (s.TimeOut.isActive()) {
+        if (s.TimeOutActive()) {
             m_waitedMs += 10;
-            if (m_waitedMs >= s.TimeOut.interval()) {
+            if (m_waitedMs >= s.TimeOutInterval()) {
                 m_waitedMs = 0;
                 s.TimeOutTimer();
             }
         }
-        return !test::SchedulerIdle(s);
+        return !s.Idle();
     }
 
     void Pump(int maxTicks = 20000) {
@@ -257,25 +193,36 @@ protected:
     }
 
     void ExpectIdle() {
-        EXPECT_FALSE(s.state.AnyJob());
-        EXPECT_EQ(s.state.ReplyEnd, 0);
+        EXPECT_FALSE(s.JobRunning());
+        EXPECT_FALSE(s.Busy());
+        EXPECT_EQ(s.ReplyEnd(), 0);
         EXPECT_FALSE(image.link.PortOpen);
         EXPECT_FALSE(port.isOpen());
-        EXPECT_FALSE(progress.visible);
-        EXPECT_FALSE(s.TimeOut.isActive());
-        EXPECT_FALSE(s.TestOdpowiedzi.isActive());
-        EXPECT_FALSE(s.TransmisjaWr.isActive());
+        EXPECT_FALSE(progress.shown);
+        EXPECT_FALSE(s.TimeOutActive());
+        EXPECT_FALSE(s.PollActive());
+        EXPECT_FALSE(s.SequencerActive());
     }
+
+    // Pages whose window registers tell page and cell apart: page p, cell i holds
+    // 'A' + p % 26 and 'a' + i % 26.
+    void FillPages() {
+        for (int p = 0; p < PageCount; ++p)
+            for (int i = 0; i < PageSize; ++i)
+                image.pages[size_t(p)][size_t(i)] = uint8_t(i % 2 ? 'a' + (i / 2) % 26 : 'A' + p % 26);
+    }
+    static int WindowWord(int page, int cell) { return ('A' + page % 26) * 256 + 'a' + cell % 26; }
 
     FakeClock clock;
     RecordingDialogs dialogs;
     ScriptedBoard board;
     ScriptedPort port{board};
-    World world{port, dialogs, clock};
-    ConfigImage& image = world.image;
-    Scheduler& s = world.scheduler;
-    RecordingProgress progress{s.state};
-    RecordingActions actions{world, progress};
+    Program program{port, dialogs, clock};
+    ConfigImage& image = program.image;
+    Scheduler& s = program.scheduler;
+    BoardOperations& ops = program.ops;
+    RecordingProgress progress;
+    test::ScriptedStatus status;
     int linkShown = 0;
 
 private:
@@ -290,9 +237,10 @@ TEST_F(TransferTest, TimersAreNamedPreciseAndStopped) {
         int interval;
         bool singleShot;
     };
-    for (const Row& r :
-         {Row{&s.TimeOut, "TimeOut", 1000, true}, Row{&s.TestOdpowiedzi, "TestOdpowiedzi", 10, false},
-          Row{&s.TransmisjaWr, "TransmisjaWr", 20, false}}) {
+    auto timer = [&](const char* name) { return s.findChild<QTimer*>(QString::fromLatin1(name)); };
+    for (const Row& r : {Row{timer("TimeOut"), "TimeOut", 1000, true}, Row{timer("TestOdpowiedzi"), "TestOdpowiedzi", 10, false},
+                         Row{timer("TransmisjaWr"), "TransmisjaWr", 20, false}}) {
+        ASSERT_NE(r.timer, nullptr) << r.name;
         EXPECT_EQ(r.timer->objectName(), QString::fromLatin1(r.name));
         EXPECT_EQ(r.timer->interval(), r.interval) << r.name;
         EXPECT_EQ(r.timer->isSingleShot(), r.singleShot) << r.name;
@@ -305,14 +253,14 @@ TEST_F(TransferTest, TimersReachTheirHandlers) {
     image.link.ReplyTimeoutMs = 30;
     ASSERT_EQ(s.OpenLink(), 1);
     s.SendRead(4100, 2);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return s.state.ReplyEnd == 0; }, 5000)); // the poll takes the reply
-    EXPECT_FALSE(s.TimeOut.isActive());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.ReplyEnd() == 0; }, 5000)); // the poll takes the reply
+    EXPECT_FALSE(s.TimeOutActive());
 
     board.address = 9;
     s.SendRead(4100, 2);
     s.EnableWatchdog();
     // no reply: the time-out, then the sequencer, end it
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.TransmisjaWr.isActive(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.SequencerActive(); }, 5000));
     EXPECT_EQ(Messages(TransmissionError), 1);
     ExpectIdle();
 }
@@ -335,13 +283,13 @@ TEST_F(TransferTest, OpenAndCloseFollowTheLinkSettingsAndTellTheStatusBar) {
 TEST_F(TransferTest, ReplyWaitArmsBothTimersWithTheCurrentTimeout) {
     image.link.ReplyTimeoutMs = 1500;
     s.StartReplyWait();
-    EXPECT_TRUE(s.TimeOut.isActive());
-    EXPECT_EQ(s.TimeOut.interval(), 1500);
-    EXPECT_TRUE(s.TestOdpowiedzi.isActive());
-    EXPECT_EQ(s.TestOdpowiedzi.interval(), 10);
+    EXPECT_TRUE(s.TimeOutActive());
+    EXPECT_EQ(s.TimeOutInterval(), 1500);
+    EXPECT_TRUE(s.PollActive());
+    EXPECT_EQ(s.findChild<QTimer*>(QStringLiteral("TestOdpowiedzi"))->interval(), 10);
     image.link.ReplyTimeoutMs = 0; // a damaged setting must still end the wait
     s.StartReplyWait();
-    EXPECT_GE(s.TimeOut.interval(), 1);
+    EXPECT_GE(s.TimeOutInterval(), 1);
 }
 
 TEST_F(TransferTest, RequestFramesAndAwaitedEnds) {
@@ -351,22 +299,22 @@ TEST_F(TransferTest, RequestFramesAndAwaitedEnds) {
 
     s.SendRead(4100, 62);
     EXPECT_EQ(port.requests.back(), QByteArray::fromHex("01031004003E811B"));
-    EXPECT_EQ(s.state.ReplyEnd, 128);
-    EXPECT_EQ(s.state.ReadStart, 4100);
-    s.state.ReplyEnd = 0;
+    EXPECT_EQ(s.ReplyEnd(), 128);
+    EXPECT_EQ(s.ReadStart(), 4100);
+    s.TimeOutTimer(); // the reply is not taken up: the error stands until the next send
 
-    s.state.TransferError = true;
+    ASSERT_TRUE(s.TransferError());
+    ASSERT_EQ(s.OpenLink(), 1);
     s.SendWrite(4300, 2);
     EXPECT_EQ(port.requests.back(), WithCrc(QByteArray::fromHex("011010CC0002041234ABCD")));
-    EXPECT_EQ(s.state.ReplyEnd, 7);
-    EXPECT_FALSE(s.state.TransferError);
-    s.state.ReplyEnd = 0;
+    EXPECT_EQ(s.ReplyEnd(), 7);
+    EXPECT_FALSE(s.TransferError());
 
     s.SendIdentify();
     EXPECT_EQ(port.requests.back(), WithCrc(QByteArray::fromHex("0111")));
-    EXPECT_EQ(s.state.ReplyEnd, 9);
-    EXPECT_TRUE(s.TimeOut.isActive());
-    EXPECT_TRUE(s.TestOdpowiedzi.isActive());
+    EXPECT_EQ(s.ReplyEnd(), 9);
+    EXPECT_TRUE(s.TimeOutActive());
+    EXPECT_TRUE(s.PollActive());
 }
 
 TEST_F(TransferTest, WriteOutsideTheImageSendsNothingAndTimesOut) {
@@ -381,80 +329,60 @@ TEST_F(TransferTest, WriteOutsideTheImageSendsNothingAndTimesOut) {
 // Every job the scheduler runs ends the same way when the board stays silent.
 struct SilentCase {
     const char* name;
-    std::function<void(Scheduler&, RecordingActions&)> start;
+    std::function<bool(Program&)> start;
 };
 
 class SilentBoardTest : public TransferTest, public ::testing::WithParamInterface<SilentCase> {};
 
 TEST_P(SilentBoardTest, EndsWithOneTransmissionError) {
     board.address = 99;
-    StartJob();
-    GetParam().start(s, actions);
+    const auto pagesBefore = image.pages;
+    ASSERT_TRUE(GetParam().start(program));
     Pump();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].text, TransmissionError);
     EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Błąd"));
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Error);
-    EXPECT_TRUE(s.state.TransferError);
+    EXPECT_TRUE(s.TransferError());
     ExpectIdle();
-    EXPECT_TRUE(actions.fromWindow.empty());
+    EXPECT_EQ(image.pages, pagesBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Jobs, SilentBoardTest,
-    ::testing::Values(SilentCase{"ConfigRead",
-                                 [](Scheduler& s, RecordingActions&) {
-                                     s.state.ReadConfigJob = true;
-                                     s.SendRead(4000, 100);
-                                 }},
-                      SilentCase{"PagesRead",
-                                 [](Scheduler& s, RecordingActions&) {
-                                     s.state.ReadPagesJob = true;
-                                     s.Image().SetReg(RegPageSelector, 200);
-                                 }},
-                      SilentCase{"PagesWrite", [](Scheduler&, RecordingActions& a) { a.StartPagesWrite(); }},
-                      SilentCase{"Status",
-                                 [](Scheduler& s, RecordingActions&) {
-                                     s.state.StatusJob = true;
-                                     s.SendRead(RegStatus, 1);
-                                 }},
-                      SilentCase{"ClockRead",
-                                 [](Scheduler& s, RecordingActions&) {
-                                     s.state.ClockReadJob = true;
-                                     s.SendRead(RegClockTime, 3);
-                                 }},
-                      SilentCase{"ConfigWrite",
-                                 [](Scheduler& s, RecordingActions&) {
-                                     s.state.WriteConfigJob = true;
-                                     s.SendWrite(4003, 3);
-                                 }},
+    ::testing::Values(SilentCase{"ConfigRead", [](Program& p) { return p.ops.StartConfigRead(); }},
+                      SilentCase{"PagesRead", [](Program& p) { return p.ops.StartPagesRead(); }},
+                      SilentCase{"PagesWrite", [](Program& p) { return p.ops.StartPagesWrite(); }},
+                      SilentCase{"Status", [](Program& p) { return p.ops.StartStatusRead(); }},
+                      SilentCase{"ClockRead", [](Program& p) { return p.ops.StartClockRead(); }},
+                      SilentCase{"ConfigWrite", [](Program& p) { return p.ops.StartConfigWrite(); }},
                       SilentCase{"SingleRequest",
-                                 [](Scheduler& s, RecordingActions&) { s.SendWrite(RegTimePosition, 4); }}),
+                                 [](Program& p) {
+                                     return p.transfers.Single(Transfers::Kind::Write, RegTimePosition, 4);
+                                 }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransferTest, TimeOutHidesTheProgressAtOnce) {
     board.address = 99;
-    StartJob();
-    s.TransmisjaWr.stop(); // a lone request: nothing but the time-out ends it
-    s.SendRead(RegStatus, 1);
+    ASSERT_EQ(s.OpenLink(), 1);
+    progress.ShowProgress(QString());
+    s.SendRead(RegStatus, 1); // a lone request: nothing but the time-out ends it
     s.TimeOutTimer();
     EXPECT_EQ(Messages(TransmissionError), 1);
-    EXPECT_FALSE(progress.visible);
+    EXPECT_FALSE(progress.shown);
     EXPECT_FALSE(image.link.PortOpen);
-    EXPECT_EQ(s.state.ReplyEnd, 0);
+    EXPECT_EQ(s.ReplyEnd(), 0);
 }
 
 TEST_F(TransferTest, TimeOutWithThePortAlreadyClosedShowsNothing) {
     board.address = 99;
-    StartJob();
-    s.state.ClockReadJob = true;
-    s.SendRead(RegClockTime, 3);
+    ASSERT_TRUE(ops.StartClockRead());
     s.CloseLink();
     s.TimeOutTimer();
     EXPECT_TRUE(dialogs.boxes.empty());
-    EXPECT_EQ(s.state.ReplyEnd, 0);
-    EXPECT_TRUE(s.state.TransferError);
-    EXPECT_FALSE(s.TestOdpowiedzi.isActive());
+    EXPECT_EQ(s.ReplyEnd(), 0);
+    EXPECT_TRUE(s.TransferError());
+    EXPECT_FALSE(s.PollActive());
     s.TransmisjaWrTimer();
     ExpectIdle();
     EXPECT_TRUE(dialogs.boxes.empty());
@@ -464,9 +392,8 @@ TEST_F(TransferTest, PageReadSelectsAndReadsEveryPageInOrder) {
     for (int p = 0; p < 115; ++p)
         board.regs[size_t(RegPageWindow + p % 100)] = uint16_t(p + 1);
     board.regs[RegDoubleHeight] = 0x0102;
-    StartJob(QStringLiteral("Odczyt Stron Tekstowych"));
-    actions.followPagesRead = true;
-    actions.StartPagesRead();
+    ASSERT_TRUE(ops.StartPagesRead());
+    EXPECT_EQ(progress.titles, std::vector<QString>{QStringLiteral("Odczyt Stron Tekstowych")});
     Pump();
 
     ASSERT_EQ(port.requests.size(), 231u);
@@ -482,18 +409,21 @@ TEST_F(TransferTest, PageReadSelectsAndReadsEveryPageInOrder) {
         EXPECT_EQ(RegCount(read), 103);
     }
     EXPECT_EQ(Function(port.requests.back()), 3);
-    std::vector<int> pages(115);
-    for (int p = 0; p < 115; ++p)
-        pages[size_t(p)] = p;
-    EXPECT_EQ(actions.fromWindow, pages); // the last read only refreshes the window
+    // Every page is stored once its window is in, in order; the last read only refreshes the window.
+    for (int p = 1; p < 115; ++p)
+        EXPECT_LT(image.PageRevision(p - 1), image.PageRevision(p)) << p;
+    EXPECT_LT(image.PageRevision(114), image.RegsRevision(RegPageSelector));
+    EXPECT_EQ(image.pages[7][0], ' '); // byte 0 from the board is a blank
+    EXPECT_EQ(image.pages[7][1], 101);
     EXPECT_EQ(image.Reg(RegPageSelector), 114);
     EXPECT_EQ(image.Reg(RegDoubleHeight), 0x0102);
 
-    ASSERT_EQ(progress.set.size(), 115u);
-    EXPECT_EQ(progress.set[0], std::make_pair(0, 0));
-    EXPECT_EQ(progress.set[1], std::make_pair(1, 0));
-    EXPECT_EQ(progress.set[114], std::make_pair(114, 99));
-    EXPECT_TRUE(std::is_sorted(progress.set.begin(), progress.set.end()));
+    // The window from 0, then 0 for page 0 and page 1, up to 99 for page 114.
+    ASSERT_EQ(progress.values.size(), 116u);
+    EXPECT_EQ(progress.values[1], 0);
+    EXPECT_EQ(progress.values[2], 0);
+    EXPECT_EQ(progress.values.back(), 99);
+    EXPECT_TRUE(std::is_sorted(progress.values.begin(), progress.values.end()));
     EXPECT_TRUE(dialogs.boxes.empty());
     ExpectIdle();
 }
@@ -507,15 +437,15 @@ TEST_F(TransferTest, PageWindowBeyondTheLastPageDropsTheJobSilently) {
         }
         return reply;
     };
-    StartJob();
-    actions.StartPagesRead();
+    const auto pagesBefore = image.pages;
+    ASSERT_TRUE(ops.StartPagesRead());
     s.TransmisjaWrTimer(); // select page 0
     s.TestOdpowiedziTimer();
     s.TransmisjaWrTimer(); // read its window
     s.TestOdpowiedziTimer();
-    EXPECT_TRUE(s.state.TransferError);
-    EXPECT_EQ(s.state.ReplyEnd, 0);
-    EXPECT_TRUE(actions.fromWindow.empty());
+    EXPECT_TRUE(s.TransferError());
+    EXPECT_EQ(s.ReplyEnd(), 0);
+    EXPECT_EQ(image.pages, pagesBefore);
     s.TransmisjaWrTimer();
     EXPECT_EQ(port.requests.size(), 2u);
     EXPECT_TRUE(dialogs.boxes.empty());
@@ -525,8 +455,8 @@ TEST_F(TransferTest, PageWindowBeyondTheLastPageDropsTheJobSilently) {
 TEST_F(TransferTest, PageWriteSendsEveryPageFromTheImage) {
     image.SetReg(RegPageTail, 0x0A0B);
     image.SetReg(RegDoubleHeight, 0x0001);
-    StartJob();
-    actions.StartPagesWrite();
+    FillPages();
+    ASSERT_TRUE(ops.StartPagesWrite());
     Pump();
 
     ASSERT_EQ(port.requests.size(), 116u);
@@ -539,39 +469,39 @@ TEST_F(TransferTest, PageWriteSendsEveryPageFromTheImage) {
         ASSERT_EQ(RegCount(w), count) << p;
         ASSERT_EQ(w.size(), 9 + 2 * count);
         EXPECT_EQ(Word(w, 7), p);
-        EXPECT_EQ(Word(w, 9), p * 256);
-        EXPECT_EQ(Word(w, 7 + 2 * 100), p * 256 + 99);
+        EXPECT_EQ(Word(w, 9), WindowWord(p, 0));
+        EXPECT_EQ(Word(w, 7 + 2 * 100), WindowWord(p, 99));
     }
     const QByteArray& last = port.requests.back();
     EXPECT_EQ(Word(last, 7 + 2 * 101), 0x0A0B);
     EXPECT_EQ(Word(last, 7 + 2 * 102), 0x0001);
     EXPECT_EQ(std::count(clock.pauses.begin(), clock.pauses.end(), 10), 115);
-    EXPECT_EQ(progress.Percents().front(), 0);
-    EXPECT_EQ(progress.Percents().back(), 99);
-    EXPECT_EQ(board.regs[RegPageWindow + 5], 114 * 256 + 5);
+    EXPECT_EQ(progress.values.front(), 0);
+    EXPECT_EQ(progress.values.back(), 99);
+    EXPECT_EQ(board.regs[RegPageWindow + 5], WindowWord(114, 5));
     ExpectIdle();
 }
 
 TEST_F(TransferTest, AbortDuringPageWriteLetsTheReplyInFlightComplete) {
-    StartJob();
-    actions.StartPagesWrite();
+    FillPages();
+    ASSERT_TRUE(ops.StartPagesWrite());
     while (port.requests.size() < 3)
         ASSERT_TRUE(Tick());
     port.holdReplies = true;
     while (port.requests.size() < 4)
         ASSERT_TRUE(Tick());
     s.TestOdpowiedziTimer(); // page 2's reply is not there yet
-    ASSERT_EQ(s.state.ReplyEnd, 7);
-    s.state.ClearJobs(); // "Przerwij"
+    ASSERT_EQ(s.ReplyEnd(), 7);
+    s.AbortJob(); // "Przerwij"
     s.TransmisjaWrTimer();
     s.TransmisjaWrTimer();
-    EXPECT_TRUE(progress.visible);
+    EXPECT_TRUE(progress.shown);
     EXPECT_TRUE(image.link.PortOpen);
     port.Deliver();
     Pump();
     EXPECT_EQ(port.requests.size(), 4u);
-    EXPECT_EQ(actions.toWindow, (std::vector<int>{0, 1, 2}));
-    EXPECT_FALSE(s.state.TransferError);
+    EXPECT_EQ(Word(port.requests.back(), 7), 2); // pages 0, 1 and 2 went out, no more
+    EXPECT_FALSE(s.TransferError());
     EXPECT_TRUE(dialogs.boxes.empty());
     ExpectIdle();
 }
@@ -587,22 +517,22 @@ class BadReplyTest : public TransferTest, public ::testing::WithParamInterface<B
 TEST_P(BadReplyTest, EndsInTheTimeOutMessage) {
     board.regs[RegPageSelector] = 7;
     board.tamper = [spoil = GetParam().spoil](const QByteArray&, QByteArray r) { return spoil(r); };
-    StartJob();
-    s.state.ReadPagesJob = true;
+    const auto pagesBefore = image.pages;
+    ASSERT_EQ(s.OpenLink(), 1);
     image.SetReg(RegPageSelector, 3);
     s.SendRead(RegPageSelector, 2);
-    s.TimeOut.setInterval(2000); // as the long steps of the configuration write do
+    s.SetReplyTimeout(2000); // as the long steps of the configuration write do
     s.TestOdpowiedziTimer();
-    if (!s.TestOdpowiedzi.isActive()) {
+    if (!s.PollActive()) {
         // taken up and refused: only the time-out is armed again, with the request's interval
-        EXPECT_TRUE(s.TimeOut.isActive());
-        EXPECT_EQ(s.TimeOut.interval(), 2000);
-        EXPECT_EQ(s.state.ReplyEnd, 8);
+        EXPECT_TRUE(s.TimeOutActive());
+        EXPECT_EQ(s.TimeOutInterval(), 2000);
+        EXPECT_EQ(s.ReplyEnd(), 8);
     }
     Pump();
     EXPECT_EQ(Messages(TransmissionError), 1);
     EXPECT_EQ(image.Reg(RegPageSelector), 3);
-    EXPECT_TRUE(actions.fromWindow.empty());
+    EXPECT_EQ(image.pages, pagesBefore);
     ExpectIdle();
 }
 
@@ -634,27 +564,25 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransferTest, IncompleteReplyKeepsPolling) {
-    StartJob();
+    ASSERT_EQ(s.OpenLink(), 1);
     port.holdReplies = true;
     s.SendRead(4100, 2);
     port.input = port.held.left(8); // ReplyEnd 8: nine bytes make it complete
     s.TestOdpowiedziTimer();
-    EXPECT_TRUE(s.TestOdpowiedzi.isActive());
-    EXPECT_EQ(s.state.ReplyEnd, 8);
+    EXPECT_TRUE(s.PollActive());
+    EXPECT_EQ(s.ReplyEnd(), 8);
     port.input = port.held;
     s.TestOdpowiedziTimer();
-    EXPECT_FALSE(s.TestOdpowiedzi.isActive());
-    EXPECT_FALSE(s.TimeOut.isActive());
-    EXPECT_EQ(s.state.ReplyEnd, 0);
+    EXPECT_FALSE(s.PollActive());
+    EXPECT_FALSE(s.TimeOutActive());
+    EXPECT_EQ(s.ReplyEnd(), 0);
 }
 
 TEST_F(TransferTest, StrayBytesWithNoReplyAwaitedAreLeftAlone) {
-    StartJob();
+    ASSERT_EQ(s.OpenLink(), 1);
     port.input = WithCrc(QByteArray::fromHex("01030400070008"));
-    s.state.ReadStart = RegPageSelector;
-    s.TestOdpowiedzi.start();
     s.TestOdpowiedziTimer();
-    EXPECT_FALSE(s.TestOdpowiedzi.isActive());
+    EXPECT_FALSE(s.PollActive());
     EXPECT_EQ(port.input.size(), 9);
     EXPECT_EQ(image.Reg(RegPageSelector), 0);
 }
@@ -664,11 +592,11 @@ TEST_F(TransferTest, IdentificationReplyIsShownAndClosesThePort) {
     s.SendIdentify();
     Pump();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].text, world.link.DescribeIdentification());
+    EXPECT_EQ(dialogs.boxes[0].text, program.link.DescribeIdentification());
     EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("15x5")));
     EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Identyfikacja"));
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Information);
-    EXPECT_EQ(s.state.ReplyEnd, 0);
+    EXPECT_EQ(s.ReplyEnd(), 0);
     EXPECT_FALSE(image.link.PortOpen);
 }
 
@@ -703,15 +631,19 @@ TEST_F(TransferTest, IdentificationReplyArrivingInPiecesIsTakenUpWhole) {
 
 TEST_F(TransferTest, LinkChangeIdentifiesTheBoardAtItsNewAddress) {
     image.SetReg(RegBoardAddress, 0x0105);
+    image.SetReg(RegBoardFrame, 1);
+    image.SetReg(RegBoardBaud, 9);
+    ASSERT_TRUE(ops.StartLinkChange());
+    ASSERT_EQ(port.requests.size(), 1u); // the new settings, sent to the old address
+    EXPECT_EQ(FirstReg(port.requests[0]), RegBoardAddress);
+    EXPECT_EQ(clock.pauses, (std::vector<int>{200, 300, 200})); // open, the board switching, reopen
     board.address = 5;
-    StartJob();
-    s.state.LinkChangeJob = true;
     s.TransmisjaWrTimer();
-    EXPECT_FALSE(s.state.LinkChangeJob);
-    EXPECT_FALSE(s.TransmisjaWr.isActive());
+    EXPECT_FALSE(s.JobRunning());
+    EXPECT_FALSE(s.SequencerActive());
     EXPECT_EQ(image.link.BoardAddress, 5);
-    ASSERT_EQ(port.requests.size(), 1u);
-    EXPECT_EQ(port.requests[0], WithCrc(QByteArray::fromHex("0511")));
+    ASSERT_EQ(port.requests.size(), 2u);
+    EXPECT_EQ(port.requests[1], WithCrc(QByteArray::fromHex("0511")));
     Pump();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Identyfikacja"));
@@ -719,28 +651,35 @@ TEST_F(TransferTest, LinkChangeIdentifiesTheBoardAtItsNewAddress) {
 }
 
 // The port cannot be opened at the new settings: either when the change reopened it, or when
-// its job step does. Both put the old settings back at the next tick.
+// its job step does. Both put the old settings back at the next tick, before the port closes,
+// so the status bar shows what is in force.
 class LinkChangeFailure : public TransferTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(LinkChangeFailure, PutsTheSavedSettingsBack) {
-    const bool portOpenAtStep = GetParam();
+    const bool failAtReopen = GetParam();
     image.link.BoardAddress = 3;
-    s.state.SavedAddress = 3;
-    s.state.SavedFrameIndex = 1;
-    s.state.SavedBaudIndex = 7;
-    image.link.FrameIndex = 2;
-    image.link.BaudIndex = 4;
+    image.link.FrameIndex = 1;
+    image.link.BaudIndex = 7;
     image.SetReg(RegBoardAddress, 9);
-    if (portOpenAtStep)
-        StartJob();
-    port.failOpen = true;
-    s.state.LinkChangeJob = true;
-    s.EnableWatchdog();
+    image.SetReg(RegBoardFrame, 3);
+    image.SetReg(RegBoardBaud, 2);
+    std::vector<std::tuple<int, int, int>> shown;
+    s.SetLinkShown([&] { shown.emplace_back(image.link.BoardAddress, image.link.FrameIndex, image.link.BaudIndex); });
+    if (failAtReopen) {
+        // The write goes out, then the port will not open at the new settings.
+        port.failOpenAfter = 1;
+        ASSERT_TRUE(ops.StartLinkChange());
+    } else {
+        ASSERT_TRUE(ops.StartLinkChange());
+        port.failOpen = true;
+    }
     Pump();
     EXPECT_EQ(image.link.BoardAddress, 3);
     EXPECT_EQ(image.link.FrameIndex, 1);
     EXPECT_EQ(image.link.BaudIndex, 7);
-    EXPECT_TRUE(port.requests.empty());
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), std::make_tuple(3, 1, 7)); // the last close showed the old settings
+    EXPECT_EQ(port.requests.size(), 1u);
     EXPECT_EQ(Messages(TransmissionError), 0);
     ExpectIdle();
 }
@@ -754,24 +693,20 @@ TEST_F(TransferTest, ConfigReadStepsThenHandsOverToThePageRead) {
     board.regs[RegStatus] = 0x8000;
     for (int r = 4300; r < 4345; ++r)
         board.regs[size_t(r)] = uint16_t(r - 4300 + 1);
-    actions.followPagesRead = false;
-    StartJob(QStringLiteral("Odczyt Konfiguracji"));
-    s.state.ReadConfigJob = true;
-    s.state.ReadConfigStep = 0;
-    s.SendRead(4000, 100);
+    ASSERT_TRUE(ops.StartConfigRead());
     clock.pauses.clear();
     Pump();
 
-    ASSERT_EQ(port.requests.size(), 4u);
+    ASSERT_EQ(port.requests.size(), 4u + 231u);
     const std::vector<std::pair<int, int>> expected{{4000, 100}, {4100, 62}, {4264, 2}, {4300, 45}};
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(Function(port.requests[i]), 3);
         EXPECT_EQ(std::make_pair(FirstReg(port.requests[i]), RegCount(port.requests[i])), expected[i]);
     }
-    EXPECT_EQ(progress.Percents(), (std::vector<int>{62, 99, 100}));
+    EXPECT_EQ(progress.titles,
+              (std::vector<QString>{QStringLiteral("Odczyt Konfiguracji"), QStringLiteral("Odczyt Stron Tekstowych")}));
+    EXPECT_EQ(std::vector<int>(progress.values.begin(), progress.values.begin() + 5), (std::vector<int>{0, 62, 99, 100, 0}));
     EXPECT_EQ(std::count(clock.pauses.begin(), clock.pauses.end(), 100), 3);
-    EXPECT_EQ(actions.pagesRead, 1);
-    EXPECT_EQ(s.state.ReadConfigStep, 4);
     EXPECT_EQ(image.Reg(4161), 4161);
     EXPECT_EQ(image.Reg(RegDoubleHeight), 0x11);
     EXPECT_EQ(image.Reg(RegStatus), 0x8000);
@@ -779,47 +714,40 @@ TEST_F(TransferTest, ConfigReadStepsThenHandsOverToThePageRead) {
     ExpectIdle();
 }
 
-TEST_F(TransferTest, ConfigWriteWaitsForThePageWrite) {
-    StartJob();
-    actions.StartPagesWrite();
-    s.state.WriteConfigJob = true;
-    s.state.WriteConfigStep = 5;
-    while (s.state.WritePagesJob) {
-        ASSERT_TRUE(actions.configSteps.empty()) << "page " << s.state.PageCounter;
-        ASSERT_TRUE(Tick());
-    }
-    // The tick that ends the page job sends nothing, so the next step runs in that same tick.
-    EXPECT_EQ(actions.configSteps, (std::vector<int>{6}));
-    EXPECT_EQ(port.requests.size(), 116u);
+TEST_F(TransferTest, ConfigWriteWaitsForThePageWriteThenSendsTheSlaveBlock) {
+    ASSERT_TRUE(ops.StartConfigWrite());
+    Pump();
+    ASSERT_EQ(port.requests.size(), 6u + 116u + 1u);
+    const std::vector<std::pair<int, int>> blocks{{4003, 3}, {4006, 3}, {4009, 4}, {4014, 15}, {4029, 115}, {4145, 17}};
+    for (size_t i = 0; i < blocks.size(); ++i)
+        EXPECT_EQ(std::make_pair(FirstReg(port.requests[i]), RegCount(port.requests[i])), blocks[i]);
+    EXPECT_EQ(FirstReg(port.requests[6]), RegOccasionalAllowed);
+    EXPECT_EQ(FirstReg(port.requests.back()), SlaveBase);
+    EXPECT_EQ(RegCount(port.requests.back()), SlaveCount);
+    ExpectIdle();
 }
 
-TEST_F(TransferTest, FlagOnlyJobsRunInOneTickThenTheWatchdogEnds) {
-    StartJob();
-    s.state.StatusJob = true;
-    s.state.ClockReadJob = true;
+TEST_F(TransferTest, StatusAndClockJobsRunInOneTickThenTheWatchdogEnds) {
+    board.regs[RegStatus] = 0x8000;
+    ASSERT_TRUE(ops.StartStatusRead());
+    s.TestOdpowiedziTimer();
     s.TransmisjaWrTimer();
-    EXPECT_EQ(actions.showStatus, 1);
-    EXPECT_FALSE(s.state.AnyJob());
-    EXPECT_TRUE(progress.visible);
+    EXPECT_EQ(status.shown, std::vector<uint16_t>{0x8000});
+    EXPECT_FALSE(s.JobRunning());
     s.TransmisjaWrTimer();
     ExpectIdle();
-    EXPECT_TRUE(port.requests.empty());
+    EXPECT_EQ(port.requests.size(), 1u); // nothing cleared: nothing written back
 }
 
 TEST_F(TransferTest, NothingIsSentWhileAReplyIsAwaited) {
-    StartJob();
     port.holdReplies = true;
-    s.SendRead(4100, 2);
-    s.state.ReadPagesJob = s.state.WritePagesJob = s.state.ReadConfigJob = s.state.WriteConfigJob = true;
-    s.state.LinkChangeJob = true;
+    ASSERT_TRUE(ops.StartPagesWrite());
     for (int i = 0; i < 10; ++i) {
         s.TransmisjaWrTimer();
         s.TestOdpowiedziTimer();
     }
     EXPECT_EQ(port.requests.size(), 1u);
-    EXPECT_TRUE(actions.configSteps.empty());
-    EXPECT_EQ(s.state.ReadConfigStep, 0);
-    EXPECT_TRUE(s.TransmisjaWr.isActive());
+    EXPECT_TRUE(s.SequencerActive());
 }
 
 } // namespace

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Transfers.h"
+#include "link/Transfer.h"
+
+namespace kx9 {
+
+// The 115 text pages from the board: every page is selected in 4162 and its window read;
+// one more read of the window ends the job and only refreshes 4162..4264.
+class PagesReadJob : public Job {
+public:
+    explicit PagesReadJob(Transfers& transfers) : m_t(transfers) {}
+    // Opens the port and shows the progress window; false when the port did not open.
+    bool Begin();
+    StepResult Step() override;
+    bool TakeReadReply() override;
+    void Abandon() override { m_converting = false; }
+
+private:
+    Transfers& m_t;
+    unsigned m_pageCounter = 0;
+    bool m_converting = false; // replies still belong to a page
+};
+
+// The 115 text pages to the board, after register 4027; the last page also carries 4263 and 4264.
+class PagesWriteJob : public Job {
+public:
+    explicit PagesWriteJob(Transfers& transfers) : m_t(transfers) {}
+    bool Begin();
+    StepResult Step() override;
+
+private:
+    Transfers& m_t;
+    unsigned m_pageCounter = 0;
+};
+
+} // namespace kx9

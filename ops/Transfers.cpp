@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#include "Transfers.h"
+
+namespace kx9 {
+
+bool Transfers::MayStart() {
+    if (!scheduler.Busy())
+        return true;
+    dialogs.message(QStringLiteral("Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie."),
+                    QStringLiteral("Uwaga"), MsgIcon::Information);
+    return false;
+}
+
+bool Transfers::Single(Kind kind, int firstRegister, int count) {
+    if (!MayStart() || scheduler.OpenLink() != 1)
+        return false;
+    if (kind == Kind::Write)
+        scheduler.SendWrite(firstRegister, count);
+    else
+        scheduler.SendRead(firstRegister, count);
+    scheduler.EnableWatchdog();
+    return true;
+}
+
+void Transfers::ShowFromZero(const QString& title) {
+    progress.SetProgress(0);
+    progress.ShowProgress(title);
+}
+
+} // namespace kx9

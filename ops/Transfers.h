@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Views.h"
+#include "config/Clock.h"
+#include "config/ConfigImage.h"
+#include "link/Dialogs.h"
+#include "link/Transfer.h"
+
+namespace kx9 {
+
+// What every transfer of the program goes through: the one scheduler, the rule that only one
+// transfer runs at a time, and the progress window.
+class Transfers {
+public:
+    Transfers(ConfigImage& image, Scheduler& scheduler, Dialogs& dialogs, Clock& clock, ProgressView& progress)
+        : image(image), scheduler(scheduler), dialogs(dialogs), clock(clock), progress(progress) {}
+
+    // True when no other transfer runs. Otherwise the operator is told so and nothing starts.
+    bool MayStart();
+    bool Busy() const { return scheduler.Busy(); }
+
+    // One request that the watchdog closes after (the editors' single reads and writes):
+    // refused while another transfer runs; false when refused or the port did not open.
+    enum class Kind { Read, Write };
+    bool Single(Kind kind, int firstRegister, int count);
+
+    // The progress window from nothing, with `title` (empty keeps the one shown).
+    void ShowFromZero(const QString& title);
+
+    ConfigImage& image;
+    Scheduler& scheduler;
+    Dialogs& dialogs;
+    Clock& clock;
+    ProgressView& progress;
+};
+
+} // namespace kx9
