@@ -8,6 +8,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLocale>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -78,10 +79,17 @@ void TPStron::BuildControls() {
     DateTimePicker3->setToolTip(QStringLiteral("Godzina zakończenia wyświetlania komunikatu"));
     auto* occasional = new QGridLayout(GroupBox1);
     occasional->addWidget(CheckBox1, 0, 0, 1, 4);
-    occasional->addWidget(CheckBox2, 1, 0);
-    occasional->addWidget(DateTimePicker1, 1, 1);
-    occasional->addWidget(DateTimePicker2, 1, 2);
-    occasional->addWidget(DateTimePicker3, 1, 3);
+    occasional->addWidget(CheckBox2, 2, 0);
+    // Each picker says what it holds above it.
+    const std::pair<QWidget*, const char*> pickers[] = {
+        {DateTimePicker1, "Data:"}, {DateTimePicker2, "Od godziny:"}, {DateTimePicker3, "Do godziny:"}};
+    int column = 1;
+    for (const auto& [picker, text] : pickers) {
+        auto* label = new QLabel(QString::fromUtf8(text), GroupBox1);
+        label->setBuddy(picker);
+        occasional->addWidget(label, 1, column);
+        occasional->addWidget(picker, 2, column++);
+    }
     // The window keeps its size while the group comes and goes.
     QSizePolicy keep = GroupBox1->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
@@ -181,12 +189,16 @@ void TPStron::BuildControls() {
     outer->addWidget(StatusBar1);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    // The line fields are the first to take the focus: a tree that gets it first would make
-    // its first heading current, which is not a selection.
-    setTabOrder(Edit2, Edit3);
-    setTabOrder(Edit3, Edit4);
-    setTabOrder(Edit4, Edit5);
-    setTabOrder(Edit5, Edit6);
+    // Tab follows the layout: the tree on the left, then the right column top to bottom, each
+    // row left to right. The first line field still takes the focus first: a tree that got it
+    // would make its first heading current, which is not a selection.
+    const QWidget* const order[] = {TreeView1, Edit2,   Edit3,   Edit4,   Edit5,   Edit6,   CheckBox1,
+                                    CheckBox2, DateTimePicker1, DateTimePicker2, DateTimePicker3,
+                                    CheckBox4, BitBtn1, BitBtn2, BitBtn4, BitBtn7, BitBtn3, Edit1,
+                                    BitBtn5,   BitBtn6, CheckBox3, Edit7, Button3, Button4, Edit8,
+                                    Button1,   Button2};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
     Edit2->setFocus();
 
     connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &TPStron::TreeView1Change);

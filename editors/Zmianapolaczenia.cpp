@@ -34,6 +34,12 @@ TfZmianaPolaczenia::TfZmianaPolaczenia(ConfigImage& image, Dialogs& dialogs,
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     BitBtn2->setToolTip(QStringLiteral("Zapisuje nowe parametry transmisji do KX9"));
 
+    // Changing the board's link stays a deliberate click: Enter in a field presses nothing.
+    for (QPushButton* button : {BitBtn1, BitBtn2}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
     AddFrameItems(ComboBox1);
     AddBaudItems(ComboBox2);
 

@@ -124,6 +124,12 @@ void Scheduler::SendWrite(int firstRegister, int count) {
     SendWrite(firstRegister, count, count >= 1 ? block : nullptr);
 }
 
+void Scheduler::SendWriteFrom(int firstRegister, int count, const int32_t* registers, int size) {
+    const bool inside = registers && firstRegister >= 0 && count >= 1 && firstRegister < MainBase &&
+                        firstRegister + count <= size;
+    SendWrite(firstRegister, count, inside ? registers : nullptr);
+}
+
 void Scheduler::SendWrite(int firstRegister, int count, const int32_t* block) {
     m_replyEnd = WriteReplyEnd;
     m_transferError = false;

@@ -49,8 +49,9 @@ public:
     // StartReplyWait. Values of writes come from the image.
     void SendRead(int firstRegister, int count);
     void SendWrite(int firstRegister, int count);
-    // Same, with the values taken from `block`, indexed as BuildWriteRequest does.
-    void SendWrite(int firstRegister, int count, const int32_t* block);
+    // Same for registers that live outside the image (the graphic pages, 0..600): `registers`
+    // holds registers 0..size-1. A range outside it sends nothing; the time-out then tells.
+    void SendWriteFrom(int firstRegister, int count, const int32_t* registers, int size);
     void SendIdentify();
     // The time-out of the request just sent, where the board needs longer than usual.
     void SetReplyTimeout(int ms) { TimeOut.setInterval(ms); }
@@ -108,6 +109,8 @@ public:
     ConfigImage& Image() { return m_image; }
 
 private:
+    // Values from `block`, indexed as BuildWriteRequest does; null sends nothing.
+    void SendWrite(int firstRegister, int count, const int32_t* block);
     void HideProgress();
     void ArmTimeOut();
     void RejectReply();

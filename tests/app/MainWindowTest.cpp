@@ -518,3 +518,51 @@ TEST(MainWindow, ClosingDuringAWholeReadEndsTheProgramAndKeepsTheEditorsText) {
 
 } // namespace
 } // namespace kx9
+
+namespace kx9 {
+namespace {
+
+// "Zastosuj" in "Zmiana połączenia" changes the board's link; the main window's status bar and
+// "Port Szeregowy" then show the settings in force.
+TEST(MainWindow, AppliedLinkChangeShowsTheNewSettingsEverywhere) {
+    AppWorld w;
+    w.start();
+    w.activate();
+    TfZmianaPolaczenia& change = *w.app->zmianaPolaczenia;
+    change.show();
+    change.Edit1->setText("23");
+    change.ComboBox1->setCurrentIndex(0); // 8N1
+    change.ComboBox2->setCurrentIndex(6); // 57600
+    change.BitBtn2->click();
+    test::TickUntilIdle(w.program.scheduler, w.port);
+
+    ASSERT_EQ(w.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(w.dialogs.boxes[0].title, QStringLiteral("Identyfikacja"));
+    EXPECT_EQ(w.board.Address(), 23);
+    EXPECT_EQ(w.panel(1), "57600bps");
+    EXPECT_EQ(w.panel(2), "8N1");
+    EXPECT_EQ(w.panel(3), "Port komunikacyjny zamknięty");
+    TfKonUart& port = *w.app->konUart;
+    port.show();
+    EXPECT_EQ(port.ComboBox2->currentText(), QStringLiteral("8N1"));
+    EXPECT_EQ(port.ComboBox3->currentIndex(), 6);
+    EXPECT_EQ(port.Edit1->text(), QStringLiteral("23"));
+    port.hide();
+}
+
+TEST(MainWindow, EnterInTheLinkChangeWindowPressesNothing) {
+    AppWorld w;
+    w.start();
+    TfZmianaPolaczenia& change = *w.app->zmianaPolaczenia;
+    change.show();
+    change.Edit1->setText("23");
+    change.Edit1->setFocus();
+    QTest::keyClick(change.Edit1, Qt::Key_Return);
+    QTest::keyClick(change.Edit1, Qt::Key_Enter);
+    EXPECT_TRUE(change.isVisible());
+    EXPECT_TRUE(w.board.Requests().empty());
+    EXPECT_NE(w.image().Reg(RegBoardAddress), 23);
+}
+
+} // namespace
+} // namespace kx9
