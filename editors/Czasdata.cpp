@@ -22,10 +22,10 @@ namespace {
 constexpr int SyncTickMs = 200;
 constexpr int DisplayRegisters = 4; // 4023..4026
 
-const QString TimePositionText = QStringLiteral(
-    "Nieprawidłowa pozycja wyświetlania. Wprowadź wartość od 101 do 529 lub 0, aby wyłączyć wyświetlanie czasu");
-const QString DatePositionText = QStringLiteral(
-    "Nieprawidłowa pozycja wyświetlania. Wprowadź wartość od 101 do 529 lub 0, aby wyłączyć wyświetlanie daty");
+const QString TimePositionText = QStringLiteral("Nieprawidłowa pozycja wyświetlania. Wprowadź wartość od 101 "
+                                                "do 529 lub 0, aby wyłączyć wyświetlanie czasu");
+const QString DatePositionText = QStringLiteral("Nieprawidłowa pozycja wyświetlania. Wprowadź wartość od 101 "
+                                                "do 529 lub 0, aby wyłączyć wyświetlanie daty");
 const QString PositionTitle = QStringLiteral("Błąd Adresu");
 const QString BadClockText = QStringLiteral("Odczytana data lub czas są nieprawidłowe");
 const QString BadClockTitle = QStringLiteral("Błąd");
@@ -148,8 +148,8 @@ void TfCzasData::BuildControls() {
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     Edit2 = MakeEdit(GroupBox2, "Edit2", QStringLiteral("Pozycja wyświetlania daty (y*100+x)"));
     ComboBox2 = MakeCombo(GroupBox2, "ComboBox2", QStringLiteral("Format wyświetlania daty"),
-                          {QStringLiteral("RRRR:MM:DD"), QStringLiteral("RR:MM:DD"), QStringLiteral("DD:MM:RRRR"),
-                           QStringLiteral("DD:MM:RR")});
+                          {QStringLiteral("RRRR:MM:DD"), QStringLiteral("RR:MM:DD"),
+                           QStringLiteral("DD:MM:RRRR"), QStringLiteral("DD:MM:RR")});
     LayOutGroup(GroupBox2, Edit2, ComboBox2, 3);
     BitBtn5 = MakeButton(TabSheet2, "BitBtn5", QStringLiteral("Odczytaj z KX9"),
                          QStringLiteral("Odczytuje konfiguracje z KX9"));

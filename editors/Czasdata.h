@@ -79,7 +79,7 @@ private:
     void BuildControls();
     void ShowClockRegisters();
     void LoadDisplaySettings();
-    // Shows the progress window and runs `start`; hides the window again when nothing started.
+    // Shows the progress window and runs `start`; hides it again when nothing started.
     bool WithProgress(const std::function<bool()>& start);
 
     Transfers& m_t;

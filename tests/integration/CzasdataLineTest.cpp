@@ -6,7 +6,6 @@
 #include "editors/Czasdata.h"
 
 #include <QDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -16,19 +15,14 @@ namespace {
 
 using Frames = std::vector<QByteArray>;
 
-// A PC clock the test sets, with pauses that really wait as the line needs them to.
-class SetPcClock : public FakeClock {
-public:
-    void pause(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
-};
-
+// The real line with a PC clock the test sets.
 struct PtySeams {
     QtSerialPort port;
-    SetPcClock clock;
+    FakeClock clock;
     RecordingDialogs dialogs;
 };
 
-class CzasdataOnTheLine : public ::testing::Test, protected ProgramWorld<PtySeams> {
+class CzasdataOnTheLine : public ::testing::TestWithParam<bool>, protected ProgramWorld<PtySeams> {
 protected:
     void SetUp() override {
         sim = std::make_unique<SimProcess>(QStringList{QStringLiteral("--log")});
@@ -63,61 +57,47 @@ private:
     QString m_oldDir;
 };
 
-struct ClockRow {
-    bool fromPc;
-    QDateTime at; // chosen in the controls, or the PC clock
-    std::vector<int32_t> regs;
-    const char* shown[2]; // date and time read back
-};
-
-class CzasdataClockOnTheLine : public CzasdataOnTheLine, public ::testing::WithParamInterface<ClockRow> {};
-
-TEST_P(CzasdataClockOnTheLine, TheBoardClockShowsWhatWasSent) {
-    const ClockRow& row = GetParam();
-    if (row.fromPc) {
-        clock.current = row.at;
+// The clock chosen in the controls ("Zapisz do KX9") or taken from the PC ("Synchronizuj").
+TEST_P(CzasdataOnTheLine, EachTransferPutsItsRequestAndTheBoardKeepsWhatWasSent) {
+    const bool fromPc = GetParam();
+    const QDateTime at =
+        fromPc ? QDateTime({2044, 2, 29}, {23, 59, 10}) : QDateTime({2031, 8, 9}, {7, 8, 30});
+    const std::vector<int32_t> clockRegs =
+        fromPc ? std::vector<int32_t>{2359, 44, 229} : std::vector<int32_t>{708, 31, 809};
+    if (fromPc) {
+        clock.current = at;
         window.BitBtn3Click();
     } else {
-        window.MonthCalendar1->setDate(row.at.date());
-        window.DateTimePicker1->setTime(row.at.time());
+        window.MonthCalendar1->setDate(at.date());
+        window.DateTimePicker1->setTime(at.time());
         window.BitBtn2Click();
     }
     Run();
-    // What comes back must come from the board, not from what the image kept.
-    for (int reg = RegClockTime; reg <= RegClockDate; ++reg)
-        image.SetReg(reg, 0);
-    window.BitBtn1Click();
-    Run();
-    window.FormActivate();
-    EXPECT_EQ(Taken(), (Frames{WriteFrame(RegClockTime, row.regs), ReadFrame(RegClockTime, 3)}));
-    EXPECT_EQ(window.MonthCalendar1->text(), row.shown[0]);
-    EXPECT_EQ(window.DateTimePicker1->text(), row.shown[1]);
-    EXPECT_FALSE(image.link.PortOpen);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Czasdata, CzasdataClockOnTheLine,
-    ::testing::Values(ClockRow{false, QDateTime(QDate(2031, 8, 9), QTime(7, 8, 30)), {708, 31, 809}, {"2031-08-09", "07:08:00"}},
-                      ClockRow{true, QDateTime(QDate(2044, 2, 29), QTime(23, 59, 10)), {2359, 44, 229}, {"2044-02-29", "23:59:00"}}));
-
-TEST_F(CzasdataOnTheLine, DisplaySettingsGoToTheBoardAndComeBack) {
     window.Edit1->setText(QStringLiteral("212"));
     window.ComboBox1->setCurrentIndex(1);
     window.Edit2->setText(QStringLiteral("305"));
     window.ComboBox2->setCurrentIndex(2);
     window.BitBtn6Click();
     Run();
-    for (int reg = RegTimePosition; reg <= RegDateFormat; ++reg)
+    // What comes back must come from the board, not from what the image kept.
+    for (int reg = RegClockTime; reg <= RegDateFormat; ++reg)
         image.SetReg(reg, 0);
+    window.BitBtn1Click();
+    Run();
     window.BitBtn5Click();
     Run();
     window.FormActivate();
-    EXPECT_EQ(Taken(), (Frames{WriteFrame(RegTimePosition, {212, 1, 305, 2}), ReadFrame(RegTimePosition, 4)}));
-    EXPECT_EQ(window.Edit1->text(), "212");
-    EXPECT_EQ(window.ComboBox1->currentIndex(), 1);
-    EXPECT_EQ(window.Edit2->text(), "305");
-    EXPECT_EQ(window.ComboBox2->currentIndex(), 2);
+    EXPECT_EQ(Taken(),
+              (Frames{WriteFrame(RegClockTime, clockRegs), WriteFrame(RegTimePosition, {212, 1, 305, 2}),
+                      ReadFrame(RegClockTime, 3), ReadFrame(RegTimePosition, 4)}));
+    EXPECT_EQ(window.MonthCalendar1->text() + ' ' + window.DateTimePicker1->text(),
+              at.toString(QStringLiteral("yyyy-MM-dd HH:mm:00")));
+    EXPECT_EQ(window.Edit1->text() + window.Edit2->text(), "212305");
+    EXPECT_EQ(window.ComboBox1->currentIndex() * 10 + window.ComboBox2->currentIndex(), 12);
+    EXPECT_FALSE(image.link.PortOpen);
 }
+
+INSTANTIATE_TEST_SUITE_P(Czasdata, CzasdataOnTheLine, ::testing::Bool());
 
 } // namespace
 } // namespace kx9::test
