@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Czasdata.h"
 
+#include "widgets/TextFields.h"
+
 #include "ClockFields.h"
 #include "config/Encodings.h"
 #include "widgets/FieldHelpers.h"
@@ -29,29 +31,6 @@ const QString DatePositionText = QStringLiteral("Nieprawidłowa pozycja wyświet
 const QString PositionTitle = QStringLiteral("Błąd Adresu");
 const QString BadClockText = QStringLiteral("Odczytana data lub czas są nieprawidłowe");
 const QString BadClockTitle = QStringLiteral("Błąd");
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    button->setToolTip(hint);
-    return button;
-}
-
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& hint) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setToolTip(hint);
-    return edit;
-}
-
-QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& hint, const QStringList& items) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setToolTip(hint);
-    box->addItems(items);
-    return box;
-}
 
 // A "Pozycja" and "Format" pair in its group; the labels are numbered across the window.
 void LayOutGroup(QGroupBox* group, QLineEdit* position, QComboBox* format, int firstLabel) {
@@ -189,23 +168,10 @@ void TfCzasData::BuildControls() {
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 }
 
-bool TfCzasData::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
-        FormActivate();
-    return QDialog::event(event);
-}
-
 void TfCzasData::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous())
         FormShow();
-}
-
-void TfCzasData::hideEvent(QHideEvent* event) {
-    QDialog::hideEvent(event);
-    // A minimised window is not closed.
-    if (!event->spontaneous())
-        FormHide();
 }
 
 void TfCzasData::reject() {

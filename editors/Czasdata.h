@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "widgets/EditorWindow.h"
+
 #include "ops/BoardOps.h"
 #include "ops/Transfers.h"
 
@@ -19,7 +21,7 @@ namespace kx9 {
 
 // "Czas i Data" - the board's clock, set by hand or from the PC (also at the next full
 // minute), and where and how the board shows the time and the date.
-class TfCzasData : public QDialog {
+class TfCzasData : public EditorWindow {
     Q_OBJECT
 public:
     TfCzasData(Transfers& transfers, BoardOperations& operations);
@@ -30,8 +32,8 @@ public:
 
     // Handlers.
     void FormShow();
-    void FormActivate();
-    void FormHide();
+    void FormActivate() override;
+    void FormHide() override;
     void BitBtn1Click();
     void BitBtn2Click();
     void BitBtn3Click();
@@ -71,9 +73,7 @@ public:
     void reject() override;
 
 protected:
-    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     void BuildControls();

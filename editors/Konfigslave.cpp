@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Konfigslave.h"
 
+#include "widgets/TextFields.h"
+
 #include "widgets/FieldHelpers.h"
 
 #include <QEvent>
@@ -19,30 +21,6 @@ constexpr int ChainIntervalMs = 20;
 constexpr int FinishPauseMs = 300;
 constexpr int LinkPage = 0;
 constexpr int DevicePage = 1;
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    button->setToolTip(hint);
-    return button;
-}
-
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& hint = QString()) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    if (!hint.isEmpty())
-        edit->setToolTip(hint);
-    return edit;
-}
-
-QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& hint = QString()) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(QString::fromLatin1(name));
-    if (!hint.isEmpty())
-        box->setToolTip(hint);
-    return box;
-}
 
 void AddRow(QGridLayout* grid, const QString& text, QWidget* field) {
     const int row = grid->rowCount();
@@ -266,19 +244,6 @@ void TfKonfigSlave::SetDevicePageEnabled(bool on) {
     for (QWidget* control : std::initializer_list<QWidget*>{Edit2, Edit3, Edit4, Edit5, Edit6, ComboBox3,
                                                             Edit7, ComboBox4, Edit8})
         control->setEnabled(on);
-}
-
-bool TfKonfigSlave::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
-        FormActivate();
-    return QDialog::event(event);
-}
-
-void TfKonfigSlave::hideEvent(QHideEvent* event) {
-    QDialog::hideEvent(event);
-    // A minimised window is not closed.
-    if (!event->spontaneous())
-        FormHide();
 }
 
 void TfKonfigSlave::FormActivate() {

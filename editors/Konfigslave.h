@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "widgets/EditorWindow.h"
+
 #include "SlaveFields.h"
 #include "ops/RequestChain.h"
 #include "ops/Transfers.h"
@@ -19,7 +21,7 @@
 namespace kx9 {
 
 // "Konfiguracja połączenia z zewnętrznymi urządzeniami" - the external devices the board polls.
-class TfKonfigSlave : public QDialog {
+class TfKonfigSlave : public EditorWindow {
     Q_OBJECT
 public:
     explicit TfKonfigSlave(Transfers& transfers);
@@ -39,8 +41,8 @@ public:
 
     // Handlers.
     void FormCreate();
-    void FormActivate();
-    void FormHide();
+    void FormActivate() override;
+    void FormHide() override;
     void TreeView1Change();
     void BitBtn1Click();
     void BitBtn2Click();
@@ -75,10 +77,6 @@ public:
     QPushButton* BitBtn2;
     QPushButton* BitBtn5;
     QTimer* Timer1;
-
-protected:
-    bool event(QEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     enum class Kind { None, Write, Read };

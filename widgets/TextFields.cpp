@@ -70,4 +70,13 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& hint) {
     return edit;
 }
 
+QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& hint, const QStringList& items) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    if (!hint.isEmpty())
+        box->setToolTip(hint);
+    box->addItems(items);
+    return box;
+}
+
 } // namespace kx9

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
@@ -35,5 +36,8 @@ QByteArray FieldBytes(const QString& text);
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint = QString());
 QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption, const QString& hint = QString());
 QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& hint = QString());
+// A fixed list (no typing) with its items.
+QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& hint = QString(),
+                     const QStringList& items = {});
 
 } // namespace kx9
