@@ -53,6 +53,7 @@ Kx9App::Kx9App(Program& program) : program(program) {
     konGraf.reset(record(created, new TKonGraf(transfers)));
 
     stron->SetWindows(przewijanie.get(), konGraf.get());
+    prezentacja->SetGraphics(konGraf.get());
     przewijanie->SetTextEditor(stron.get());
 
     TForm1::Windows windows;

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // kx9-bench: times the whole-configuration and text page transfers through the program's own
 // link, scheduler and board operations against kx9-sim, which takes the wire time of every
-// frame, and prints each time beside the wire time of the same frames.
+// frame, and prints each time beside the wire time of the same frames; and the picture
+// conversion of the graphic pages, which must take under 2 ms.
+#include "Kx9ctlBench.h"
 #include "link/QtSerialPort.h"
+#include "ops/DotMatrix.h"
 #include "ops/Program.h"
 
 #include <QCoreApplication>
@@ -155,6 +158,26 @@ Result Measure(Bench& program, const char* name, int baud, int bitsPerChar,
         name, baud, wallS, program.port.requests, wireS, finished && program.dialogs.boxes == boxesBefore};
 }
 
+// Milliseconds to convert a 240 x 80 picture for the largest page (240 x 40, the whole matrix),
+// averaged over many runs.
+double ConversionMs() {
+    QImage picture(240, 80, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x, 3 * y, (x * y) % 256));
+    dots::Matrix matrix{};
+    dots::Buffer buffer{};
+    constexpr int Runs = 5000;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < Runs; ++i) {
+        dots::PackDots(dots::DrawToBoard(picture, QSize(240, 40)), matrix);
+        dots::PackWords(matrix, buffer);
+    }
+    const double ms = timer.nsecsElapsed() / 1e6 / Runs;
+    return buffer[1] >= 0 ? ms : -1; // keeps the work from being optimised away
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -167,10 +190,14 @@ int main(int argc, char** argv) {
     const QCommandLineOption simOption("sim", "The kx9-sim program.", "PATH",
                                        QStringLiteral(KX9_SIM_DEFAULT));
     const QCommandLineOption ratesOption("rates", "Rates in bit/s, comma-separated.", "LIST", "115200,9600");
-    parser.addOptions({simOption, ratesOption});
+    const QCommandLineOption kx9ctlOption("kx9ctl", "The kx9ctl program.", "PATH", QStringLiteral(KX9CTL_DEFAULT));
+    parser.addOptions({simOption, ratesOption, kx9ctlOption});
     parser.process(app);
 
+    const double conversionMs = ConversionMs();
+
     std::vector<Result> results;
+    std::vector<bench::Kx9ctlRow> kx9ctlRows;
     for (const QString& text : parser.value(ratesOption).split(',', Qt::SkipEmptyParts)) {
         const int baud = text.trimmed().toInt();
         int baudIndex = -1;
@@ -209,6 +236,10 @@ int main(int argc, char** argv) {
             Measure(program, "pages write", baud, bitsPerChar, [&] { program.ops.StartPagesWrite(); }));
         results.push_back(
             Measure(program, "pages read", baud, bitsPerChar, [&] { program.ops.StartPagesRead(); }));
+        const double wholeWriteS = results[results.size() - 4].wallS, wholeReadS = results[results.size() - 3].wallS;
+        for (const bench::Kx9ctlRow& row :
+             bench::MeasureKx9ctl(parser.value(kx9ctlOption), baudIndex, image, wholeReadS, wholeWriteS))
+            kx9ctlRows.push_back(row);
         QDir::setCurrent(oldDir);
     }
 
@@ -220,5 +251,9 @@ int main(int argc, char** argv) {
                     r.wireS > 0 ? r.wallS / r.wireS : 0.0, r.ok ? "" : "  FAILED");
         allOk = allOk && r.ok;
     }
-    return allOk ? 0 : 1;
+    allOk = bench::PrintKx9ctl(kx9ctlRows) && allOk;
+    const bool conversionOk = conversionMs >= 0 && conversionMs < 2.0;
+    std::printf("picture conversion 240x80 -> 240x40: %.3f ms (limit 2 ms)%s\n", conversionMs,
+                conversionOk ? "" : "  FAILED");
+    return allOk && conversionOk ? 0 : 1;
 }

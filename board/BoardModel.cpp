@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <random>
 
 namespace kx9 {
 
@@ -99,6 +101,11 @@ struct BoardModel::Impl {
     int delayMs = 100;
     uint8_t exceptionCode = 4;
     int lastDelay = 0;
+    bool lastVanish = false;
+    int faultAfter = 0;
+    int faultRate = 0; // in 0.01 %
+    int lateMs = 1100;
+    std::mt19937 random;
 
     std::vector<QByteArray> requests;
 
@@ -292,8 +299,36 @@ struct BoardModel::Impl {
         case Fault::Delay:
             lastDelay = delayMs;
             break;
+        case Fault::Flood: {
+            const QByteArray once = reply;
+            while (reply.size() < FloodBytes) reply += once;
+            reply.truncate(FloodBytes);
+            break;
+        }
+        case Fault::Vanish:
+            lastVanish = true;
+            return {};
         }
         return reply;
+    }
+
+    // Whether the fault set applies to this reply; the sound replies asked for go first.
+    bool FaultDue() {
+        if (faultRate > 0 && fault == Fault::None && int(random() % 10000) < faultRate) {
+            static constexpr Fault Kinds[] = {Fault::NoReply,   Fault::BadCrc, Fault::WrongAddress,
+                                              Fault::CutShort,  Fault::Exception, Fault::Delay,
+                                              Fault::Flood,     Fault::Vanish};
+            fault = Kinds[random() % std::size(Kinds)];
+            faultCount = 1;
+            exceptionCode = uint8_t(1 + random() % 4);
+            delayMs = lateMs;
+        }
+        if (fault == Fault::None) return false;
+        if (faultAfter > 0) {
+            --faultAfter;
+            return false;
+        }
+        return true;
     }
 };
 
@@ -310,13 +345,15 @@ BoardModel::BoardModel(const Options& options) : d(std::make_shared<Impl>()) {
 QByteArray BoardModel::Handle(const QByteArray& request) {
     d->requests.push_back(request);
     d->lastDelay = 0;
+    d->lastVanish = false;
     if (request.size() < 4 || !CrcOk(request)) return {};
     const uint8_t addr = uint8_t(request[0]);
     if (addr != d->address) return {};
     const QByteArray f = request.left(request.size() - 2);
     const uint8_t function = uint8_t(f[1]);
 
-    if (d->fault == Fault::Exception) {
+    const bool faulty = d->FaultDue();
+    if (faulty && d->fault == Fault::Exception) {
         if (d->faultCount > 0 && --d->faultCount == 0) d->fault = Fault::None;
         return Impl::Exception(addr, function, d->exceptionCode);
     }
@@ -329,7 +366,7 @@ QByteArray BoardModel::Handle(const QByteArray& request) {
     case 17: reply = d->Identify(f); break;
     default: reply = Impl::Exception(addr, function, ExIllegalFunction); break;
     }
-    reply = d->ApplyFault(reply);
+    if (faulty) reply = d->ApplyFault(reply);
     // The reply above still went out at the old settings; only now does the board switch.
     if (linkChanged) {
         d->address = d->At(RegAddress);
@@ -385,12 +422,21 @@ void BoardModel::SetFault(Fault fault, int count) {
     d->faultCount = count;
 }
 
+void BoardModel::SetFaultAfter(int replies) { d->faultAfter = std::max(0, replies); }
+
+void BoardModel::SetFaultRate(double percent, uint32_t seed, int lateMs) {
+    d->faultRate = int(std::lround(std::clamp(percent, 0.0, 100.0) * 100));
+    d->random.seed(seed);
+    d->lateMs = std::max(0, lateMs);
+}
+
 BoardModel::Fault BoardModel::CurrentFault() const { return d->fault; }
 int BoardModel::DelayMs() const { return d->delayMs; }
 void BoardModel::SetDelayMs(int ms) { d->delayMs = std::max(0, ms); }
 uint8_t BoardModel::ExceptionCode() const { return d->exceptionCode; }
 void BoardModel::SetExceptionCode(uint8_t code) { d->exceptionCode = code; }
 int BoardModel::LastReplyDelayMs() const { return d->lastDelay; }
+bool BoardModel::LastReplyVanishes() const { return d->lastVanish; }
 
 const std::vector<QByteArray>& BoardModel::Requests() const { return d->requests; }
 void BoardModel::ClearRequests() { d->requests.clear(); }

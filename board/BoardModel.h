@@ -27,8 +27,11 @@ public:
     static constexpr int GraphicSlots = 10;
     static constexpr int GraphicBytes = 1200;
 
-    // Faults injected into replies on request.
-    enum class Fault { None, NoReply, BadCrc, WrongAddress, CutShort, Exception, Delay };
+    // Faults injected into replies on request. Delay holds a reply back (as long as the PC's
+    // time-out or longer: a late reply); Flood sends more than 300 bytes; Vanish takes the
+    // line away, which only the pseudo-terminal backend can do.
+    enum class Fault { None, NoReply, BadCrc, WrongAddress, CutShort, Exception, Delay, Flood, Vanish };
+    static constexpr int FloodBytes = 320;
 
     BoardModel();
     explicit BoardModel(const Options& options);
@@ -59,6 +62,11 @@ public:
     void SetTicker(std::function<int64_t()> monotonicMs);
 
     void SetFault(Fault fault, int count = -1); // count < 0: every reply from now on
+    // Replies that go out sound before the fault set next hits.
+    void SetFaultAfter(int replies);
+    // Random faults: `percent` of the replies (0.01 steps) get one of the faults above
+    // (exception codes 1..4, late replies held back by `lateMs`); 0 ends them.
+    void SetFaultRate(double percent, uint32_t seed, int lateMs);
     Fault CurrentFault() const;
     int DelayMs() const;
     void SetDelayMs(int ms);
@@ -66,6 +74,8 @@ public:
     void SetExceptionCode(uint8_t code);
     // Delay the last reply asked for (Delay fault), 0 otherwise; the line backend waits it out.
     int LastReplyDelayMs() const;
+    // The last request asked for the line to go away (Vanish fault).
+    bool LastReplyVanishes() const;
 
     // Every request frame taken, in order (for tests that compare sequences).
     const std::vector<QByteArray>& Requests() const;

@@ -167,11 +167,7 @@ class PtyLine {
 public:
     PtyLine(BoardModel& board, const SimOptions& options) : m_board(board), m_options(options) {}
 
-    ~PtyLine() {
-        RemoveLink();
-        if (m_slave >= 0) ::close(m_slave);
-        if (m_master >= 0) ::close(m_master);
-    }
+    ~PtyLine() { Drop(); }
 
     bool Start() {
         m_master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -228,6 +224,24 @@ public:
     }
 
 private:
+    void Drop() {
+        RemoveLink();
+        if (m_slave >= 0) ::close(m_slave);
+        if (m_master >= 0) ::close(m_master);
+        m_slave = m_master = -1;
+    }
+
+    // The adapter pulled and plugged in again: the master sees its line hang up, and the
+    // next open under the same name reaches a new line.
+    void Replug() {
+        Drop();
+        if (!Start()) {
+            g_stop = 1;
+            return;
+        }
+        std::fprintf(stderr, "kx9-sim: line removed, offered again on %s\n", m_slaveName.constData());
+    }
+
     bool Fail(const char* what) {
         std::fprintf(stderr, "kx9-sim: %s: %s\n", what, std::strerror(errno));
         return false;
@@ -298,6 +312,10 @@ private:
         if (m_options.log) {
             LogFrame("rx", request);
             if (reply.isEmpty()) std::fprintf(stderr, "tx (none)\n");
+        }
+        if (m_board.LastReplyVanishes()) {
+            Replug();
+            return;
         }
         if (reply.isEmpty()) return;
         SleepUntil(Steady::now() + std::chrono::milliseconds(m_options.turnaroundMs + delayMs));

@@ -11,6 +11,8 @@ using kx9::BoardModel;
 
 namespace {
 
+constexpr int LateMs = 1100;
+
 int Fail(const QString& text) {
     std::fprintf(stderr, "kx9-sim: %s\n", text.toLocal8Bit().constData());
     return 2;
@@ -24,7 +26,8 @@ bool IntIn(const QString& text, int lo, int hi, int& out) {
     return true;
 }
 
-// "none", "noreply", "badcrc", "wrongaddr", "short", "exception[:code]", "delay:ms".
+// "none", "noreply", "badcrc", "wrongaddr", "short", "exception[:code]", "delay:ms",
+// "late[:ms]", "flood", "vanish".
 bool ParseFault(const QString& text, BoardModel& board, int count) {
     const QString kind = text.section(':', 0, 0);
     const QString arg = text.section(':', 1);
@@ -35,14 +38,17 @@ bool ParseFault(const QString& text, BoardModel& board, int count) {
     else if (kind == "badcrc" && arg.isEmpty()) fault = F::BadCrc;
     else if (kind == "wrongaddr" && arg.isEmpty()) fault = F::WrongAddress;
     else if (kind == "short" && arg.isEmpty()) fault = F::CutShort;
+    else if (kind == "flood" && arg.isEmpty()) fault = F::Flood;
+    else if (kind == "vanish" && arg.isEmpty()) fault = F::Vanish;
     else if (kind == "exception") {
         int code = board.ExceptionCode();
         if (!arg.isEmpty() && !IntIn(arg, 1, 255, code)) return false;
         board.SetExceptionCode(uint8_t(code));
         fault = F::Exception;
-    } else if (kind == "delay") {
-        int ms = 0;
-        if (!IntIn(arg, 0, 60000, ms)) return false;
+    } else if (kind == "delay" || kind == "late") {
+        // A late reply comes after the PC's default time-out of 1000 ms.
+        int ms = LateMs;
+        if ((kind == "delay" || !arg.isEmpty()) && !IntIn(arg, 0, 60000, ms)) return false;
         board.SetDelayMs(ms);
         fault = F::Delay;
     } else {
@@ -68,11 +74,19 @@ int main(int argc, char** argv) {
     const QCommandLineOption rows("rows", "Display height in 8x8 modules (default 5).", "N", "5");
     const QCommandLineOption log("log", "Hex log of every request and reply on stderr.");
     const QCommandLineOption pace("pace", "Take the wire time of every frame at the board's rate.");
-    const QCommandLineOption fault("fault", "none, noreply, badcrc, wrongaddr, short, exception[:code] or delay:ms.", "F", "none");
+    const QCommandLineOption fault("fault",
+                                   "none, noreply, badcrc, wrongaddr, short, exception[:code], delay:ms, late[:ms] "
+                                   "(default 1100), flood (320 bytes) or vanish (the line goes away and comes back).",
+                                   "F", "none");
     const QCommandLineOption faultCount("fault-count", "Number of replies the fault hits (default: all).", "N", "-1");
+    const QCommandLineOption faultAfter("fault-after", "Sound replies before the fault hits (default 0).", "N", "0");
+    const QCommandLineOption faultRate("fault-rate", "Percent of replies hit by a random fault, e.g. 0.5 (default 0).",
+                                       "P", "0");
+    const QCommandLineOption seed("seed", "Seed of the random faults (default 1).", "N", "1");
     const QCommandLineOption status("status", "Initial status register 4265 (0..65535).", "N", "0");
     const QCommandLineOption turnaround("turnaround", "Pause before each reply in ms (default 2).", "ms", "2");
-    p.addOptions({link, address, baud, frame, columns, rows, log, pace, fault, faultCount, status, turnaround});
+    p.addOptions({link, address, baud, frame, columns, rows, log, pace, fault, faultCount, faultAfter, faultRate, seed,
+                  status, turnaround});
     p.process(app);
 
     BoardModel::Options o;
@@ -93,6 +107,14 @@ int main(int argc, char** argv) {
     int count = -1;
     if (!IntIn(p.value(faultCount), -1, 1000000, count)) return Fail("--fault-count must be a number");
     if (!ParseFault(p.value(fault).toLower(), board, count)) return Fail("bad --fault " + p.value(fault));
+    int after = 0, seedValue = 1;
+    bool rateOk = false;
+    const double rate = p.value(faultRate).toDouble(&rateOk);
+    if (!IntIn(p.value(faultAfter), 0, 1000000, after)) return Fail("--fault-after must be a number");
+    if (!rateOk || rate < 0 || rate > 100) return Fail("--fault-rate must be 0..100");
+    if (!IntIn(p.value(seed), 0, 2147483647, seedValue)) return Fail("--seed must be a number");
+    board.SetFaultAfter(after);
+    board.SetFaultRate(rate, uint32_t(seedValue), LateMs);
 
     kx9::SimOptions sim;
     sim.link = p.value(link);

@@ -55,6 +55,11 @@ int SimPort::write(const uint8_t* data, int length) {
         return length;
     }
     m_input += m_board.Handle(QByteArray(reinterpret_cast<const char*>(data), length));
+    if (m_board.LastReplyVanishes()) {
+        // The adapter is pulled as the request goes out; it opens again afterwards.
+        m_open = false;
+        m_input.clear();
+    }
     return length;
 }
 
@@ -65,6 +70,13 @@ int SimPort::read(uint8_t* buffer, int max) {
     const int n = std::min(max, int(m_input.size()));
     std::copy_n(m_input.constData(), n, reinterpret_cast<char*>(buffer));
     m_input.remove(0, n);
+    return n;
+}
+
+int SimPort::peek(uint8_t* buffer, int max) {
+    if (!m_open || !buffer || max <= 0) return 0;
+    const int n = std::min(max, int(m_input.size()));
+    std::copy_n(m_input.constData(), n, reinterpret_cast<char*>(buffer));
     return n;
 }
 

@@ -23,6 +23,7 @@ public:
     int write(const uint8_t* data, int length) override;
     int bytesWaiting() override;
     int read(uint8_t* buffer, int max) override;
+    int peek(uint8_t* buffer, int max) override;
 
     // Names that fail to open ("COM3" ...); empty = every name opens.
     void SetMissing(const QString& name) { m_missing = name; }

@@ -13,6 +13,12 @@ public:
     virtual ~Dialogs() = default;
     // Modal message box with no owner and an OK button.
     virtual void message(const QString& text, const QString& title, MsgIcon icon) = 0;
+    // The same box with a details text (what happened, in full) behind its "details" button.
+    // A seam that has no place for details shows the box alone.
+    virtual void messageWithDetails(const QString& text, const QString& title, MsgIcon icon, const QString& details) {
+        Q_UNUSED(details);
+        message(text, title, icon);
+    }
     // OK / Cancel confirmation; true for OK.
     virtual bool confirm(const QString& text, const QString& title, MsgIcon icon) = 0;
     // File dialogs; an empty result means cancelled. `filter` in Qt form, e.g. "KX9 Konfig (*.cfg)".

@@ -8,6 +8,8 @@ namespace kx9 {
 namespace {
 
 constexpr uint8_t Kx9SlaveId = 0x98;
+constexpr int MinAddress = 1;
+constexpr int MaxAddress = 247;
 
 } // namespace
 
@@ -44,17 +46,36 @@ int ModbusLink::Open(int portIndex, int frameIndex, int baudIndex) {
         Close();
     PortLost = false;
 
-    // Indexes outside the tables would name ports and rates that do not exist.
-    portIndex = std::clamp(portIndex, 0, 7);
-    frameIndex = std::clamp(frameIndex, 0, 3);
-    baudIndex = std::clamp(baudIndex, 0, 7);
+    // Settings from a file or the board are checked here, where they are used; they are kept as
+    // they came, so a refused one names itself in the details and the file stays as it was.
+    using C = LinkFailure::Cause;
+    LinkFailure refusal;
+    const int address = m_image.link.BoardAddress;
+    if (portIndex < 0 || portIndex > 255)
+        refusal = LinkFailure::Of(C::BadPort, portIndex);
+    else if (frameIndex < 0 || frameIndex >= int(FrameNames.size()))
+        refusal = LinkFailure::Of(C::BadFrame, frameIndex);
+    else if (baudIndex < 0 || baudIndex >= int(BaudRates.size()))
+        refusal = LinkFailure::Of(C::BadBaud, baudIndex);
+    else if (address < MinAddress || address > MaxAddress)
+        refusal = LinkFailure::Of(C::BadAddress, address);
+    else if (!m_port.open(PortName(portIndex), LineSettingsFor(frameIndex, baudIndex)))
+        refusal = LinkFailure::Of(C::OpenFailed, 0, m_port.lastError());
 
-    if (!m_port.open(PortName(portIndex), LineSettingsFor(frameIndex, baudIndex))) {
+    if (refusal.Failed()) {
         m_everOpened = false;
         SetOpen(false);
-        m_dialogs.message(QStringLiteral("Niewłaściwa nazwa portu lub  port jest aktywny\n"
-                                         "Zamknij uruchomione aplikacje lub wybierz inny port"),
-                          QStringLiteral("Błąd otwarcia portu"), MsgIcon::Information);
+        FailureReport report;
+        report.operation = m_operation;
+        report.port = PortName(portIndex);
+        report.device = m_port.deviceName(report.port);
+        report.address = address;
+        report.frameIndex = frameIndex;
+        report.baudIndex = baudIndex;
+        report.failure = refusal;
+        m_dialogs.messageWithDetails(QStringLiteral("Niewłaściwa nazwa portu lub  port jest aktywny\n"
+                                                    "Zamknij uruchomione aplikacje lub wybierz inny port"),
+                                     QStringLiteral("Błąd otwarcia portu"), MsgIcon::Information, FailureDetails(report));
         return -1;
     }
     m_everOpened = true;
@@ -65,6 +86,20 @@ int ModbusLink::Open(int portIndex, int frameIndex, int baudIndex) {
     m_image.link.BaudIndex = static_cast<uint8_t>(baudIndex);
     m_clock.pause(200);
     return 1;
+}
+
+QString ModbusLink::FailureText(const LinkFailure& failure, const QString& request) const {
+    const LinkSettings& s = m_image.link;
+    FailureReport report;
+    report.operation = m_operation;
+    report.request = request;
+    report.port = PortName(s.PortIndex);
+    report.device = m_port.deviceName(report.port);
+    report.address = s.BoardAddress;
+    report.frameIndex = s.FrameIndex;
+    report.baudIndex = s.BaudIndex;
+    report.failure = failure;
+    return FailureDetails(report);
 }
 
 int ModbusLink::Close() {
@@ -93,9 +128,14 @@ int ModbusLink::BuildWriteRequest(int address, int firstRegister, int count, con
 int ModbusLink::BuildIdentifyRequest(int address) { return frame::BuildIdentify(TxBuffer, address); }
 
 int ModbusLink::Send(int length) {
-    if (!IsOpen || length <= 0)
+    if (!IsOpen || length <= 0 || TxBuffer[0] < MinAddress || TxBuffer[0] > MaxAddress)
         return 0;
     length = std::min(length, frame::BufferSize);
+    // A reply that came after its time-out must not meet this request.
+    m_port.purge();
+    DropIfLost();
+    if (!IsOpen)
+        return 0;
     const int written = m_port.write(TxBuffer, length);
     if (written != length && m_port.isOpen())
         m_port.close(); // a frame that did not leave whole means the port has failed
@@ -172,6 +212,19 @@ int ModbusLink::StoreReadReply(int firstRegister, int endIndex) {
         block[slot + k] = (int32_t(RxBuffer[3 + 2 * k]) << 8) | RxBuffer[4 + 2 * k];
     m_image.MarkRegs(firstRegister, count);
     return 1;
+}
+
+LinkFailure ModbusLink::CheckAnswer(const PendingRequest& request) {
+    const int n = Receive();
+    return MatchReply(request, RxBuffer, n);
+}
+
+int ModbusLink::PeekException(const PendingRequest& request) {
+    if (!IsOpen)
+        return 0;
+    uint8_t head[5];
+    const int n = m_port.peek(head, int(sizeof head));
+    return ExceptionCodeOf(request, head, n);
 }
 
 QString ModbusLink::DescribeIdentification() const {

@@ -4,7 +4,9 @@
 #include "../config/Clock.h"
 #include "../config/ConfigImage.h"
 #include "Dialogs.h"
+#include "Failure.h"
 #include "ModbusFrame.h"
+#include "ReplyCheck.h"
 #include "SerialPort.h"
 
 #include <QString>
@@ -18,6 +20,8 @@ public:
     ModbusLink(ConfigImage& image, SerialPort& port, Dialogs& dialogs, Clock& clock);
     ~ModbusLink();
 
+    // Refused, with the open failure box, when the settings name no port, frame or rate of the
+    // tables or the board address lies outside 1..247 (0 would be a broadcast).
     int Open(int portIndex, int frameIndex, int baudIndex);
     int Close();
 
@@ -30,12 +34,28 @@ public:
     int BuildWriteRequest(int address, int firstRegister, int count, const int32_t* block);
     int BuildIdentifyRequest(int address);
 
+    // Purges the input first, so that nothing that came before can pass for the reply. A frame
+    // to an address outside 1..247 is never sent.
     int Send(int length);
     int BytesWaiting();
     int Receive();
     int CheckReply(int address);
     int StoreReadReply(int firstRegister, int endIndex);
     QString DescribeIdentification() const;
+
+    // Receives the reply and checks that it answers `request`; None when it does.
+    LinkFailure CheckAnswer(const PendingRequest& request);
+    // The code of a whole exception reply to `request` waiting in the port, else 0; the bytes
+    // stay where they are.
+    int PeekException(const PendingRequest& request);
+
+    // The operation that is running, named by the operations for the failure details.
+    void SetOperationName(const QString& name) { m_operation = name; }
+    const QString& OperationName() const { return m_operation; }
+    // Why the port failed, in the system's words.
+    QString PortError() const { return m_port.lastError(); }
+    // The details text of a failure on the port now set, with `request` in flight (may be empty).
+    QString FailureText(const LinkFailure& failure, const QString& request) const;
 
     // "COM1".."COM8" for index 0..7.
     static QString PortName(int portIndex);
@@ -58,6 +78,7 @@ private:
     Dialogs& m_dialogs;
     Clock& m_clock;
     bool m_everOpened = false;
+    QString m_operation;
 };
 
 } // namespace kx9

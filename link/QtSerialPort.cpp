@@ -12,6 +12,7 @@
 #include <windows.h>
 #elif defined(Q_OS_UNIX)
 #include <cerrno>
+#include <poll.h>
 #include <termios.h>
 #endif
 
@@ -48,8 +49,10 @@ QString QtSerialPort::DeviceFor(const QString& comName) {
 #if defined(Q_OS_WIN)
     return QStringLiteral("\\\\.\\") + comName;
 #else
+    // A link that points nowhere is an unplugged adapter: it is still the port asked for, and
+    // opening it fails; falling back to a serial port of the machine would reach another device.
     const QFileInfo local(comName);
-    if (local.exists())
+    if (local.exists() || local.isSymLink())
         return local.absoluteFilePath();
     return QStringLiteral("/dev/ttyS") + QString::number(match.captured(1).toInt() - 1);
 #endif
@@ -57,6 +60,7 @@ QString QtSerialPort::DeviceFor(const QString& comName) {
 
 bool QtSerialPort::open(const QString& name, const LineSettings& line) {
     close();
+    m_lastError.clear();
     m_port.setPortName(DeviceFor(name));
     // Open with plain settings every tty accepts; the wanted line follows below, and whatever
     // the device refuses (parity or modem lines on a pseudo-terminal) leaves the port usable.
@@ -66,6 +70,7 @@ bool QtSerialPort::open(const QString& name, const LineSettings& line) {
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
+        m_lastError = describeError();
         m_port.clearError();
         return false;
     }
@@ -140,6 +145,15 @@ int QtSerialPort::bytesWaiting() {
     return int(m_port.bytesAvailable());
 }
 
+int QtSerialPort::peek(uint8_t* buffer, int max) {
+    if (!m_port.isOpen() || buffer == nullptr || max <= 0)
+        return 0;
+    if (m_port.bytesAvailable() < max)
+        pull();
+    const qint64 got = m_port.peek(reinterpret_cast<char*>(buffer), max);
+    return got > 0 ? int(got) : 0;
+}
+
 int QtSerialPort::read(uint8_t* buffer, int max) {
     if (!m_port.isOpen() || buffer == nullptr || max <= 0)
         return 0;
@@ -160,11 +174,49 @@ void QtSerialPort::pull() {
 }
 
 bool QtSerialPort::dropIfLost() {
-    if (m_port.error() != QSerialPort::ResourceError)
+    const bool lost = m_port.error() == QSerialPort::ResourceError;
+    if (!lost && !hungUp())
         return false;
+    m_lastError = lost ? describeError() : QStringLiteral("linia rozłączona");
     m_port.close();
     m_port.clearError();
     return true;
+}
+
+bool QtSerialPort::hungUp() const {
+#if defined(Q_OS_UNIX)
+    // Qt reports a hang-up (the other end of a pseudo-terminal gone, a USB adapter pulled) only
+    // once a read or write fails; the descriptor tells it at once.
+    if (!m_port.isOpen())
+        return false;
+    pollfd p{static_cast<int>(m_port.handle()), POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
+}
+
+QString QtSerialPort::describeError() const {
+    QString what;
+    switch (m_port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        what = QStringLiteral("urządzenie nie istnieje");
+        break;
+    case QSerialPort::PermissionError:
+        what = QStringLiteral("brak dostępu lub port zajęty przez inny program");
+        break;
+    case QSerialPort::ResourceError:
+        what = QStringLiteral("urządzenie niedostępne (odłączone)");
+        break;
+    case QSerialPort::OpenError:
+        what = QStringLiteral("port jest już otwarty");
+        break;
+    default:
+        what = QStringLiteral("błąd portu");
+        break;
+    }
+    const QString system = m_port.errorString();
+    return system.isEmpty() ? what : what + QStringLiteral(" — ") + system;
 }
 
 } // namespace kx9

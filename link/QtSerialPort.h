@@ -15,7 +15,8 @@ public:
     ~QtSerialPort() override;
 
     // Device that "COMn" stands for: "\\.\COMn" on Windows; elsewhere the file "COMn" in the
-    // current folder when it exists (a link to a tty or a pseudo-terminal), else /dev/ttyS<n-1>.
+    // current folder when there is one (a link to a tty or a pseudo-terminal; a link that points
+    // nowhere stays itself, so opening it fails), else /dev/ttyS<n-1>.
     // Other names are taken as device paths unchanged.
     static QString DeviceFor(const QString& comName);
 
@@ -26,15 +27,23 @@ public:
     int write(const uint8_t* data, int length) override;
     int bytesWaiting() override;
     int read(uint8_t* buffer, int max) override;
+    int peek(uint8_t* buffer, int max) override;
+    QString deviceName(const QString& name) const override { return DeviceFor(name); }
+    QString lastError() const override { return m_lastError; }
 
 private:
-    // A vanished device (USB adapter pulled) closes the port, so callers see it closed.
+    // A vanished device (USB adapter pulled, or a line hung up) closes the port, so callers
+    // see it closed.
     bool dropIfLost();
+    bool hungUp() const;
+    // The error Qt reports, in Polish with the system's own words after it.
+    QString describeError() const;
     // Pulls whatever the driver holds into Qt's buffer; never waits.
     void pull();
 
     QSerialPort m_port;
     int m_baud = 9600;
+    QString m_lastError;
 };
 
 } // namespace kx9

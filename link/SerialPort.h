@@ -34,6 +34,12 @@ public:
     virtual int bytesWaiting() = 0;
     // Moves at most `max` waiting bytes into `buffer`; never waits.
     virtual int read(uint8_t* buffer, int max) = 0;
+    // Copies at most `max` waiting bytes without taking them; 0 where a port cannot look ahead.
+    virtual int peek(uint8_t* /*buffer*/, int /*max*/) { return 0; }
+    // The device `name` leads to, as failure details show it.
+    virtual QString deviceName(const QString& name) const { return name; }
+    // Why the last open failed or the port was lost, in the system's words; empty when not known.
+    virtual QString lastError() const { return QString(); }
 };
 
 } // namespace kx9

@@ -13,6 +13,7 @@ constexpr int PollIntervalMs = 10;
 constexpr int SequencerIntervalMs = 20;
 constexpr int WriteReplyEnd = 7; // function 16 reply: 8 bytes
 constexpr int IdentifyReplyEnd = 9;
+constexpr int ExceptionReplyLength = 5;
 
 const char* const TransmissionErrorText = "Błąd transmisji danych";
 const char* const TransmissionErrorTitle = "Błąd";
@@ -32,7 +33,7 @@ Scheduler::Scheduler(ConfigImage& image, ModbusLink& link, Dialogs& dialogs)
         timer->setTimerType(Qt::PreciseTimer);
     }
     TimeOut.setSingleShot(true);
-    TimeOut.setInterval(std::max(1, int(m_image.link.ReplyTimeoutMs)));
+    TimeOut.setInterval(ClampedTimeout(m_image.link.ReplyTimeoutMs));
     TestOdpowiedzi.setInterval(PollIntervalMs);
     TransmisjaWr.setInterval(SequencerIntervalMs);
 
@@ -46,7 +47,10 @@ void Scheduler::StartJob(Job& job) {
     TransmisjaWr.start();
 }
 
+int Scheduler::ClampedTimeout(int ms) { return std::clamp(ms, MinReplyTimeoutMs, MaxReplyTimeoutMs); }
+
 void Scheduler::Abandon() {
+    m_link.SetOperationName(QString());
     TimeOut.stop();
     TestOdpowiedzi.stop();
     TransmisjaWr.stop();
@@ -72,8 +76,9 @@ void Scheduler::CloseLink() {
 }
 
 void Scheduler::ArmTimeOut() {
-    // A zero or negative time-out from a damaged file must still end the wait.
-    TimeOut.setInterval(std::max(1, int(m_image.link.ReplyTimeoutMs)));
+    // A time-out from a file or the board is used within bounds: 1 ms would fail every
+    // transfer, a minute would look like a hang. The setting itself is kept as it came.
+    TimeOut.setInterval(ClampedTimeout(m_image.link.ReplyTimeoutMs));
     TimeOut.start();
 }
 
@@ -104,7 +109,13 @@ void Scheduler::StartReplyWait() {
     TestOdpowiedzi.start();
 }
 
+void Scheduler::Expect(int function, int firstRegister, int count) {
+    m_request = {m_image.link.BoardAddress, function, firstRegister, count};
+    m_failure = LinkFailure();
+}
+
 void Scheduler::SendRead(int firstRegister, int count) {
+    Expect(3, firstRegister, count);
     m_readStart = firstRegister;
     m_replyEnd = ModbusLink::ReplyEndIndex(count);
     m_transferError = false;
@@ -131,6 +142,7 @@ void Scheduler::SendWriteFrom(int firstRegister, int count, const int32_t* regis
 }
 
 void Scheduler::SendWrite(int firstRegister, int count, const int32_t* block) {
+    Expect(16, firstRegister, count);
     m_replyEnd = WriteReplyEnd;
     m_transferError = false;
     // A range the image does not hold sends nothing; the time-out then reports the failure
@@ -142,6 +154,7 @@ void Scheduler::SendWrite(int firstRegister, int count, const int32_t* block) {
 }
 
 void Scheduler::SendIdentify() {
+    Expect(17, 0, 0);
     m_replyEnd = IdentifyReplyEnd;
     m_transferError = false;
     int length = m_link.BuildIdentifyRequest(m_image.link.BoardAddress);
@@ -151,27 +164,52 @@ void Scheduler::SendIdentify() {
 
 void Scheduler::TestOdpowiedziTimer() {
     if (m_replyEnd <= 0) {
-        // Nothing awaited: leave stray bytes for the next Open to purge.
+        // Nothing awaited: leave stray bytes for the next Send to purge.
         TestOdpowiedzi.stop();
         return;
     }
     const int waiting = m_link.BytesWaiting();
+    if (m_link.PortLost) {
+        // The device went away under the request: said now, not once the time-out has passed.
+        FailRequest(LinkFailure::Of(LinkFailure::Cause::PortLost, 0, m_link.PortError()));
+        return;
+    }
+    // A refusal is shorter than any awaited reply: it ends the request as soon as it is whole.
+    if (waiting >= ExceptionReplyLength) {
+        if (const int code = m_link.PeekException(m_request)) {
+            FailRequest(LinkFailure::Of(LinkFailure::Cause::Exception, code));
+            return;
+        }
+    }
     // An identification reply runs past the ten bytes awaited, by as much as the device puts in
     // it; take it up only once the line has stayed quiet for a whole poll, so it is never cut.
     const bool growing = waiting != m_lastWaiting;
     m_lastWaiting = waiting;
     if (waiting <= m_replyEnd || (m_replyEnd == IdentifyReplyEnd && growing))
         return;
+    TakeReply();
+}
 
+void Scheduler::TakeReply() {
     TimeOut.stop();
     m_transferError = false;
     TestOdpowiedzi.stop();
 
-    int r = m_link.CheckReply(m_image.link.BoardAddress);
-    switch (r) {
+    // Only the answer to the request in flight is taken: address, function, CRC, and the byte
+    // count, echo or length that request calls for.
+    const LinkFailure why = m_link.CheckAnswer(m_request);
+    if (why.cause == LinkFailure::Cause::Exception) {
+        FailRequest(why);
+        return;
+    }
+    if (why.Failed()) {
+        RejectReply(why);
+        return;
+    }
+    switch (m_request.function) {
     case 3:
         if (m_link.StoreReadReply(m_readStart, m_replyEnd) != 1) {
-            RejectReply();
+            RejectReply(LinkFailure::Of(LinkFailure::Cause::Mismatch));
             return;
         }
         if (m_job && !m_job->TakeReadReply())
@@ -185,31 +223,59 @@ void Scheduler::TestOdpowiedziTimer() {
         m_dialogs.message(m_link.DescribeIdentification(), QString::fromUtf8(IdentifyTitle),
                           MsgIcon::Information);
         m_replyEnd = 0;
+        m_link.SetOperationName(QString());
         CloseLink();
         break;
     default:
-        RejectReply();
         break;
     }
 }
 
-void Scheduler::RejectReply() {
-    // The bytes are gone; the request stays outstanding until the time-out, restarted with the
-    // interval this request was given, ends it with the transmission error. It never waits for ever.
+void Scheduler::RejectReply(const LinkFailure& why) {
+    // The bytes are gone and nothing was stored; the request stays outstanding until the
+    // time-out, restarted with the interval this request was given, ends it with the
+    // transmission error. It never waits for ever.
+    m_failure = why;
     TimeOut.start();
 }
 
+void Scheduler::FailRequest(const LinkFailure& why) {
+    m_failure = why;
+    TimeOutTimer();
+}
+
+LinkFailure Scheduler::TimeOutCause() {
+    const LinkFailure f = LinkFailure::Of(LinkFailure::Cause::NoReply, TimeOut.interval());
+    const int n = m_replyEnd > 0 && m_link.BytesWaiting() > 0 ? m_link.Receive() : 0;
+    if (n == 0)
+        return f;
+    const LinkFailure got = MatchReply(m_request, m_link.RxBuffer, n);
+    if (got.cause == LinkFailure::Cause::Exception)
+        return got;
+    if (n <= m_replyEnd) {
+        LinkFailure part = LinkFailure::Of(LinkFailure::Cause::Incomplete, n);
+        part.expected = AwaitedReplyLength(m_request);
+        part.ms = TimeOut.interval();
+        return part;
+    }
+    return got.Failed() ? got : f;
+}
+
 void Scheduler::TimeOutTimer() {
+    if (!m_failure.Failed())
+        m_failure = TimeOutCause();
     m_transferError = true;
     TimeOut.stop();
     TestOdpowiedzi.stop();
     // A port that vanished under the request is a failed transfer too, and must be said so.
     if (m_image.link.PortOpen || m_link.PortLost) {
         m_link.PortLost = false;
-        m_dialogs.message(QString::fromUtf8(TransmissionErrorText), QString::fromUtf8(TransmissionErrorTitle),
-                          MsgIcon::Error);
+        const QString request = DescribeRequest(m_request.function, m_request.firstRegister, m_request.count);
+        m_dialogs.messageWithDetails(QString::fromUtf8(TransmissionErrorText), QString::fromUtf8(TransmissionErrorTitle),
+                                     MsgIcon::Error, m_link.FailureText(m_failure, request));
         HideProgress();
     }
+    m_link.SetOperationName(QString());
     CloseLink();
     m_replyEnd = 0;
 }
@@ -219,6 +285,7 @@ void Scheduler::TransmisjaWrTimer() {
     if (m_transferError || !m_image.link.PortOpen) {
         HideProgress();
         TransmisjaWr.stop();
+        m_link.SetOperationName(QString());
         // The job puts back what it must (a link change its old settings) before the port
         // closes, so the status bar shows what is in force.
         AbandonJob();
@@ -232,6 +299,7 @@ void Scheduler::TransmisjaWrTimer() {
             return; // a chain holds the link between its requests
         HideProgress();
         TransmisjaWr.stop();
+        m_link.SetOperationName(QString());
         CloseLink();
         return;
     }

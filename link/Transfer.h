@@ -4,7 +4,9 @@
 #include "../config/Clock.h"
 #include "../config/ConfigImage.h"
 #include "Dialogs.h"
+#include "Failure.h"
 #include "Modbus.h"
+#include "ReplyCheck.h"
 
 #include <QObject>
 #include <QString>
@@ -54,7 +56,18 @@ public:
     void SendWriteFrom(int firstRegister, int count, const int32_t* registers, int size);
     void SendIdentify();
     // The time-out of the request just sent, where the board needs longer than usual.
-    void SetReplyTimeout(int ms) { TimeOut.setInterval(ms); }
+    void SetReplyTimeout(int ms) { TimeOut.setInterval(ClampedTimeout(ms)); }
+    // A reply time-out from a file or the board is used within these bounds.
+    static constexpr int MinReplyTimeoutMs = 100;
+    static constexpr int MaxReplyTimeoutMs = 20000;
+    static int ClampedTimeout(int ms);
+
+    // The operation now running, for the details of its failure box; forgotten once the
+    // transfer has ended. Without one the details name the request.
+    void SetOperationName(const QString& name) { m_link.SetOperationName(name); }
+    QString OperationName() const { return m_link.OperationName(); }
+    // Why the last request failed; None after a request that succeeded.
+    const LinkFailure& LastFailure() const { return m_failure; }
 
     // The sequencer closes the port and hides the progress window once nothing is left.
     void EnableWatchdog() { TransmisjaWr.start(); }
@@ -113,8 +126,15 @@ private:
     void SendWrite(int firstRegister, int count, const int32_t* block);
     void HideProgress();
     void ArmTimeOut();
-    void RejectReply();
+    // Refused: nothing stored; the re-armed time-out ends the request with `why`.
+    void RejectReply(const LinkFailure& why);
+    // Ends the request at once, as its time-out would, with `why`.
+    void FailRequest(const LinkFailure& why);
+    // What the time-out found: silence, part of a reply, or a reply that came too late to check.
+    LinkFailure TimeOutCause();
+    void TakeReply();
     void AbandonJob();
+    void Expect(int function, int firstRegister, int count);
 
     ConfigImage& m_image;
     ModbusLink& m_link;
@@ -130,6 +150,8 @@ private:
     int m_replyEnd = 0; // index of the last byte of the awaited reply; 0 = none awaited
     int m_readStart = 0;
     int m_lastWaiting = -1; // bytes seen by the previous reply poll
+    PendingRequest m_request; // what the awaited reply must answer
+    LinkFailure m_failure;
     Job* m_job = nullptr;
     const void* m_claim = nullptr;
 };

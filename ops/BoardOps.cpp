@@ -5,6 +5,17 @@
 
 namespace kx9 {
 
+namespace {
+
+// Names the operation for the details of a failure box. Called only once the operation may
+// start, so a refused one never renames the one running.
+bool Named(Transfers& t, const QString& operation) {
+    t.scheduler.SetOperationName(operation);
+    return true;
+}
+
+} // namespace
+
 BoardOperations::BoardOperations(Transfers& transfers, ModbusLink& link)
     : m_t(transfers), m_wholeRead(transfers),
       m_wholeWrite(
@@ -13,7 +24,7 @@ BoardOperations::BoardOperations(Transfers& transfers, ModbusLink& link)
 
 bool BoardOperations::StartIdentification() {
     Scheduler& s = m_t.scheduler;
-    if (!m_t.MayStart() || s.OpenLink() != 1)
+    if (!m_t.MayStart() || !Named(m_t, QStringLiteral("Identyfikacja")) || s.OpenLink() != 1)
         return false;
     // No watchdog: the reply or the time-out closes the port.
     s.SendIdentify();
@@ -24,6 +35,7 @@ bool BoardOperations::StartStatusRead() {
     Scheduler& s = m_t.scheduler;
     if (!m_t.MayStart())
         return false;
+    Named(m_t, QStringLiteral("Odczyt Statusu"));
     if (s.OpenLink() != 1) {
         m_t.dialogs.message(QStringLiteral("Odczyt Statusu nie powiódł się"), QStringLiteral("Błąd"), MsgIcon::Error);
         return false;
@@ -49,6 +61,7 @@ void BoardOperations::ShowStatus() {
     if (after == before)
         return;
     image.SetReg(RegStatus, after);
+    Named(m_t, QStringLiteral("Zapis Statusu"));
     WatchedWrite(RegStatus, 1);
 }
 
@@ -56,6 +69,7 @@ bool BoardOperations::StartConfigRead() {
     Scheduler& s = m_t.scheduler;
     if (!m_t.MayStart())
         return false;
+    Named(m_t, QStringLiteral("Odczyt Konfiguracji"));
     if (s.OpenLink() != 1) {
         m_t.dialogs.message(QStringLiteral("Odczyt konfiguracji nie powiódł się."),
                             QStringLiteral("Błąd odczytu konfiguracji"), MsgIcon::Error);
@@ -70,6 +84,7 @@ bool BoardOperations::StartConfigWrite() {
     Scheduler& s = m_t.scheduler;
     if (!m_t.MayStart())
         return false;
+    Named(m_t, QStringLiteral("Zapis Konfiguracji"));
     if (s.OpenLink() != 1) {
         m_t.dialogs.message(QStringLiteral("Transmisja niemożliwa"), QStringLiteral("Błąd"), MsgIcon::Information);
         return false;
@@ -80,21 +95,21 @@ bool BoardOperations::StartConfigWrite() {
 }
 
 bool BoardOperations::StartPagesRead() {
-    if (!m_t.MayStart() || !m_pagesRead.Begin())
+    if (!m_t.MayStart() || !Named(m_t, QStringLiteral("Odczyt Stron Tekstowych")) || !m_pagesRead.Begin())
         return false;
     m_t.scheduler.StartJob(m_pagesRead);
     return true;
 }
 
 bool BoardOperations::StartPagesWrite() {
-    if (!m_t.MayStart() || !m_pagesWrite.Begin())
+    if (!m_t.MayStart() || !Named(m_t, QStringLiteral("Zapis Stron Tekstowych")) || !m_pagesWrite.Begin())
         return false;
     m_t.scheduler.StartJob(m_pagesWrite);
     return true;
 }
 
 bool BoardOperations::StartLinkChange() {
-    if (!m_t.MayStart() || !m_linkChange.Begin())
+    if (!m_t.MayStart() || !Named(m_t, QStringLiteral("Zmiana parametrów transmisji")) || !m_linkChange.Begin())
         return false;
     m_t.scheduler.StartJob(m_linkChange);
     return true;
@@ -104,6 +119,7 @@ bool BoardOperations::StartClockRead() {
     Scheduler& s = m_t.scheduler;
     if (!m_t.MayStart())
         return false;
+    Named(m_t, QStringLiteral("Odczyt Zegara"));
     // With the port closed nothing goes out and the next tick drops the job.
     s.OpenLink();
     s.SendRead(RegClockTime, 3);
@@ -112,7 +128,7 @@ bool BoardOperations::StartClockRead() {
 }
 
 bool BoardOperations::StartClockWrite(bool takePcTime) {
-    return m_t.MayStart() && ClockWrite(takePcTime);
+    return m_t.MayStart() && Named(m_t, QStringLiteral("Zapis Zegara")) && ClockWrite(takePcTime);
 }
 
 bool BoardOperations::ClockWrite(bool takePcTime) {
@@ -134,6 +150,7 @@ bool BoardOperations::StartTimeDisplayRead() {
     Scheduler& s = m_t.scheduler;
     if (!m_t.MayStart())
         return false;
+    Named(m_t, QStringLiteral("Odczyt Wyświetlania Czasu"));
     s.OpenLink();
     s.SendRead(RegTimePosition, 4);
     s.EnableWatchdog();
@@ -141,11 +158,11 @@ bool BoardOperations::StartTimeDisplayRead() {
 }
 
 bool BoardOperations::StartTimeDisplayWrite() {
-    return m_t.MayStart() && WatchedWrite(RegTimePosition, 4);
+    return m_t.MayStart() && Named(m_t, QStringLiteral("Zapis Wyświetlania Czasu")) && WatchedWrite(RegTimePosition, 4);
 }
 
 bool BoardOperations::StartSlaveWrite() {
-    return m_t.MayStart() && SlaveWrite();
+    return m_t.MayStart() && Named(m_t, QStringLiteral("Zapis Konfiguracji Slave")) && SlaveWrite();
 }
 
 bool BoardOperations::SlaveWrite() {

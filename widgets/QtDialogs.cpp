@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "QtDialogs.h"
 
+#include "ops/DotMatrix.h"
+
 #include <QFileDialog>
-#include <QImageReader>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -30,7 +31,14 @@ QMessageBox::Icon toQt(MsgIcon icon) {
 
 // No owner window: the boxes stand on their own, whichever window asked.
 void QtDialogs::message(const QString& text, const QString& title, MsgIcon icon) {
+    messageWithDetails(text, title, icon, QString());
+}
+
+void QtDialogs::messageWithDetails(const QString& text, const QString& title, MsgIcon icon, const QString& details) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, nullptr);
+    // Qt's own button ("Pokaż szczegóły..." with the Polish catalogue) opens the details.
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     box.exec();
 }
 
@@ -49,12 +57,8 @@ QString QtDialogs::saveFile(const QString& filter) {
 }
 
 QString QtDialogs::openPicture() {
-    // Whatever the installed image plugins can read (BMP, ICO, PNG, JPEG, GIF, SVG ...).
-    QStringList patterns;
-    for (const QByteArray& format : QImageReader::supportedImageFormats())
-        patterns << "*." + QString::fromLatin1(format).toLower();
-    patterns.removeDuplicates();
-    QString filter = "Obrazy (" + patterns.join(' ') + ");;Wszystkie pliki (*)";
+    // Exactly the formats the graphic pages load, as far as the installed readers take them.
+    const QString filter = "Obrazy (" + dots::PictureFilePatterns().join(' ') + ")";
     return QFileDialog::getOpenFileName(nullptr, QString(), QString(), filter);
 }
 

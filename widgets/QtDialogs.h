@@ -9,6 +9,7 @@ namespace kx9 {
 class QtDialogs : public Dialogs {
 public:
     void message(const QString& text, const QString& title, MsgIcon icon) override;
+    void messageWithDetails(const QString& text, const QString& title, MsgIcon icon, const QString& details) override;
     bool confirm(const QString& text, const QString& title, MsgIcon icon) override;
     QString openFile(const QString& filter) override;
     QString saveFile(const QString& filter) override;

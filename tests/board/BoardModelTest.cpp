@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using kx9::BoardModel;
@@ -373,12 +374,21 @@ TEST_P(BoardFaults, SpoilsTheCountedRepliesOnly) {
             EXPECT_EQ(r, good);
             EXPECT_EQ(b.LastReplyDelayMs(), 250);
             break;
+        case BoardModel::Fault::Flood:
+            EXPECT_EQ(r.size(), BoardModel::FloodBytes);
+            EXPECT_TRUE(r.startsWith(good));
+            break;
+        case BoardModel::Fault::Vanish:
+            EXPECT_TRUE(r.isEmpty());
+            EXPECT_TRUE(b.LastReplyVanishes());
+            break;
         case BoardModel::Fault::None: break;
         }
     }
     EXPECT_EQ(b.CurrentFault(), BoardModel::Fault::None);
     EXPECT_EQ(b.Handle(req), good);
     EXPECT_EQ(b.LastReplyDelayMs(), 0);
+    EXPECT_FALSE(b.LastReplyVanishes());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BoardFaults,
@@ -387,8 +397,48 @@ INSTANTIATE_TEST_SUITE_P(Table, BoardFaults,
                                            FaultCase{"WrongAddress", BoardModel::Fault::WrongAddress},
                                            FaultCase{"CutShort", BoardModel::Fault::CutShort},
                                            FaultCase{"Exception", BoardModel::Fault::Exception},
-                                           FaultCase{"Delay", BoardModel::Fault::Delay}),
+                                           FaultCase{"Delay", BoardModel::Fault::Delay},
+                                           FaultCase{"Flood", BoardModel::Fault::Flood},
+                                           FaultCase{"Vanish", BoardModel::Fault::Vanish}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BoardFaults, SoundRepliesGoFirstWhenAsked) {
+    BoardModel b;
+    b.SetFault(BoardModel::Fault::NoReply, 1);
+    b.SetFaultAfter(2);
+    const QByteArray req = ReadReq(1, 4003, 1);
+    EXPECT_FALSE(b.Handle(req).isEmpty());
+    EXPECT_FALSE(b.Handle(req).isEmpty());
+    EXPECT_TRUE(b.Handle(req).isEmpty());
+    EXPECT_FALSE(b.Handle(req).isEmpty());
+}
+
+// Random faults hit about the share asked for, with codes 1..4, the same for the same seed.
+TEST(BoardFaults, RandomFaultsAtTheRateAsked) {
+    auto run = [](int percent, uint32_t seed) {
+        BoardModel b;
+        const QByteArray good = b.Handle(ReadReq(1, 4003, 1));
+        b.SetFaultRate(percent, seed, 50);
+        std::vector<QByteArray> replies;
+        for (int i = 0; i < 400; ++i) {
+            QByteArray r = b.Handle(ReadReq(1, 4003, 1));
+            if (r.size() == 5) {
+                EXPECT_TRUE(r[2] >= 1 && r[2] <= 4) << int(r[2]);
+            }
+            replies.push_back(r != good || b.LastReplyDelayMs() > 0 ? r + "!" : r);
+        }
+        return replies;
+    };
+    const auto spoiled = [](const std::vector<QByteArray>& v) {
+        return std::count_if(v.begin(), v.end(), [](const QByteArray& r) { return r.endsWith('!'); });
+    };
+    EXPECT_EQ(spoiled(run(0, 1)), 0);
+    const auto some = run(25, 7);
+    EXPECT_GT(spoiled(some), 60);
+    EXPECT_LT(spoiled(some), 140);
+    EXPECT_EQ(run(25, 7), some);
+    EXPECT_EQ(spoiled(run(100, 3)), 400);
+}
 
 TEST(BoardFaults, ForeverUntilCleared) {
     BoardModel b;

@@ -29,9 +29,13 @@ public:
         QString title;
         MsgIcon icon;
         bool confirmation;
+        QString details = QString();
     };
     void message(const QString& text, const QString& title, MsgIcon icon) override {
-        boxes.push_back({text, title, icon, false});
+        messageWithDetails(text, title, icon, QString());
+    }
+    void messageWithDetails(const QString& text, const QString& title, MsgIcon icon, const QString& details) override {
+        boxes.push_back({text, title, icon, false, details});
         if (onMessage) onMessage(boxes.back());
     }
     bool confirm(const QString& text, const QString& title, MsgIcon icon) override {
@@ -48,6 +52,7 @@ public:
     // One field of every box so far, in order.
     std::vector<QString> Texts() const { return each(&Box::text); }
     std::vector<QString> Titles() const { return each(&Box::title); }
+    std::vector<QString> Details() const { return each(&Box::details); }
 
     std::vector<Box> boxes;
     std::deque<bool> confirmAnswers;

@@ -61,6 +61,31 @@ TEST_F(DeviceForTest, ComNamesMapToDevices) {
     EXPECT_EQ(QtSerialPort::DeviceFor("/dev/ttyUSB0"), QString("/dev/ttyUSB0"));
 }
 
+#ifdef Q_OS_UNIX
+// An unplugged adapter leaves its link pointing nowhere: that port fails to open and says so,
+// it never falls back to a serial port of the machine.
+TEST_F(DeviceForTest, DanglingLinkIsAFailedOpenNeverAnotherDevice) {
+    ASSERT_EQ(::symlink("/nonexistent-kx9/ttyUSB0", "COM1"), 0);
+    EXPECT_EQ(QtSerialPort::DeviceFor("COM1"), Path("COM1"));
+    ConfigImage image;
+    QtSerialPort port;
+    test::RecordingDialogs dialogs;
+    test::FakeClock clock;
+    ModbusLink link(image, port, dialogs, clock);
+    link.SetOperationName(QStringLiteral("Odczyt Konfiguracji"));
+    EXPECT_EQ(link.Open(0, 1, 7), -1);
+    EXPECT_FALSE(port.isOpen());
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Błąd otwarcia portu"));
+    const QString details = dialogs.boxes[0].details;
+    EXPECT_TRUE(details.startsWith(QStringLiteral("Operacja: Odczyt Konfiguracji\nPort: COM1 (urządzenie ") +
+                                   Path("COM1") + QStringLiteral(")\n")))
+        << details.toStdString();
+    EXPECT_TRUE(details.contains(QStringLiteral("Przyczyna: nie można otworzyć urządzenia: urządzenie nie istnieje")))
+        << details.toStdString();
+}
+#endif
+
 TEST(QtSerialPortClosed, EveryCallIsHarmless) {
     test::EnsureCoreApplication();
     QtSerialPort port;
@@ -230,6 +255,27 @@ TEST_F(PtyTest, VanishedDeviceEndsQuietly) {
     EXPECT_FALSE(port.isOpen());
     port.close();
     EXPECT_FALSE(port.isOpen());
+}
+
+TEST_F(PtyTest, HangUpIsSeenAtTheNextPoll) {
+    QtSerialPort port;
+    ASSERT_TRUE(port.open("COM1", LineSettingsFor(1, 7)));
+    CloseMaster();
+    EXPECT_EQ(port.bytesWaiting(), 0);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.lastError().isEmpty());
+}
+
+TEST_F(PtyTest, PeekLeavesTheBytesWaiting) {
+    QtSerialPort port;
+    ASSERT_TRUE(port.open("COM1", LineSettingsFor(1, 7)));
+    MasterWrite(QByteArray::fromHex("0183024130"));
+    ASSERT_EQ(WaitFor(port, 5), 5);
+    uint8_t buffer[8] = {};
+    ASSERT_EQ(port.peek(buffer, 8), 5);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(buffer), 5).toHex(), QByteArray("0183024130"));
+    EXPECT_EQ(port.bytesWaiting(), 5);
+    EXPECT_EQ(port.read(buffer, 8), 5);
 }
 
 TEST_F(PtyTest, LinkReadsRegistersAndSurvivesLostDevice) {

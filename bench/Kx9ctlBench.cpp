@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: MIT
+#include "Kx9ctlBench.h"
+
+#include "board/SimPort.h"
+#include "config/ConfigFile.h"
+#include "config/Encodings.h"
+#include "ops/Program.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kx9::bench {
+
+namespace {
+
+constexpr double SimSilenceMinMs = 5; // kx9-sim ends a request after 3.5 characters, at least 5 ms
+constexpr double SimTurnaroundMs = 2; // and answers after its default turnaround
+constexpr double FastLimit = 1.15;
+constexpr double PacedLimit = 1.05;
+
+// A clock whose pauses are added up, not slept.
+class TallyClock : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    void pause(int ms) override { pausedMs += ms; }
+    double pausedMs = 0;
+};
+
+class SilentDialogs : public Dialogs {
+public:
+    void message(const QString&, const QString&, MsgIcon) override { ++boxes; }
+    bool confirm(const QString&, const QString&, MsgIcon) override { return false; }
+    QString openFile(const QString&) override { return {}; }
+    QString saveFile(const QString&) override { return {}; }
+    QString openPicture() override { return {}; }
+    int boxes = 0;
+};
+
+struct Floor {
+    int requests = 0;
+    double wireS = 0;
+    double floorS = 0;
+};
+
+// The frames of one transfer, as the operations send them, from a board in this process: each
+// exchange costs its request on the wire (or the board's silence, when that is longer, as the
+// simulator hears a request whole), the turnaround and the reply; the pauses come on top.
+Floor FloorOf(bool write, const ConfigImage& sample, int baudIndex) {
+    BoardModel::Options options;
+    options.baudCode = BaudCodeFromIndex(baudIndex);
+    BoardModel board(options);
+    SimPort port(board);
+    TallyClock clock;
+    SilentDialogs dialogs;
+    Program program(port, dialogs, clock);
+    DecodeConfigFile(EncodeConfigFile(sample), program.image);
+    program.image.link = LinkSettings{0, 1, uint8_t(baudIndex), 1000, 1, false};
+    if (write)
+        program.ops.StartConfigWrite();
+    else
+        program.ops.StartConfigRead();
+    Scheduler& s = program.scheduler;
+    while (!s.Idle()) {
+        if (s.PollActive())
+            s.TestOdpowiedziTimer();
+        if (s.SequencerActive())
+            s.TransmisjaWrTimer();
+    }
+
+    const LineSettings line = LineSettingsFor(1, baudIndex);
+    const double charMs = 1000.0 * (1 + 8 + line.stopBits) / line.baud;
+    const double silenceMs = std::max(3.5 * charMs, SimSilenceMinMs);
+    Floor f;
+    double ms = clock.pausedMs;
+    for (const QByteArray& request : board.Requests()) {
+        const int function = uint8_t(request[1]);
+        const int count = uint8_t(request[4]) * 256 + uint8_t(request[5]);
+        const int reply = function == 3 ? 5 + 2 * count : function == 16 ? 8 : 12;
+        ms += std::max(request.size() * charMs, silenceMs) + SimTurnaroundMs + reply * charMs;
+        f.wireS += (request.size() + reply) * charMs / 1000;
+        ++f.requests;
+    }
+    f.floorS = ms / 1000;
+    return f;
+}
+
+Kx9ctlRow Run(const QString& kx9ctl, const QStringList& args, int baud, bool fast) {
+    Kx9ctlRow row;
+    row.baud = baud;
+    row.fast = fast;
+    row.name = QStringLiteral("kx9ctl ") + args.last() + (fast ? QStringLiteral(" --fast") : QString());
+    QProcess p;
+    p.setWorkingDirectory(QDir::currentPath());
+    QStringList all{"--port", "COM1", "--baud", QString::number(baud), "--frame", "8N2", "--json"};
+    if (fast)
+        all << "--fast";
+    QElapsedTimer wall;
+    wall.start();
+    p.start(kx9ctl, all + args);
+    const bool finished = p.waitForFinished(15 * 60 * 1000);
+    row.wallS = wall.nsecsElapsed() / 1e9;
+    const QJsonObject json = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    row.requests = json.value("line").toObject().value("requests").toInt();
+    row.ok = finished && p.exitCode() == 0 && json.value("exitCode").toInt(-1) == 0;
+    if (!row.ok)
+        std::fprintf(stderr, "  kx9ctl %s: %s\n", qPrintable(args.join(' ')), p.readAllStandardError().constData());
+    return row;
+}
+
+} // namespace
+
+std::vector<Kx9ctlRow> MeasureKx9ctl(const QString& kx9ctl, int baudIndex, const ConfigImage& sample,
+                                     double configuratorReadS, double configuratorWriteS) {
+    const int baud = BaudRates[size_t(baudIndex)];
+    WriteConfigFile(QStringLiteral("sample.cfg"), sample);
+    std::vector<Kx9ctlRow> rows;
+    for (const bool write : {false, true}) {
+        const Floor floor = FloorOf(write, sample, baudIndex);
+        for (const bool fast : {false, true}) {
+            Kx9ctlRow row = Run(kx9ctl, {write ? "write" : "read", write ? "sample.cfg" : "read.cfg"}, baud, fast);
+            row.wireS = floor.wireS;
+            row.floorS = floor.floorS;
+            row.configuratorS = write ? configuratorWriteS : configuratorReadS;
+            // The same requests as the program's own transfer, or the floor is not theirs.
+            row.ok = row.ok && row.requests == floor.requests;
+            rows.push_back(row);
+        }
+    }
+    return rows;
+}
+
+bool PrintKx9ctl(const std::vector<Kx9ctlRow>& rows) {
+    std::printf("\n%-20s %8s %9s %9s %9s %10s %11s %13s\n", "kx9ctl", "bit/s", "wall [s]", "requests", "wire [s]",
+                "floor [s]", "wall/floor", "wall/program");
+    bool allOk = true;
+    for (const Kx9ctlRow& r : rows) {
+        const double toFloor = r.wallS / r.floorS;
+        const double toProgram = r.wallS / r.configuratorS;
+        const bool kept = r.fast ? toFloor <= FastLimit : toProgram <= PacedLimit;
+        std::printf("%-20s %8d %9.2f %9d %9.2f %10.2f %11.3f %13.3f%s\n", qPrintable(r.name), r.baud, r.wallS,
+                    r.requests, r.wireS, r.floorS, toFloor, toProgram,
+                    !r.ok ? "  FAILED" : kept ? "" : r.fast ? "  over 1.15 x floor" : "  over 1.05 x program");
+        allOk = allOk && r.ok && kept;
+    }
+    return allOk;
+}
+
+} // namespace kx9::bench

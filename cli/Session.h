@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CliOptions.h"
+#include "Console.h"
+#include "link/QtSerialPort.h"
+#include "ops/Program.h"
+
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+
+namespace kx9::cli {
+
+// The real serial port, opened at any device path when one is given instead of COMn, counting
+// what crosses it.
+class LinePort : public SerialPort {
+public:
+    explicit LinePort(QString path = {}) : m_path(std::move(path)) {}
+
+    bool open(const QString& name, const LineSettings& line) override;
+    void close() override { m_port.close(); }
+    bool isOpen() const override { return m_port.isOpen(); }
+    void purge() override { m_port.purge(); }
+    int write(const uint8_t* data, int length) override;
+    int bytesWaiting() override { return m_port.bytesWaiting(); }
+    int read(uint8_t* buffer, int max) override;
+    int peek(uint8_t* buffer, int max) override { return m_port.peek(buffer, max); }
+    QString deviceName(const QString& name) const override;
+    QString lastError() const override { return m_port.lastError(); }
+
+    int requests = 0;
+    qint64 bytesOut = 0;
+    qint64 bytesIn = 0;
+
+private:
+    QtSerialPort m_port;
+    QString m_path;
+};
+
+// The PC's clock, adding up the pauses taken for the board.
+class CountingClock : public Clock {
+public:
+    QDateTime now() const override { return m_clock.now(); }
+    void pause(int ms) override {
+        pausedMs += ms > 0 ? ms : 0;
+        m_clock.pause(ms);
+    }
+    qint64 pausedMs = 0;
+
+private:
+    SystemClock m_clock;
+};
+
+// One run of kx9ctl: the program's image, link, scheduler and operations on the port and clock
+// given, with boxes and the progress bar on `err`.
+class Session {
+public:
+    Session(SerialPort& port, Clock& clock, const Options& options, std::FILE* err = stderr);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // def.cfg from the working folder (the built-in defaults without a good one), then the link
+    // settings of the command line.
+    void UseDefaults();
+    // FILE.cfg, link settings included, then those of the command line; false for a bad file,
+    // which changes nothing.
+    bool UseFile(const QString& path);
+
+    // `start` begins an operation and says whether it did; then the timers run until nothing
+    // is left, `chain` (an operation's own request chain timer, ticking `tick`) included.
+    // True when it started and ended without a failure.
+    bool Run(const std::function<bool()>& start, QTimer* chain = nullptr, const std::function<void()>& tick = {});
+    // A failure was shown, or the last request failed.
+    bool Failed() const;
+
+    const Options& options;
+    TermProgress progress;
+    CliDialogs dialogs;
+    CliStatus status;
+    Program program;
+    ConfigImage& image;
+
+private:
+    void DriveTimers(QTimer* chain);
+    void DriveFast(QTimer* chain, const std::function<void()>& tick);
+    // Half again a character time of the line in force: a reply that trickles in shows
+    // growing between two polls.
+    unsigned long PollMicros() const;
+};
+
+} // namespace kx9::cli

@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: MIT
+#include "DotMatrix.h"
+
+#include "config/PageLayout.h"
+
+#include <QImageReader>
+#include <QList>
+#include <algorithm>
+
+namespace kx9::dots {
+
+namespace {
+
+// Extensions and reader format names of the pictures that load; anything else a reader could
+// take (TIFF, WebP ...) is refused, so that what the dialog offers is exactly what loads.
+const QList<QByteArray>& PictureFormats() {
+    static const QList<QByteArray> formats{"bmp", "ico", "png", "jpg", "jpeg", "gif", "svg", "svgz"};
+    return formats;
+}
+
+bool IsVector(const QByteArray& format) {
+    return format == "svg" || format == "svgz";
+}
+
+// Nearest of the six levels 0, 51 ... 255: 0..25 go to 0, so only near-black stays dark.
+constexpr int CubeLevel(int channel) {
+    return (channel + 25) / 51;
+}
+
+inline uchar CubeIndex(QRgb rgb) {
+    return uchar(CubeLevel(qRed(rgb)) * 36 + CubeLevel(qGreen(rgb)) * 6 + CubeLevel(qBlue(rgb)));
+}
+
+const QList<QRgb>& CubeTable() {
+    static const QList<QRgb> table = [] {
+        QList<QRgb> colours;
+        for (int r = 0; r < 6; ++r)
+            for (int g = 0; g < 6; ++g)
+                for (int b = 0; b < 6; ++b)
+                    colours.push_back(qRgb(r * 51, g * 51, b * 51));
+        return colours;
+    }();
+    return table;
+}
+
+// Centre of destination pixel `i` of `to`, mapped into `from` source pixels.
+inline int Nearest(int i, int from, int to) {
+    return int((int64_t(2 * i + 1) * from) / (int64_t(2) * to));
+}
+
+} // namespace
+
+QSize GraphicSize(int boardSizeCode, int lineLengthCode) {
+    // Same 16-bit arithmetic as the text line length, so both agree on odd codes.
+    const int columns = ((lineLengthCode & 0xFFFF) + 1) & 0xFFFF;
+    return QSize(8 * columns, 8 * layout::Rows(boardSizeCode));
+}
+
+int RowsThatFit(QSize size) {
+    if (size.width() <= 0 || size.height() <= 0)
+        return 0;
+    return std::min(size.height(), 8 * (MatrixBytes / size.width()));
+}
+
+int UsedBytes(QSize size) {
+    return size.width() * RowsThatFit(size) / 8;
+}
+
+QStringList PictureFilePatterns() {
+    const QList<QByteArray> installed = QImageReader::supportedImageFormats();
+    QStringList patterns;
+    for (const QByteArray& format : PictureFormats())
+        if (installed.contains(format))
+            patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    return patterns;
+}
+
+QImage LoadPicture(const QString& fileName, QSize drawSize) {
+    QImageReader reader(fileName);
+    const QByteArray format = reader.format().toLower();
+    if (!PictureFormats().contains(format))
+        return QImage();
+    // A vector picture is drawn at the board's size rather than sampled; only for a page that
+    // fits, so that a corrupt geometry cannot ask for a huge rendering.
+    if (IsVector(format) && !drawSize.isEmpty() && RowsThatFit(drawSize) == drawSize.height())
+        reader.setScaledSize(drawSize);
+    const QImage picture = reader.read();
+    return picture.isNull() ? picture : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+QImage BlankBitmap(QSize size) {
+    const int rows = RowsThatFit(size);
+    if (rows <= 0)
+        return QImage();
+    QImage bitmap(size.width(), rows, QImage::Format_Indexed8);
+    bitmap.setColorTable(CubeTable());
+    bitmap.fill(0);
+    return bitmap;
+}
+
+QImage DrawToBoard(const QImage& picture, QSize size) {
+    QImage bitmap = BlankBitmap(size);
+    if (picture.isNull() || bitmap.isNull())
+        return bitmap;
+    // Premultiplied channels are the picture laid over black: transparent comes out dark.
+    const bool direct =
+        picture.format() == QImage::Format_ARGB32_Premultiplied || picture.format() == QImage::Format_RGB32;
+    const QImage source = direct ? picture : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int w = size.width();
+    const int h = size.height();
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(Nearest(y, source.height(), h)));
+        uchar* out = bitmap.scanLine(y);
+        for (int x = 0; x < w; ++x)
+            out[x] = CubeIndex(in[Nearest(x, source.width(), w)]);
+    }
+    return bitmap;
+}
+
+void PackDots(const QImage& bitmap, Matrix& matrix) {
+    matrix.fill(0);
+    if (bitmap.isNull() || bitmap.depth() != 8)
+        return;
+    const int w = bitmap.width();
+    const int rows = std::min(bitmap.height(), RowsThatFit(bitmap.size()));
+    for (int y = 0; y < rows; ++y) {
+        const uchar* line = bitmap.constScanLine(y);
+        uint8_t* band = matrix.data() + w * (y / 8);
+        const uint8_t bit = uint8_t(0x80 >> (y % 8));
+        for (int x = 0; x < w; ++x)
+            if (line[x] != 0)
+                band[x] |= bit;
+    }
+}
+
+void PackWords(const Matrix& matrix, Buffer& buffer) {
+    for (int j = 1; j < BufferWords; ++j)
+        buffer[size_t(j)] = 256 * matrix[size_t(2 * j - 2)] + matrix[size_t(2 * j - 1)];
+}
+
+} // namespace kx9::dots

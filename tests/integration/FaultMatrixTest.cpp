@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: MIT
+// Every fault kx9-sim injects against every operation of the main window, over a real
+// pseudo-terminal: each ends in its message with details that say what happened, stores
+// nothing the board did not send, leaves the port closed and no timer running, and the next
+// operation works.
+#include "SimProcess.h"
+#include "common/TestWorld.h"
+#include "link/Failure.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <cstdio>
+
+namespace kx9::test {
+namespace {
+
+constexpr int ReplyTimeoutMs = 150;
+constexpr int BoardStatus = 0xC000; // two error bits, so the write-back has something to clear
+
+struct Fault {
+    const char* name;
+    const char* option; // --fault of kx9-sim; "exception" takes a code by operation
+    const char* cause;  // what the details say; for "exception" built from the code
+};
+
+const Fault Faults[] = {
+    {"NoReply", "noreply", "brak odpowiedzi w ciągu 150 ms"},
+    {"BadCrc", "badcrc", "odpowiedź z błędną sumą kontrolną CRC"},
+    {"WrongAddress", "wrongaddr", "odpowiedź z adresu 2"},
+    {"CutShort", "short", "odpowiedź niepełna: "},
+    {"Exception", "exception", ""},
+    {"Late", "late:300", "brak odpowiedzi w ciągu 150 ms"}, // lands while the next operation opens
+    {"Flood", "flood", "odpowiedź, która nie odpowiada na zapytanie ("},
+    {"PortRemoved", "vanish", "port zniknął w trakcie transmisji"},
+};
+
+struct Operation {
+    const char* name;
+    const char* title; // the operation the details name
+    int soundReplies;  // replies before the one the fault hits
+    std::function<bool(LineWorld&)> start;
+};
+
+const Operation Operations[] = {
+    {"Identification", "Identyfikacja", 0, [](LineWorld& w) { return w.ops.StartIdentification(); }},
+    {"StatusRead", "Odczyt Statusu", 0, [](LineWorld& w) { return w.ops.StartStatusRead(); }},
+    {"StatusWriteBack", "Zapis Statusu", 1,
+     [](LineWorld& w) {
+         w.status.clear = 0xFFFF;
+         return w.ops.StartStatusRead();
+     }},
+    {"WholeRead", "Odczyt Konfiguracji", 0, [](LineWorld& w) { return w.ops.StartConfigRead(); }},
+    {"WholeWrite", "Zapis Konfiguracji", 0, [](LineWorld& w) { return w.ops.StartConfigWrite(); }},
+    {"PageRead", "Odczyt Stron Tekstowych", 0, [](LineWorld& w) { return w.ops.StartPagesRead(); }},
+    {"PageWrite", "Zapis Stron Tekstowych", 0, [](LineWorld& w) { return w.ops.StartPagesWrite(); }},
+    // The board's link set to what it is: the identification at the "new" settings takes the fault.
+    {"LinkChange", "Zmiana parametrów transmisji", 1,
+     [](LineWorld& w) {
+         w.image.SetReg(RegBoardAddress, 1);
+         w.image.SetReg(RegBoardFrame, 1);
+         w.image.SetReg(RegBoardBaud, 9);
+         return w.ops.StartLinkChange();
+     }},
+};
+
+// Exception codes 1..4 take turns over the operations, so each shows its meaning.
+int ExceptionCodeFor(int operation) { return 1 + operation % 4; }
+
+// Registers the operations set themselves: the page selector, the PC's clock, the cleared status.
+const std::set<int> SetByTheOperation = {RegPageSelector, RegClockTime, RegClockYear, RegClockDate, RegStatus,
+                                         RegBoardAddress, RegBoardFrame, RegBoardBaud};
+
+class FaultMatrix : public ::testing::TestWithParam<std::tuple<int, int>>, protected LineWorld {
+protected:
+    void TearDown() override {
+        program.scheduler.Abandon();
+        if (!m_oldDir.isEmpty())
+            QDir::setCurrent(m_oldDir);
+    }
+
+    void StartSim(const QStringList& args) {
+        sim = std::make_unique<SimProcess>(args);
+        ASSERT_TRUE(sim->Start()) << sim->Log().constData();
+        m_oldDir = QDir::currentPath();
+        QDir::setCurrent(sim->Dir());
+    }
+
+    // Values no board register holds after power-up, so anything the board sent stands out.
+    void FillImage() {
+        for (int r = MainBase; r < MainBase + MainCount; ++r)
+            image.SetReg(r, 0x7000 + r % 1000);
+        for (int r = SlaveBase; r < SlaveBase + SlaveCount; ++r)
+            image.SetReg(r, 0x6000 + r % 1000);
+        for (int p = 0; p < PageCount; ++p)
+            image.pages[size_t(p)].fill(uint8_t('a' + p % 26));
+    }
+
+    std::unique_ptr<SimProcess> sim;
+
+private:
+    QString m_oldDir;
+};
+
+TEST_P(FaultMatrix, EndsInItsMessageAndTheNextOperationWorks) {
+    const auto [f, o] = GetParam();
+    const Fault& fault = Faults[f];
+    const Operation& op = Operations[o];
+    const bool exception = QByteArray(fault.option) == "exception";
+    const QString option =
+        exception ? QStringLiteral("exception:%1").arg(ExceptionCodeFor(o)) : QString::fromLatin1(fault.option);
+    StartSim({"--fault", option, "--fault-count", "1", "--fault-after", QString::number(op.soundReplies),
+              "--status", QString::number(BoardStatus)});
+    image.link.ReplyTimeoutMs = ReplyTimeoutMs;
+    FillImage();
+    const ConfigImage::Page firstPage = image.pages[0];
+    const auto mainBefore = image.main;
+    const auto slaveBefore = image.slave;
+    const BoardModel factory(BoardModel::Options{1, 1, 9, 15, 5, BoardStatus});
+
+    ASSERT_TRUE(op.start(*this));
+    ASSERT_TRUE(scheduler.WaitUntilIdle(8000)) << sim->Log().constData();
+
+    // The message, with details that say what happened.
+    ASSERT_EQ(dialogs.boxes.size(), 1u) << sim->Log().constData();
+    const auto& box = dialogs.boxes[0];
+    std::printf("CELL %s|%s|%s\n", fault.name, op.name, box.details.section(QLatin1Char('\n'), -2, -2).toUtf8().constData()); // TEMP
+    EXPECT_EQ(box.text, QStringLiteral("Błąd transmisji danych"));
+    EXPECT_EQ(box.title, QStringLiteral("Błąd"));
+    EXPECT_EQ(box.icon, MsgIcon::Error);
+    const QString cause = exception ? QStringLiteral("tablica odrzuciła zapytanie: wyjątek %1 (%2)")
+                                          .arg(ExceptionCodeFor(o))
+                                          .arg(ExceptionMeaning(ExceptionCodeFor(o)))
+                                    : QString::fromUtf8(fault.cause);
+    for (const QString& line :
+         {QStringLiteral("Operacja: ") + QString::fromUtf8(op.title) + QStringLiteral("\n"),
+          QStringLiteral("Port: COM1 (urządzenie ") + sim->LinkPath() + QStringLiteral(")\n"),
+          QStringLiteral("Adres tablicy: 1, prędkość: 115200 bit/s, ramka: 8N2\n"), QStringLiteral("Przyczyna: ") + cause,
+          QStringLiteral("\nSprawdź: ")})
+        EXPECT_TRUE(box.details.contains(line)) << line.toStdString() << "\nin:\n" << box.details.toStdString();
+
+    // Nothing stored that the board did not send.
+    for (int r = MainBase; r < SlaveBase + SlaveCount; ++r) {
+        if (!ConfigImage::HasRegister(r) || SetByTheOperation.count(r))
+            continue;
+        const int32_t before = r < SlaveBase ? mainBefore[size_t(r - MainBase)] : slaveBefore[size_t(r - SlaveBase)];
+        EXPECT_TRUE(image.Reg(r) == before || image.Reg(r) == factory.Holding(r)) << r;
+    }
+    EXPECT_EQ(image.pages[0], firstPage);
+
+    // Port closed, no timer left running, no job left.
+    EXPECT_FALSE(image.link.PortOpen);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_TRUE(scheduler.Idle());
+    EXPECT_FALSE(scheduler.JobRunning());
+    EXPECT_FALSE(progress.shown);
+
+    // The next operation works: the port opens afresh and the reply belongs to its request.
+    dialogs.boxes.clear();
+    ASSERT_TRUE(ops.StartIdentification());
+    ASSERT_TRUE(scheduler.WaitUntilIdle(5000));
+    ASSERT_EQ(dialogs.boxes.size(), 1u) << sim->Log().constData();
+    EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Identyfikacja")) << dialogs.boxes[0].details.toStdString();
+    EXPECT_EQ(dialogs.boxes[0].text, QStringLiteral("Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: 15x5\n"
+                                                    "Rozdzielczość tablicy :4800 punktów"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix,
+                         ::testing::Combine(::testing::Range(0, int(std::size(Faults))),
+                                            ::testing::Range(0, int(std::size(Operations)))),
+                         [](const auto& info) {
+                             return std::string(Faults[std::get<0>(info.param)].name) + "_" +
+                                    Operations[std::get<1>(info.param)].name;
+                         });
+
+} // namespace
+} // namespace kx9::test
