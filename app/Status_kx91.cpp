@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Status_kx91.h"
 
+#include "ops/StatusTexts.h"
 #include "widgets/FieldHelpers.h"
 
 #include <QShowEvent>
@@ -9,22 +10,8 @@ namespace kx9 {
 
 namespace {
 
-// Rows from the top: bit 15 down to bit 10 of the status register.
-struct StatusRow {
-    const char* whenClear;
-    const char* whenSet;
-};
-constexpr StatusRow Rows[6] = {
-    {"Pamięć SRAM....OK", "Błąd pamięci SRAM"},
-    {"Pamięć EEPROM...OK", "Błąd pamięci EEPROM"},
-    {"Zegar RTC...OK", "Błąd nastaw zegara RTC"},
-    {"Brak zmiany czasu...OK", "Została wykonana zmiana czasu"},
-    {"Zenętrzny czujnik oświetlenia...OK", "Błąd zewnętrznego czujnika oświetlenia"},
-    {"Brak przerw w zasilaniu...OK", "Przerwa w zasilaniu tablicy"},
-};
-
 constexpr int bitOfRow(int row) {
-    return 15 - row;
+    return StatusBits[row].bit;
 }
 
 } // namespace
@@ -60,12 +47,7 @@ TPStatus::TPStatus() {
 }
 
 QStringList TPStatus::FillStatusTexts(uint16_t status) {
-    QStringList texts;
-    for (int row = 0; row < 6; ++row) {
-        bool set = (status >> bitOfRow(row)) & 1u;
-        texts << QString(set ? Rows[row].whenSet : Rows[row].whenClear);
-    }
-    return texts;
+    return StatusTexts(status);
 }
 
 void TPStatus::ShowTexts(const QStringList& texts) {

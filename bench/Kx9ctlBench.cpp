@@ -94,7 +94,7 @@ Kx9ctlRow Run(const QString& kx9ctl, const QStringList& args, int baud, bool fas
     Kx9ctlRow row;
     row.baud = baud;
     row.fast = fast;
-    row.name = QStringLiteral("kx9ctl ") + args.last() + (fast ? QStringLiteral(" --fast") : QString());
+    row.name = QStringLiteral("kx9ctl ") + args.first() + (fast ? QStringLiteral(" --fast") : QString());
     QProcess p;
     p.setWorkingDirectory(QDir::currentPath());
     QStringList all{"--port", "COM1", "--baud", QString::number(baud), "--frame", "8N2", "--json"};
@@ -109,7 +109,8 @@ Kx9ctlRow Run(const QString& kx9ctl, const QStringList& args, int baud, bool fas
     row.requests = json.value("line").toObject().value("requests").toInt();
     row.ok = finished && p.exitCode() == 0 && json.value("exitCode").toInt(-1) == 0;
     if (!row.ok)
-        std::fprintf(stderr, "  kx9ctl %s: %s\n", qPrintable(args.join(' ')), p.readAllStandardError().constData());
+        std::fprintf(stderr, "  kx9ctl %s: %s\n", qPrintable(args.join(' ')),
+                     p.readAllStandardError().constData());
     return row;
 }
 
@@ -123,7 +124,8 @@ std::vector<Kx9ctlRow> MeasureKx9ctl(const QString& kx9ctl, int baudIndex, const
     for (const bool write : {false, true}) {
         const Floor floor = FloorOf(write, sample, baudIndex);
         for (const bool fast : {false, true}) {
-            Kx9ctlRow row = Run(kx9ctl, {write ? "write" : "read", write ? "sample.cfg" : "read.cfg"}, baud, fast);
+            Kx9ctlRow row =
+                Run(kx9ctl, {write ? "write" : "read", write ? "sample.cfg" : "read.cfg"}, baud, fast);
             row.wireS = floor.wireS;
             row.floorS = floor.floorS;
             row.configuratorS = write ? configuratorWriteS : configuratorReadS;
@@ -136,16 +138,19 @@ std::vector<Kx9ctlRow> MeasureKx9ctl(const QString& kx9ctl, int baudIndex, const
 }
 
 bool PrintKx9ctl(const std::vector<Kx9ctlRow>& rows) {
-    std::printf("\n%-20s %8s %9s %9s %9s %10s %11s %13s\n", "kx9ctl", "bit/s", "wall [s]", "requests", "wire [s]",
-                "floor [s]", "wall/floor", "wall/program");
+    std::printf("\n%-19s %8s %9s %9s %9s %10s %11s %13s\n", "kx9ctl", "bit/s", "wall [s]", "requests",
+                "wire [s]", "floor [s]", "wall/floor", "wall/program");
     bool allOk = true;
     for (const Kx9ctlRow& r : rows) {
         const double toFloor = r.wallS / r.floorS;
         const double toProgram = r.wallS / r.configuratorS;
         const bool kept = r.fast ? toFloor <= FastLimit : toProgram <= PacedLimit;
-        std::printf("%-20s %8d %9.2f %9d %9.2f %10.2f %11.3f %13.3f%s\n", qPrintable(r.name), r.baud, r.wallS,
+        std::printf("%-19s %8d %9.2f %9d %9.2f %10.2f %11.3f %13.3f%s\n", qPrintable(r.name), r.baud, r.wallS,
                     r.requests, r.wireS, r.floorS, toFloor, toProgram,
-                    !r.ok ? "  FAILED" : kept ? "" : r.fast ? "  over 1.15 x floor" : "  over 1.05 x program");
+                    !r.ok    ? "  FAILED"
+                    : kept   ? ""
+                    : r.fast ? "  over 1.15 x floor"
+                             : "  over 1.05 x program");
         allOk = allOk && r.ok && kept;
     }
     return allOk;

@@ -67,12 +67,10 @@ struct CommandInfo {
 };
 
 constexpr CommandInfo Commands[] = {
-    {"identify", Command::Identify, 0, 0}, {"read", Command::Read, 1, 1},
-    {"write", Command::Write, 1, 1},       {"verify", Command::Verify, 1, 1},
-    {"dump", Command::Dump, 1, 1},         {"diff", Command::Diff, 2, 2},
-    {"page", Command::Page, 1, 1 + 5},     {"clock", Command::Clock, 0, 0},
-    {"status", Command::Status, 0, 0},     {"graphic", Command::Graphic, 2, 2},
-    {"scan", Command::Scan, 0, 0},
+    {"identify", Command::Identify, 0, 0}, {"read", Command::Read, 1, 1},   {"write", Command::Write, 1, 1},
+    {"verify", Command::Verify, 1, 1},     {"dump", Command::Dump, 1, 1},   {"diff", Command::Diff, 2, 2},
+    {"page", Command::Page, 1, 1 + 5},     {"clock", Command::Clock, 0, 0}, {"status", Command::Status, 0, 0},
+    {"graphic", Command::Graphic, 2, 2},   {"scan", Command::Scan, 0, 0},
 };
 
 // Options that belong to one command only.
@@ -111,7 +109,8 @@ template <class Lookup> std::optional<std::vector<int>> ListOf(const QString& te
 QString ParseLink(const QCommandLineParser& p, LinkChoice& link) {
     if (p.isSet("port")) {
         const QString port = p.value("port");
-        static const QRegularExpression com(QStringLiteral("^COM([1-8])$"), QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression com(QStringLiteral("^COM([1-8])$"),
+                                            QRegularExpression::CaseInsensitiveOption);
         const QRegularExpressionMatch match = com.match(port);
         if (match.hasMatch())
             link.portIndex = match.captured(1).toInt() - 1;
@@ -172,7 +171,8 @@ QString ParseCommandOptions(const QCommandLineParser& p, Options& o) {
         if (p.isSet("rates")) {
             const auto rates = ListOf(p.value("rates"), BaudIndexOf);
             if (!rates)
-                return QStringLiteral("--rates must list rates of 2400 4800 9600 14400 19200 38400 57600 115200");
+                return QStringLiteral(
+                    "--rates must list rates of 2400 4800 9600 14400 19200 38400 57600 115200");
             o.rates = *rates;
         }
         if (p.isSet("frames")) {

@@ -42,10 +42,10 @@ struct Options {
 
     std::optional<QString> name; // page --name
     ClockMode clock = ClockMode::Read;
-    QDateTime setTo;             // clock --set
-    bool clear = false;          // status --clear
-    std::vector<int> rates;      // scan: baud indexes, in the order to try
-    std::vector<int> frames;     // scan: frame indexes
+    QDateTime setTo;         // clock --set
+    bool clear = false;      // status --clear
+    std::vector<int> rates;  // scan: baud indexes, in the order to try
+    std::vector<int> frames; // scan: frame indexes
     bool all = false;
     bool save = false;
 };

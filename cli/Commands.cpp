@@ -27,33 +27,21 @@ constexpr int GraphicFrames = 6;
 constexpr int GraphicFramePauseMs = 50;
 constexpr int ChainTickMs = 20;
 
-Outcome Failed(const QString& text = {}) { return {BoardFailed, text, {}}; }
+Outcome Failed() {
+    return {BoardFailed, {}, {}};
+}
 
 Outcome Usage(Session& s, const QString& why) {
     s.dialogs.Report(why);
     return {BadUsage, {}, {}};
 }
 
-Outcome Text(const QString& text, QJsonObject json = {}) { return {Done, text + QLatin1Char('\n'), json}; }
+Outcome Text(const QString& text, QJsonObject json = {}) {
+    return {Done, text + QLatin1Char('\n'), json};
+}
 
 Outcome WithDifferences(const Report& report) {
     return {report.differences > 0 ? BoardFailed : Done, report.text, report.json};
-}
-
-// A text the board keeps as it is: Windows-1250, and no byte that the board takes for one of
-// its Polish letters, so that it comes back as it went.
-std::optional<QByteArray> BoardText(const QString& text) {
-    const std::optional<QByteArray> bytes = cp1250::FromUnicode(text);
-    if (!bytes)
-        return std::nullopt;
-    using pagecodec::ConvertPageChar;
-    using pagecodec::Direction;
-    for (char c : *bytes) {
-        const auto byte = uint8_t(c);
-        if (ConvertPageChar(ConvertPageChar(byte, Direction::ToBoard), Direction::FromBoard) != byte)
-            return std::nullopt;
-    }
-    return bytes;
 }
 
 // Registers 4013 and 4014 from the board: pages and pictures are laid out for its geometry.
@@ -76,7 +64,9 @@ QString ClockText(const ConfigImage& image) {
     return QStringLiteral("nieprawidłowy czas: %1 %2 %3").arg(hm).arg(year).arg(md);
 }
 
-QString Hex(int value) { return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(4, '0'); }
+QString Hex(int value) {
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(4, '0');
+}
 
 Outcome Identify(Session& s) {
     s.UseDefaults();
@@ -85,14 +75,13 @@ Outcome Identify(Session& s) {
         return Failed();
     const QString text = s.dialogs.results.back().text;
     const ModbusLink& link = s.program.link;
-    const bool kx9 = link.RxLength >= 12 && link.RxBuffer[3] == 0x98 && link.RxBuffer[5] == 'K' &&
-                     link.RxBuffer[6] == 'X' && link.RxBuffer[7] == '9';
+    const bool kx9 = Kx9Answered(link);
     QJsonObject json{{"identification", text}, {"kx9", kx9}};
     if (kx9) {
         json["columns"] = link.RxBuffer[8] + 1;
         json["rows"] = link.RxBuffer[9] + 1;
     }
-    // Something answered, but no KX9 board.
+    // A device that answers but is no KX9 board is no success.
     return {kx9 ? Done : BoardFailed, text + QLatin1Char('\n'), json};
 }
 
@@ -147,13 +136,13 @@ Outcome Page(Session& s) {
     const QStringList lines = o.args.mid(1);
     std::vector<QByteArray> bytes;
     for (const QString& line : lines) {
-        const std::optional<QByteArray> text = BoardText(line);
+        const std::optional<QByteArray> text = pagecodec::BoardText(line);
         if (!text)
             return Usage(s, QStringLiteral("page: \"%1\" holds a character the board cannot show").arg(line));
         bytes.push_back(*text);
     }
-    std::optional<QByteArray> name;
-    if (o.name && (!(name = BoardText(*o.name)) || name->size() > NameMax))
+    const std::optional<QByteArray> name = o.name ? pagecodec::BoardText(*o.name) : std::nullopt;
+    if (o.name && (!name || name->size() > NameMax))
         return Usage(s, QStringLiteral("page: --name must be at most 32 characters the board can show"));
 
     s.UseDefaults();
@@ -193,7 +182,9 @@ Outcome Page(Session& s) {
     if (!SaveOrSay(s, QString::fromLatin1(DefaultFileName), kept))
         return {BadUsage, {}, {}};
     return Text(QStringLiteral("Strona %1 zapisana do tablicy").arg(page),
-                {{"page", page}, {"name", cp1250::ToUnicode(kept.PageName(page))}, {"lines", QJsonArray::fromStringList(lines)}});
+                {{"page", page},
+                 {"name", cp1250::ToUnicode(kept.PageName(page))},
+                 {"lines", QJsonArray::fromStringList(lines)}});
 }
 
 Outcome Clock(Session& s) {
@@ -249,8 +240,7 @@ Outcome Status(Session& s) {
     QJsonObject json{{"status", read}, {"texts", QJsonArray::fromStringList(texts)}};
     if (s.options.clear) {
         const int now = s.image.Reg(RegStatus);
-        text += QStringLiteral("\nKasuj Błąd: ") +
-                (now == read ? QStringLiteral("brak błędów") : Hex(now));
+        text += QStringLiteral("\nKasuj Błąd: ") + (now == read ? QStringLiteral("brak błędów") : Hex(now));
         json["cleared"] = now;
     }
     return Text(text, json);
@@ -293,7 +283,8 @@ Outcome Graphic(Session& s) {
         // Register 600 goes along only when the page reaches it.
         const bool word600 = f == GraphicFrames - 1 && dots::UsedBytes(size) > dots::MatrixBytes - 2;
         const int count = GraphicFrameWords + (word600 ? 1 : 0);
-        steps.push_back({[&, f, count] { return frame(f * GraphicFrameWords, count); }, 100 * f / (GraphicFrames - 1)});
+        steps.push_back(
+            {[&, f, count] { return frame(f * GraphicFrameWords, count); }, 100 * f / (GraphicFrames - 1)});
     }
     const bool sent = s.Run(
         [&] {
@@ -314,6 +305,12 @@ Outcome Graphic(Session& s) {
 }
 
 } // namespace
+
+bool Kx9Answered(const ModbusLink& link) {
+    constexpr int Kx9ReplyBytes = 12; // address, 17, count, ID, run, "KX9", columns, rows, CRC
+    return link.RxLength >= Kx9ReplyBytes && link.RxBuffer[3] == 0x98 && link.RxBuffer[5] == 'K' &&
+           link.RxBuffer[6] == 'X' && link.RxBuffer[7] == '9';
+}
 
 QString BadFileText(const QString& path) {
     return QStringLiteral("Błąd otwarcia pliku: Plik jest uszkodzony lub wskazany plik nie jest plikiem "

@@ -19,6 +19,9 @@ struct Outcome {
 // Runs the command of `session.options`.
 Outcome Execute(Session& session);
 
+// The identification reply in the link's buffer is a KX9 board's.
+bool Kx9Answered(const ModbusLink& link);
+
 // Texts of a configuration file that cannot be loaded, as the program shows them.
 QString BadFileText(const QString& path);
 

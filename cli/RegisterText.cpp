@@ -16,9 +16,31 @@ namespace kx9::cli {
 namespace {
 
 enum class Kind {
-    Number, Frame, BoardBaud, Tenths, SlaveFrame, Time, Year, MonthDay, BoardSize, LineLength, OnOff,
-    Percent, Direction, Lines, Position, TimeFormat, DateFormat, Allowed, Page, Occasional, Window, YesNo,
-    Status, SlaveType, Decimals,
+    Number,
+    Frame,
+    BoardBaud,
+    Tenths,
+    SlaveFrame,
+    Time,
+    Year,
+    MonthDay,
+    BoardSize,
+    LineLength,
+    OnOff,
+    Percent,
+    Direction,
+    Lines,
+    Position,
+    TimeFormat,
+    DateFormat,
+    Allowed,
+    Page,
+    Occasional,
+    Window,
+    YesNo,
+    Status,
+    SlaveType,
+    Decimals,
 };
 
 // A run of registers with one meaning; "%1" (and "%2") number the register within the run as
@@ -77,10 +99,14 @@ constexpr Entry Entries[] = {
 
 // The nine words of each of the five slave records 4300 + 9d.
 constexpr Entry SlaveWords[] = {
-    {0, 0, "Pozycja Wyświetlania", Kind::Position},  {1, 1, "Adres Urządzenia", Kind::Number},
-    {2, 2, "Rejestr Bazowy", Kind::Number},          {3, 3, "Liczba Rejestrów", Kind::Number},
-    {4, 4, "Nr Rejestru Wyświetlanego", Kind::Number}, {5, 5, "Typ Rejestru", Kind::SlaveType},
-    {6, 6, "Okres przeglądania [s]", Kind::Number},  {7, 7, "Format Wyświetlania", Kind::Decimals},
+    {0, 0, "Pozycja Wyświetlania", Kind::Position},
+    {1, 1, "Adres Urządzenia", Kind::Number},
+    {2, 2, "Rejestr Bazowy", Kind::Number},
+    {3, 3, "Liczba Rejestrów", Kind::Number},
+    {4, 4, "Nr Rejestru Wyświetlanego", Kind::Number},
+    {5, 5, "Typ Rejestru", Kind::SlaveType},
+    {6, 6, "Okres przeglądania [s]", Kind::Number},
+    {7, 7, "Format Wyświetlania", Kind::Decimals},
     {8, 8, "Liczba Znaków", Kind::Number},
 };
 constexpr int SlaveRecordSize = 9;
@@ -88,8 +114,8 @@ constexpr int SlaveRecordSize = 9;
 const char* const Directions[] = {"w lewo", "w prawo", "naprzemienne"};
 const char* const TimeFormats[] = {"GG:MM:SS", "GG:MM"};
 const char* const DateFormats[] = {"RRRR:MM:DD", "RR:MM:DD", "DD:MM:RRRR", "DD:MM:RR"};
-const char* const SlaveTypes[] = {"char", "unsigned char", "integer", "unsigned integer", "long", "unsigned long",
-                                  "float"};
+const char* const SlaveTypes[] = {"char", "unsigned char", "integer", "unsigned integer",
+                                  "long", "unsigned long", "float"};
 const char* const DecimalFormats[] = {"0", "0,0", "0,00", "0,000"};
 
 template <size_t N> QString Item(const char* const (&items)[N], int value) {
@@ -125,7 +151,8 @@ QString Decode(Kind kind, int v) {
     case Kind::Number:
         return {};
     case Kind::Frame:
-        return v < int(FrameNames.size()) ? QString::fromLatin1(FrameNames[size_t(v)]) : QStringLiteral("poza listą");
+        return v < int(FrameNames.size()) ? QString::fromLatin1(FrameNames[size_t(v)])
+                                          : QStringLiteral("poza listą");
     case Kind::SlaveFrame:
         return v < int(FrameNames.size()) ? QStringLiteral("RTU") + QLatin1String(FrameNames[size_t(v)])
                                           : QStringLiteral("poza listą");
@@ -149,7 +176,9 @@ QString Decode(Kind kind, int v) {
     case Kind::LineLength:
         return QStringLiteral("%1 znaków").arg(layout::LineLength(v));
     case Kind::OnOff:
-        return v == 1 ? QStringLiteral("włączony") : v == 0 ? QStringLiteral("wyłączony") : QStringLiteral("poza listą");
+        return v == 1   ? QStringLiteral("włączony")
+               : v == 0 ? QStringLiteral("wyłączony")
+                        : QStringLiteral("poza listą");
     case Kind::Percent:
         return QStringLiteral("%1%").arg(v);
     case Kind::Direction:
@@ -159,7 +188,8 @@ QString Decode(Kind kind, int v) {
         for (int n = 1; n <= layout::MaxLines; ++n)
             if (v & (1 << (n - 1)))
                 lines << QString::number(n);
-        return lines.isEmpty() ? QStringLiteral("żadna") : QStringLiteral("linie ") + lines.join(QStringLiteral(", "));
+        return lines.isEmpty() ? QStringLiteral("żadna")
+                               : QStringLiteral("linie ") + lines.join(QStringLiteral(", "));
     }
     case Kind::Position:
         if (v == 0)

@@ -13,9 +13,13 @@ namespace {
 
 const char* const Blank = " ";
 
-QString PageNumber(int page) { return QStringLiteral("%1").arg(page, 3, 10, QLatin1Char('0')); }
+QString PageNumber(int page) {
+    return QStringLiteral("%1").arg(page, 3, 10, QLatin1Char('0'));
+}
 
-QString Name(const ConfigImage& image, int page) { return cp1250::ToUnicode(image.PageName(page)); }
+QString Name(const ConfigImage& image, int page) {
+    return cp1250::ToUnicode(image.PageName(page));
+}
 
 QString PageHeading(const ConfigImage& image, int page) {
     return QStringLiteral("Strona %1 \"%2\"").arg(PageNumber(page), Name(image, page));
@@ -33,17 +37,24 @@ QString Listed(const QStringList& lines, const QString& prefix) {
 // `page` at the geometry of `image`.
 QStringList LinesAt(const ConfigImage& image, const ConfigImage::Page& page) {
     QStringList lines;
-    for (const QByteArray& line : layout::PageToLines(page, image.Reg(RegBoardSize), image.Reg(RegLineLength)))
+    for (const QByteArray& line :
+         layout::PageToLines(page, image.Reg(RegBoardSize), image.Reg(RegLineLength)))
         lines << cp1250::ToUnicode(line);
     while (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
 }
 
-QString OrNone(const QString& text) { return text.isEmpty() ? QStringLiteral("poza listą") : text; }
+QString OrNone(const QString& text) {
+    return text.isEmpty() ? QStringLiteral("poza listą") : text;
+}
 
-QString PortText(int index) { return QStringLiteral("COM%1").arg(index + 1); }
-QString BaudOf(int index) { return OrNone(BaudText(index)); }
+QString PortText(int index) {
+    return QStringLiteral("COM%1").arg(index + 1);
+}
+QString BaudOf(int index) {
+    return OrNone(BaudText(index));
+}
 QString FrameOf(int index) {
     return index >= 0 && index < int(FrameNames.size()) ? QString::fromLatin1(FrameNames[size_t(index)])
                                                         : QStringLiteral("poza listą");
@@ -82,7 +93,9 @@ bool WrittenByWholeWrite(int reg) {
            in(RegPageTail, RegDoubleHeight) || in(SlaveBase, SlaveBase + SlaveCount - 1);
 }
 
-QStringList PageLines(const ConfigImage& image, int page) { return LinesAt(image, image.pages[size_t(page)]); }
+QStringList PageLines(const ConfigImage& image, int page) {
+    return LinesAt(image, image.pages[size_t(page)]);
+}
 
 bool SameText(const ConfigImage::Page& a, const ConfigImage::Page& b) {
     for (size_t i = 0; i < a.size(); ++i) {
@@ -118,8 +131,10 @@ Report Dump(const ConfigImage& image, const QString& fileName) {
     for (int page = 0; page < PageCount; ++page) {
         const QStringList lines = PageLines(image, page);
         r.text += PageHeading(image, page) +
-                  (lines.isEmpty() ? QStringLiteral(": pusta\n") : QStringLiteral(":\n") + Listed(lines, QStringLiteral("  | ")));
-        pages.append(QJsonObject{{"page", page}, {"name", Name(image, page)}, {"lines", QJsonArray::fromStringList(lines)}});
+                  (lines.isEmpty() ? QStringLiteral(": pusta\n")
+                                   : QStringLiteral(":\n") + Listed(lines, QStringLiteral("  | ")));
+        pages.append(QJsonObject{
+            {"page", page}, {"name", Name(image, page)}, {"lines", QJsonArray::fromStringList(lines)}});
     }
     r.json = {{"file", fileName}, {"link", LinkJson(link)}, {"registers", registers}, {"pages", pages}};
     return r;
@@ -142,14 +157,17 @@ Report Diff(const ConfigImage& a, const ConfigImage& b) {
     setting("frame", QStringLiteral("ramka"), FrameOf(la.FrameIndex), FrameOf(lb.FrameIndex));
     setting("timeoutMs", QStringLiteral("czas odpowiedzi [ms]"), QString::number(la.ReplyTimeoutMs),
             QString::number(lb.ReplyTimeoutMs));
-    setting("address", QStringLiteral("adres"), QString::number(la.BoardAddress), QString::number(lb.BoardAddress));
+    setting("address", QStringLiteral("adres"), QString::number(la.BoardAddress),
+            QString::number(lb.BoardAddress));
 
     QJsonArray registers;
     ForEachRegister([&](int reg) {
         const int x = a.Reg(reg), y = b.Reg(reg);
         if (x == y)
             return;
-        r.text += QStringLiteral("%1  %2: %3 -> %4\n").arg(reg).arg(Meaning(reg), ValueText(reg, x), ValueText(reg, y));
+        r.text += QStringLiteral("%1  %2: %3 -> %4\n")
+                      .arg(reg)
+                      .arg(Meaning(reg), ValueText(reg, x), ValueText(reg, y));
         registers.append(QJsonObject{{"register", reg}, {"meaning", Meaning(reg)}, {"a", x}, {"b", y}});
         ++r.differences;
     });
@@ -157,15 +175,17 @@ Report Diff(const ConfigImage& a, const ConfigImage& b) {
     QJsonArray pages;
     for (int page = 0; page < PageCount; ++page) {
         if (Name(a, page) != Name(b, page)) {
-            r.text += QStringLiteral("Nazwa strony %1: \"%2\" -> \"%3\"\n").arg(PageNumber(page), Name(a, page), Name(b, page));
+            r.text += QStringLiteral("Nazwa strony %1: \"%2\" -> \"%3\"\n")
+                          .arg(PageNumber(page), Name(a, page), Name(b, page));
             ++r.differences;
         }
         if (SameText(a.pages[size_t(page)], b.pages[size_t(page)]))
             continue;
         const QStringList x = PageLines(a, page), y = PageLines(b, page);
-        r.text += PageHeading(b, page) + QStringLiteral(": tekst różni się\n") + Listed(x, QStringLiteral("  - ")) +
-                  Listed(y, QStringLiteral("  + "));
-        pages.append(QJsonObject{{"page", page}, {"a", QJsonArray::fromStringList(x)}, {"b", QJsonArray::fromStringList(y)}});
+        r.text += PageHeading(b, page) + QStringLiteral(": tekst różni się\n") +
+                  Listed(x, QStringLiteral("  - ")) + Listed(y, QStringLiteral("  + "));
+        pages.append(QJsonObject{
+            {"page", page}, {"a", QJsonArray::fromStringList(x)}, {"b", QJsonArray::fromStringList(y)}});
         ++r.differences;
     }
     QJsonArray names;
@@ -174,8 +194,11 @@ Report Diff(const ConfigImage& a, const ConfigImage& b) {
             names.append(QJsonObject{{"page", page}, {"a", Name(a, page)}, {"b", Name(b, page)}});
 
     r.text += Summary(r.differences, QStringLiteral("Bez różnic"));
-    r.json = {{"link", link},   {"registers", registers},        {"pages", pages},
-              {"names", names}, {"differences", r.differences}};
+    r.json = {{"link", link},
+              {"registers", registers},
+              {"pages", pages},
+              {"names", names},
+              {"differences", r.differences}};
     return r;
 }
 
@@ -189,7 +212,8 @@ Report Verify(const ConfigImage& file, const ConfigImage& board) {
         r.text += QStringLiteral("%1  %2: plik %3, tablica %4\n")
                       .arg(reg)
                       .arg(Meaning(reg), ValueText(reg, x), ValueText(reg, y));
-        registers.append(QJsonObject{{"register", reg}, {"meaning", Meaning(reg)}, {"file", x}, {"board", y}});
+        registers.append(
+            QJsonObject{{"register", reg}, {"meaning", Meaning(reg)}, {"file", x}, {"board", y}});
         ++r.differences;
     });
     QJsonArray pages;

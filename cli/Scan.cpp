@@ -17,7 +17,7 @@ namespace {
 constexpr int FirstAddress = 1;
 constexpr int LastAddress = 247;
 constexpr int RequestBytes = 4;   // address, 17, CRC
-constexpr int KX9ReplyBytes = 12; // address, 17, count, ID, run, "KX9", columns, rows, CRC
+constexpr int KX9ReplyBytes = 12; // what a KX9 board answers to it
 constexpr int OpenPauseMs = 200;  // every open of the link waits that long
 constexpr unsigned long PollMicros = 200;
 
@@ -29,13 +29,21 @@ double CharMs(int baudIndex, int frameIndex) {
 
 // Default order: the fastest rates first, as their probes are the shortest; the board's own
 // frame first.
-std::vector<int> AllRates() { return {7, 6, 5, 4, 3, 2, 1, 0}; }
-std::vector<int> AllFrames() { return {1, 0, 2, 3}; }
+std::vector<int> AllRates() {
+    return {7, 6, 5, 4, 3, 2, 1, 0};
+}
+std::vector<int> AllFrames() {
+    return {1, 0, 2, 3};
+}
 
-bool Listed(const std::vector<int>& list, int value) { return std::find(list.begin(), list.end(), value) != list.end(); }
+bool Listed(const std::vector<int>& list, int value) {
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
 
 QString Where(const ScanPoint& p) {
-    return QStringLiteral("Adres: %1, %2, %3").arg(p.address).arg(BaudText(p.baudIndex), QLatin1String(FrameNames[size_t(p.frameIndex)]));
+    return QStringLiteral("Adres: %1, %2, %3")
+        .arg(p.address)
+        .arg(BaudText(p.baudIndex), QLatin1String(FrameNames[size_t(p.frameIndex)]));
 }
 
 struct Found {
@@ -63,25 +71,25 @@ std::optional<Found> Probe(ModbusLink& link, const ScanPoint& p) {
             seen = waiting;
             lastChange = now;
         }
-        if ((seen > 0 && now - lastChange >= quietMs) || (seen == 0 && now >= windowMs) || now >= capMs || !link.IsOpen)
+        if ((seen > 0 && now - lastChange >= quietMs) || (seen == 0 && now >= windowMs) || now >= capMs ||
+            !link.IsOpen)
             break;
         QThread::usleep(PollMicros);
     }
     if (seen == 0 || link.CheckAnswer({p.address, 17, 0, 0}).Failed())
         return std::nullopt;
-    const bool kx9 = link.RxLength >= KX9ReplyBytes && link.RxBuffer[3] == 0x98 && link.RxBuffer[5] == 'K' &&
-                     link.RxBuffer[6] == 'X' && link.RxBuffer[7] == '9';
-    return Found{p, link.DescribeIdentification(), kx9};
+    return Found{p, link.DescribeIdentification(), Kx9Answered(link)};
 }
 
 } // namespace
 
-std::vector<ScanPoint> ScanOrder(const ScanPoint& first, const std::vector<int>& rates, const std::vector<int>& frames) {
+std::vector<ScanPoint> ScanOrder(const ScanPoint& first, const std::vector<int>& rates,
+                                 const std::vector<int>& frames) {
     std::vector<ScanPoint> order;
     std::set<std::tuple<int, int, int>> taken;
     const auto add = [&](const ScanPoint& p) {
-        const bool valid = p.address >= FirstAddress && p.address <= LastAddress && Listed(rates, p.baudIndex) &&
-                           Listed(frames, p.frameIndex);
+        const bool valid = p.address >= FirstAddress && p.address <= LastAddress &&
+                           Listed(rates, p.baudIndex) && Listed(frames, p.frameIndex);
         if (valid && taken.insert({p.address, p.baudIndex, p.frameIndex}).second)
             order.push_back(p);
     };
@@ -112,7 +120,8 @@ Outcome RunScan(Session& s) {
     const LinkSettings start = s.image.link;
     const std::vector<int> rates = o.rates.empty() ? AllRates() : o.rates;
     const std::vector<int> frames = o.frames.empty() ? AllFrames() : o.frames;
-    const std::vector<ScanPoint> order = ScanOrder({start.BoardAddress, start.BaudIndex, start.FrameIndex}, rates, frames);
+    const std::vector<ScanPoint> order =
+        ScanOrder({start.BoardAddress, start.BaudIndex, start.FrameIndex}, rates, frames);
 
     ModbusLink& link = s.program.link;
     LinkSettings& settings = s.image.link;
@@ -122,10 +131,13 @@ Outcome RunScan(Session& s) {
     for (const ScanPoint& p : order) {
         settings.BoardAddress = uint8_t(p.address);
         if (!open || open->baudIndex != p.baudIndex || open->frameIndex != p.frameIndex) {
-            s.progress.ShowProgress(QStringLiteral("Szukanie tablicy: %1 %2")
-                                        .arg(BaudText(p.baudIndex), QLatin1String(FrameNames[size_t(p.frameIndex)])));
-            if (link.Open(settings.PortIndex, p.frameIndex, p.baudIndex) != 1)
+            s.progress.ShowProgress(
+                QStringLiteral("Szukanie tablicy: %1 %2")
+                    .arg(BaudText(p.baudIndex), QLatin1String(FrameNames[size_t(p.frameIndex)])));
+            if (link.Open(settings.PortIndex, p.frameIndex, p.baudIndex) != 1) {
+                s.progress.HideProgress();
                 return {BoardFailed, {}, {}};
+            }
             open = p;
         }
         s.progress.SetProgress(probes * 100 / int(order.size()));
@@ -134,7 +146,8 @@ Outcome RunScan(Session& s) {
         if (!link.IsOpen) {
             s.progress.HideProgress();
             const QString why = s.program.port.lastError();
-            s.dialogs.Report(QStringLiteral("Błąd transmisji danych") + (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+            s.dialogs.Report(QStringLiteral("Błąd transmisji danych") +
+                             (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
             return {BoardFailed, {}, {}};
         }
         if (!answer)

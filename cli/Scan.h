@@ -25,7 +25,8 @@ constexpr double ProbeTurnaroundMs = 20;
 
 // `first` (def.cfg's settings), the board's defaults, then addresses 1..247 at each of `rates`
 // and `frames` in their order; each point once, and only at rates and frames of the lists.
-std::vector<ScanPoint> ScanOrder(const ScanPoint& first, const std::vector<int>& rates, const std::vector<int>& frames);
+std::vector<ScanPoint> ScanOrder(const ScanPoint& first, const std::vector<int>& rates,
+                                 const std::vector<int>& frames);
 // How long a probe waits for a reply to begin: the request and a KX9 reply on the wire, the
 // line's silence, and the turnaround.
 double ProbeWindowMs(int baudIndex, int frameIndex);

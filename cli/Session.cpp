@@ -38,7 +38,9 @@ Session::Session(SerialPort& port, Clock& clock, const Options& options, std::FI
     status.clear = options.clear;
 }
 
-Session::~Session() { program.scheduler.Abandon(); }
+Session::~Session() {
+    program.scheduler.Abandon();
+}
 
 void Session::UseDefaults() {
     image.ResetImage(program.clock.now());
@@ -69,7 +71,9 @@ bool Session::Run(const std::function<bool()>& start, QTimer* chain, const std::
     return ok;
 }
 
-bool Session::Failed() const { return !dialogs.failures.empty() || program.scheduler.TransferError(); }
+bool Session::Failed() const {
+    return !dialogs.failures.empty() || program.scheduler.TransferError();
+}
 
 void Session::DriveTimers(QTimer* chain) {
     const Scheduler& s = program.scheduler;

@@ -71,7 +71,8 @@ public:
     // `start` begins an operation and says whether it did; then the timers run until nothing
     // is left, `chain` (an operation's own request chain timer, ticking `tick`) included.
     // True when it started and ended without a failure.
-    bool Run(const std::function<bool()>& start, QTimer* chain = nullptr, const std::function<void()>& tick = {});
+    bool Run(const std::function<bool()>& start, QTimer* chain = nullptr,
+             const std::function<void()>& tick = {});
     // A failure was shown, or the last request failed.
     bool Failed() const;
 

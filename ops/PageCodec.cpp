@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "PageCodec.h"
 
+#include "config/Cp1250.h"
+
 #include <array>
 
 namespace kx9::pagecodec {
@@ -28,6 +30,18 @@ uint8_t ConvertPageChar(uint8_t c, Direction direction) {
     if (c == 0)
         return ' ';
     return c;
+}
+
+std::optional<QByteArray> BoardText(const QString& text) {
+    const std::optional<QByteArray> bytes = cp1250::FromUnicode(text);
+    if (!bytes)
+        return std::nullopt;
+    for (char c : *bytes) {
+        const auto byte = uint8_t(c);
+        if (ConvertPageChar(ConvertPageChar(byte, Direction::ToBoard), Direction::FromBoard) != byte)
+            return std::nullopt;
+    }
+    return bytes;
 }
 
 int PageFromWindow(ConfigImage& image) {

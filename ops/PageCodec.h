@@ -3,7 +3,10 @@
 
 #include "config/ConfigImage.h"
 
+#include <QByteArray>
+#include <QString>
 #include <cstdint>
+#include <optional>
 
 // Text pages between the image (Windows-1250) and the board's page window (its own codes
 // 128..145 for the Polish letters).
@@ -11,6 +14,11 @@ namespace kx9::pagecodec {
 
 enum class Direction { ToBoard, FromBoard };
 uint8_t ConvertPageChar(uint8_t c, Direction direction);
+
+// The Windows-1250 bytes of a text the board gives back as it went, or nothing when it holds a
+// character Windows-1250 lacks or one whose byte the board takes for a Polish letter ("€" would
+// come back as "Ą").
+std::optional<QByteArray> BoardText(const QString& text);
 
 // The page named by the selector 4162 from the window 4163..4262; -1 for no such page.
 int PageFromWindow(ConfigImage& image);

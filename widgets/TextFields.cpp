@@ -2,27 +2,14 @@
 #include "TextFields.h"
 
 #include "config/Cp1250.h"
+#include "ops/PageCodec.h"
 
 namespace kx9 {
 
-namespace {
-
-// The board keeps its Polish letters at 128..145; of the Windows-1250 characters there only
-// Ś (140) and Ź (143) are Polish letters, and they travel as board codes. Any other would come
-// back from the board as a Polish letter ("€" as "Ą").
-bool BoardCanKeep(QChar c) {
-    const auto byte = cp1250::FromUnicode(QString(c));
-    if (!byte || byte->size() != 1)
-        return false;
-    const auto code = static_cast<uint8_t>(byte->at(0));
-    return code < 128 || code > 145 || code == 140 || code == 143;
-}
-
-} // namespace
-
 QValidator::State Cp1250Validator::validate(QString& input, int&) const {
+    // Each character alone, so that a pair Windows-1250 cannot hold is refused too.
     for (QChar c : input)
-        if (!cp1250::CanEncode(c) || !BoardCanKeep(c))
+        if (!pagecodec::BoardText(QString(c)))
             return Invalid;
     return Acceptable;
 }

@@ -40,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionsRow{{"clock", "--set", "2031-05-06 07:08"}, {}},
                       OptionsRow{{"clock", "--set", "1999-05-06 07:08"}, "2000..2099"},
                       OptionsRow{{"clock", "--set", "2031-02-30 07:08"}, "YYYY-MM-DD"},
-                      OptionsRow{{"graphic", "110", "p.png"}, "115..124"}, OptionsRow{{"graphic", "9", "p.png"}, {}},
+                      OptionsRow{{"graphic", "110", "p.png"}, "115..124"},
+                      OptionsRow{{"graphic", "9", "p.png"}, {}},
                       OptionsRow{{"--address", "0", "identify"}, "1..247"},
                       OptionsRow{{"--baud", "28800", "identify"}, "--baud"},
                       OptionsRow{{"--frame", "8n1", "--timeout", "20000", "identify"}, {}},
@@ -49,8 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionsRow{{"scan", "--frames", "8O1,8N2", "--all", "--save"}, {}}));
 
 TEST(CommandLineValues, ReachTheOptions) {
-    const Parsed parsed = ParseOptions({"kx9ctl", "--port", "/dev/ttyUSB0", "--baud", "9600", "--fast", "scan",
-                                        "--rates", "9600,115200", "--frames", "8O1"});
+    const Parsed parsed = ParseOptions({"kx9ctl", "--port", "/dev/ttyUSB0", "--baud", "9600", "--fast",
+                                        "scan", "--rates", "9600,115200", "--frames", "8O1"});
     ASSERT_TRUE(parsed.options);
     const Options& o = *parsed.options;
     EXPECT_EQ(o.command, Command::Scan);
@@ -97,13 +98,16 @@ INSTANTIATE_TEST_SUITE_P(
                       RegisterRow{4149, 0, "Strona 112: data komunikatu", "komunikat wyłączony"},
                       RegisterRow{4161, 1230, "Strona 114: koniec wyświetlania", "12:30"},
                       RegisterRow{4164, 0x418A, "Okno strony: znaki 3 i 4", "\"Ać\""},
-                      RegisterRow{4265, 0xA401, "Rejestr statusu", "Błąd pamięci SRAM; Błąd nastaw zegara RTC; Przerwa w zasilaniu tablicy"},
+                      RegisterRow{4265, 0xA401, "Rejestr statusu",
+                                  "Błąd pamięci SRAM; Błąd nastaw zegara RTC; Przerwa w zasilaniu tablicy"},
                       RegisterRow{4314, 6, "Urządzenie nr 2: Typ Rejestru", "float"},
                       RegisterRow{4344, 39, "Urządzenie nr 5: Liczba Znaków", ""},
                       RegisterRow{4345, 1, "", ""}));
 
 // Known images: the defaults at a fixed moment, then a few changes.
-void Defaults(ConfigImage& image) { image.ResetImage(QDateTime(QDate(2026, 12, 7), QTime(14, 35))); }
+void Defaults(ConfigImage& image) {
+    image.ResetImage(QDateTime(QDate(2026, 12, 7), QTime(14, 35)));
+}
 
 void SetLines(ConfigImage& image, int page, const std::vector<QByteArray>& lines) {
     image.SetPage(page, layout::LinesToPage(lines, image.Reg(RegBoardSize), image.Reg(RegLineLength)));
@@ -156,12 +160,13 @@ TEST(Reports, VerifyComparesWhatTheWholeWriteSends) {
     board.SetReg(SlaveBase + 10, 9);
     SetLines(board, 7, {"Kas"});
     EXPECT_EQ(Verify(file, board).text.toStdString(),
-              QStringLiteral("4005  Urządzenia Slave: Prędkość Transmisji: plik 115200bps (9), tablica 9600bps (2)\n"
-                             "4310  Urządzenie nr 2: Adres Urządzenia: plik 2, tablica 9\n"
-                             "Strona 007 \"007\": tekst różni się\n"
-                             "  plik:    | Kasa\n"
-                             "  tablica: | Kas\n"
-                             "Różnic: 3\n")
+              QStringLiteral(
+                  "4005  Urządzenia Slave: Prędkość Transmisji: plik 115200bps (9), tablica 9600bps (2)\n"
+                  "4310  Urządzenie nr 2: Adres Urządzenia: plik 2, tablica 9\n"
+                  "Strona 007 \"007\": tekst różni się\n"
+                  "  plik:    | Kasa\n"
+                  "  tablica: | Kas\n"
+                  "Różnic: 3\n")
                   .toStdString());
 }
 
@@ -181,7 +186,8 @@ TEST(Reports, DumpShowsLinkRegistersAndPages) {
     EXPECT_EQ(lines[3 + 23], "4023    101  Pozycja wyświetlania czasu: wiersz 1, kolumna 1");
     EXPECT_EQ(lines[3 + 300], "4300      0  Urządzenie nr 1: Pozycja Wyświetlania: nie wyświetlane");
     EXPECT_EQ(lines[348], "Strony:");
-    EXPECT_EQ(lines.mid(349, 5), (QStringList{"Strona 000 \"Start\":", "  | A", "  | ", "  | C", "Strona 001 \"001\": pusta"}));
+    EXPECT_EQ(lines.mid(349, 5),
+              (QStringList{"Strona 000 \"Start\":", "  | A", "  | ", "  | C", "Strona 001 \"001\": pusta"}));
 }
 
 struct OrderRow {
@@ -219,7 +225,10 @@ TEST(ScanTime, EachProbeWaitsForAReplyAtItsRateOnly) {
     EXPECT_NEAR(ProbeWindowMs(7, 1), 19.5 * 11 * 1000 / 115200 + 20, 1e-9);
     EXPECT_NEAR(ProbeWindowMs(0, 0), 19.5 * 10 * 1000 / 2400 + 20, 1e-9);
     EXPECT_NEAR(ScanWorstCaseMs({7}, {1}), 200 + 247 * ProbeWindowMs(7, 1), 1e-6);
-    EXPECT_LT(ScanWorstCaseMs({7}, {0, 1, 2, 3}), 30000);
+    // As the README gives them: one rate with its four frames, and all eight rates.
+    EXPECT_NEAR(ScanWorstCaseMs({7}, {0, 1, 2, 3}) / 1000, 22.36, 0.01);
+    EXPECT_NEAR(ScanWorstCaseMs({0}, {0, 1, 2, 3}) / 1000, 106.86, 0.01);
+    EXPECT_NEAR(ScanWorstCaseMs({0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 2, 3}) / 1000, 351.45, 0.01);
 }
 
 } // namespace

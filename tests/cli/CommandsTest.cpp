@@ -51,7 +51,8 @@ protected:
 
     Outcome Run(const QStringList& args, bool fast = true) {
         session.reset();
-        m_parsed = ParseOptions(QStringList{"kx9ctl", "--timeout", "100"} + (fast ? QStringList{"--fast"} : QStringList{}) + args);
+        m_parsed = ParseOptions(QStringList{"kx9ctl", "--timeout", "100"} +
+                                (fast ? QStringList{"--fast"} : QStringList{}) + args);
         if (!m_parsed.options)
             return {BadUsage, m_parsed.error, {}};
         seams.board.ClearRequests();
@@ -79,7 +80,9 @@ private:
     std::FILE* m_err = std::tmpfile();
 };
 
-QByteArray Cp(const char* utf8) { return *cp1250::FromUnicode(QString::fromUtf8(utf8)); }
+QByteArray Cp(const char* utf8) {
+    return *cp1250::FromUnicode(QString::fromUtf8(utf8));
+}
 
 struct SentRow {
     QStringList args;
@@ -110,14 +113,16 @@ INSTANTIATE_TEST_SUITE_P(
                       SentRow{{"page", "5", "Ab"}, false, {"r4013x2", "w4162x101"}},
                       SentRow{{"graphic", "116", "white.png"},
                               true,
-                              {"r4013x2", "w0x101", "w100x100", "w200x100", "w300x100", "w400x100", "w500x100"}}));
+                              {"r4013x2", "w0x101", "w100x100", "w200x100", "w300x100", "w400x100",
+                               "w500x100"}}));
 
 TEST_F(Kx9ctlCommands, PageSetsOnePageOnTheBoardAndKeepsItsNameInDefCfg) {
     const Outcome outcome = Run({"page", "112", "--name", "Święto", "Zażółć", "", "3"});
     ASSERT_EQ(outcome.code, Done);
     const ConfigImage::Page expected = layout::LinesToPage({Cp("Zażółć"), "", "3"}, 414, 14);
     for (int i = 0; i < PageSize; ++i)
-        ASSERT_EQ(seams.board.Page(112)[size_t(i)], pagecodec::ConvertPageChar(expected[size_t(i)], pagecodec::Direction::ToBoard));
+        ASSERT_EQ(seams.board.Page(112)[size_t(i)],
+                  pagecodec::ConvertPageChar(expected[size_t(i)], pagecodec::Direction::ToBoard));
     // The page write waits its 10 ms after the open, as every page write does.
     EXPECT_EQ(seams.clock.pauses, (std::vector<int>{200, 200, 10}));
     ConfigImage kept;

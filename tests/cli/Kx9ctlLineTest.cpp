@@ -42,7 +42,8 @@ public:
     }
     bool Write(int first, const std::vector<int32_t>& values) {
         uint8_t out[frame::BufferSize];
-        return Exchange(out, frame::BuildWrite(out, 1, first, int(values.size()), values.data()), 8).size() == 8;
+        return Exchange(out, frame::BuildWrite(out, 1, first, int(values.size()), values.data()), 8).size() ==
+               8;
     }
     // Registers 0..600 and 4000..4344 as the board holds them.
     Registers Snapshot() {
@@ -70,8 +71,9 @@ private:
             QThread::msleep(2);
         QByteArray reply(frame::BufferSize, '\0');
         reply.resize(port.read(reinterpret_cast<uint8_t*>(reply.data()), frame::BufferSize));
-        const bool good = reply.size() == replyLength &&
-                          frame::CrcMatches(reinterpret_cast<const uint8_t*>(reply.constData()), int(reply.size()));
+        const bool good =
+            reply.size() == replyLength &&
+            frame::CrcMatches(reinterpret_cast<const uint8_t*>(reply.constData()), int(reply.size()));
         return good ? reply : QByteArray();
     }
 
@@ -124,13 +126,17 @@ std::vector<int32_t> PageWindow(int page, const QByteArray& text) {
     return words;
 }
 
-void Known(ConfigImage& image) { image.ResetImage(QDateTime(QDate(2026, 12, 7), QTime(14, 35))); }
+void Known(ConfigImage& image) {
+    image.ResetImage(QDateTime(QDate(2026, 12, 7), QTime(14, 35)));
+}
 
 void SetLines(ConfigImage& image, int page, const std::vector<QByteArray>& lines) {
     image.SetPage(page, layout::LinesToPage(lines, image.Reg(RegBoardSize), image.Reg(RegLineLength)));
 }
 
-bool IsClock(int reg) { return reg >= RegClockTime && reg <= RegClockDate; }
+bool IsClock(int reg) {
+    return reg >= RegClockTime && reg <= RegClockDate;
+}
 
 TEST_F(Kx9ctlOnTheLine, ReadSavesTheBoardAsItIs) {
     StartSim({});
@@ -201,13 +207,15 @@ TEST_F(Kx9ctlOnTheLine, DumpAndDiffShowKnownFilesAsText) {
     const Finished dump = Kx9ctl({"dump", "a.cfg"});
     EXPECT_EQ(dump.code, 0);
     const QStringList lines = dump.out.split('\n');
-    EXPECT_EQ(lines.mid(0, 4), (QStringList{"Plik: a.cfg", "Połączenie: COM1, 9600bps, 8N2, czas odpowiedzi 1000 ms, adres 1",
-                                            "Rejestry:", "4000      1  Adres tablicy"}));
+    EXPECT_EQ(lines.mid(0, 4),
+              (QStringList{"Plik: a.cfg", "Połączenie: COM1, 9600bps, 8N2, czas odpowiedzi 1000 ms, adres 1",
+                           "Rejestry:", "4000      1  Adres tablicy"}));
     EXPECT_TRUE(lines.contains("4009    100  Jasność dla dnia"));
     EXPECT_TRUE(lines.contains("4014     14  Ilość znaków w wierszu: 20 znaków"));
     const qsizetype pages = lines.indexOf("Strony:");
     ASSERT_GT(pages, 0);
-    EXPECT_EQ(lines.mid(pages + 1, 3), (QStringList{"Strona 000 \"000\":", "  | Start", "Strona 001 \"001\": pusta"}));
+    EXPECT_EQ(lines.mid(pages + 1, 3),
+              (QStringList{"Strona 000 \"000\":", "  | Start", "Strona 001 \"001\": pusta"}));
 
     const Finished diff = Kx9ctl({"diff", "a.cfg", "b.cfg"});
     EXPECT_EQ(diff.code, 1);
@@ -262,16 +270,18 @@ Registers TopRowGraphic(int slot) {
     return r;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, EachCommandOnTheLine,
-    ::testing::Values(ChangeRow{{"page", "9", "--name", "Kasa", "Abc"}, {{4162, 9}, {4163, 0x4162}, {4164, 0x6300}}},
-                      ChangeRow{{"clock", "--set", "2031-05-06 07:08"}, {{4006, 708}, {4007, 31}, {4008, 506}}},
-                      ChangeRow{{"status", "--clear"}, {{4265, 0x0001}}},
-                      ChangeRow{{"graphic", "116", "top.png"}, TopRowGraphic(1)}));
+INSTANTIATE_TEST_SUITE_P(Rows, EachCommandOnTheLine,
+                         ::testing::Values(ChangeRow{{"page", "9", "--name", "Kasa", "Abc"},
+                                                     {{4162, 9}, {4163, 0x4162}, {4164, 0x6300}}},
+                                           ChangeRow{{"clock", "--set", "2031-05-06 07:08"},
+                                                     {{4006, 708}, {4007, 31}, {4008, 506}}},
+                                           ChangeRow{{"status", "--clear"}, {{4265, 0x0001}}},
+                                           ChangeRow{{"graphic", "116", "top.png"}, TopRowGraphic(1)}));
 
 TEST_F(Kx9ctlOnTheLine, ScanFindsABoardAtAnUnknownAddressRateAndFrame) {
     StartSim({"--address", "57", "--baud", "9600", "--frame", "8O1", "--log"});
-    const Finished scan = Kx9ctl({"--json", "scan", "--rates", "9600,115200", "--frames", "8N2,8O1", "--save"});
+    const Finished scan =
+        Kx9ctl({"--json", "scan", "--rates", "9600,115200", "--frames", "8N2,8O1", "--save"});
     ASSERT_EQ(scan.code, 0) << scan.err.toStdString();
     const QJsonArray found = QJsonDocument::fromJson(scan.out.toUtf8()).object().value("found").toArray();
     ASSERT_EQ(found.size(), 1);
@@ -317,7 +327,8 @@ TEST_P(AFaultyBoard, EndsWithExitOneAndTheCause) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, AFaultyBoard,
-                         ::testing::Values(FaultRow{"noreply", {"read", "x.cfg"}}, FaultRow{"exception:2", {"--fast", "read", "x.cfg"}},
+                         ::testing::Values(FaultRow{"noreply", {"read", "x.cfg"}},
+                                           FaultRow{"exception:2", {"--fast", "read", "x.cfg"}},
                                            FaultRow{"badcrc", {"identify"}}));
 
 } // namespace
