@@ -22,39 +22,20 @@ struct PtySeams {
     RecordingDialogs dialogs;
 };
 
-class CzasdataOnTheLine : public ::testing::TestWithParam<bool>, protected ProgramWorld<PtySeams> {
+class CzasdataOnTheLine : public OnTheLine<ProgramWorld<PtySeams>, ::testing::TestWithParam<bool>> {
 protected:
     void SetUp() override {
-        sim = std::make_unique<SimProcess>(QStringList{QStringLiteral("--log")});
-        ASSERT_TRUE(sim->Start()) << sim->Log().constData();
-        m_oldDir = QDir::currentPath();
-        QDir::setCurrent(sim->Dir());
+        StartSim();
         image.ResetImage(clock.now());
-    }
-    void TearDown() override {
-        scheduler.Abandon();
-        if (!m_oldDir.isEmpty())
-            QDir::setCurrent(m_oldDir);
     }
 
     void Run() {
         ASSERT_TRUE(scheduler.WaitUntilIdle(10000)) << sim->Log().constData();
         EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.boxes[0].text.toStdString();
     }
-    // Every request the board took, from its traffic log.
-    Frames Taken() const {
-        Frames frames;
-        for (const QByteArray& line : sim->Log().split('\n'))
-            if (line.startsWith("rx "))
-                frames.push_back(QByteArray::fromHex(line.mid(3)));
-        return frames;
-    }
+    Frames Taken() const { return sim->Requests(); }
 
-    std::unique_ptr<SimProcess> sim;
     TfCzasData window{transfers, ops};
-
-private:
-    QString m_oldDir;
 };
 
 // The clock chosen in the controls ("Zapisz do KX9") or taken from the PC ("Synchronizuj").

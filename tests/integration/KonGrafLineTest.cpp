@@ -13,40 +13,22 @@
 namespace kx9::test {
 namespace {
 
-class KonGrafOnTheLine : public ::testing::Test, protected LineWorld {
+class KonGrafOnTheLine : public OnTheLine<LineWorld> {
 protected:
     void SetUp() override {
         image.ResetImage(clock.now());
         window.FormShow();
-        ASSERT_TRUE(sim.Start()) << sim.Log().constData();
-        m_oldDir = QDir::currentPath();
-        QDir::setCurrent(sim.Dir());
-    }
-    void TearDown() override {
-        program.link.Close();
-        if (!m_oldDir.isEmpty())
-            QDir::setCurrent(m_oldDir);
+        StartSim();
     }
     void Assign(int slot, const QImage& picture) {
         window.TreeView1->setCurrentItem(window.Node(slot));
         dialogs.fileAnswers.push_back(folder.Write(picture, QStringLiteral("p%1.png").arg(slot)));
         window.BitBtn1Click();
     }
-    // The requests the board logged, in order.
-    std::vector<QByteArray> Frames() const {
-        std::vector<QByteArray> frames;
-        for (const QByteArray& line : sim.Log().split('\n'))
-            if (line.startsWith("rx "))
-                frames.push_back(QByteArray::fromHex(line.mid(3)));
-        return frames;
-    }
+    std::vector<QByteArray> Frames() const { return sim->Requests(); }
 
-    SimProcess sim{QStringList{"--log"}};
     PictureFolder folder;
     TKonGraf window{transfers};
-
-private:
-    QString m_oldDir;
 };
 
 TEST_F(KonGrafOnTheLine, SendsSixtyFramesAndTheBoardHoldsEachSlotsDots) {
@@ -54,7 +36,7 @@ TEST_F(KonGrafOnTheLine, SendsSixtyFramesAndTheBoardHoldsEachSlotsDots) {
     Assign(9, Blocks({Qt::yellow}));               // all lit
     window.BitBtn4Click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !window.Timer1->isActive() && scheduler.Idle(); }, 30000))
-        << sim.Log().constData();
+        << sim->Log().constData();
 
     const std::vector<QByteArray> frames = Frames();
     std::vector<std::string> expected;

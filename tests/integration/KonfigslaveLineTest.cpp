@@ -16,39 +16,20 @@ namespace {
 
 using slave::RecordRegister;
 
-class KonfigslaveOnTheLine : public ::testing::Test, protected LineWorld {
+class KonfigslaveOnTheLine : public OnTheLine<LineWorld> {
 protected:
     void SetUp() override {
         image.ResetImage(clock.now());
-        sim = std::make_unique<SimProcess>(QStringList{"--log"});
-        ASSERT_TRUE(sim->Start()) << sim->Log().constData();
-        m_oldDir = QDir::currentPath();
-        QDir::setCurrent(sim->Dir());
-    }
-    void TearDown() override {
-        program.link.Close();
-        if (!m_oldDir.isEmpty())
-            QDir::setCurrent(m_oldDir);
+        StartSim();
     }
 
     void Select(int node) { window.TreeView1->setCurrentItem(window.Node(node)); }
     bool WaitDone() {
         return QTest::qWaitFor([this] { return !window.Timer1->isActive() && scheduler.Idle(); }, 10000);
     }
-    // The requests the board logged, in order.
-    std::vector<QByteArray> Frames() const {
-        std::vector<QByteArray> frames;
-        for (const QByteArray& line : sim->Log().split('\n'))
-            if (line.startsWith("rx "))
-                frames.push_back(QByteArray::fromHex(line.mid(3)));
-        return frames;
-    }
+    std::vector<QByteArray> Frames() const { return sim->Requests(); }
 
-    std::unique_ptr<SimProcess> sim;
     TfKonfigSlave window{transfers};
-
-private:
-    QString m_oldDir;
 };
 
 TEST_F(KonfigslaveOnTheLine, WritePutsTheLinkThenTheDevicesOnTheLine) {

@@ -11,21 +11,8 @@
 namespace kx9::test {
 namespace {
 
-class LinkChangeOnTheLine : public ::testing::Test, protected LineWorld {
+class LinkChangeOnTheLine : public OnTheLine<LineWorld> {
 protected:
-    void StartSim(const QStringList& args) {
-        sim = std::make_unique<SimProcess>(args);
-        ASSERT_TRUE(sim->Start()) << sim->Log().constData();
-        m_oldDir = QDir::currentPath();
-        QDir::setCurrent(sim->Dir());
-    }
-
-    void TearDown() override {
-        program.link.Close();
-        if (!m_oldDir.isEmpty())
-            QDir::setCurrent(m_oldDir);
-    }
-
     bool RunRealTimers(int timeoutMs = 10000) { return program.scheduler.WaitUntilIdle(timeoutMs); }
 
     void AskFor(int address, int frame, int code) {
@@ -33,11 +20,6 @@ protected:
         program.image.SetReg(RegBoardFrame, frame);
         program.image.SetReg(RegBoardBaud, code);
     }
-
-    std::unique_ptr<SimProcess> sim;
-
-private:
-    QString m_oldDir;
 };
 
 TEST_F(LinkChangeOnTheLine, TheProgramFollowsTheBoardToItsNewAddressAndRate) {

@@ -16,34 +16,19 @@ namespace {
 
 using Requests = std::vector<std::string>;
 
-class PrezentacjaOnTheLine : public ::testing::Test, protected LineWorld {
+class PrezentacjaOnTheLine : public OnTheLine<LineWorld> {
 protected:
     void SetUp() override {
         image.ResetImage(clock.now());
-        ASSERT_TRUE(sim.Start()) << sim.Log().constData();
-        QDir::setCurrent(sim.Dir());
-    }
-    void TearDown() override {
-        scheduler.Abandon();
-        QDir::setCurrent(m_oldDir);
+        StartSim();
     }
     bool Settled(const QTimer* timer) {
         return QTest::qWaitFor([&] { return !timer->isActive() && scheduler.Idle(); }, 10000);
     }
-    Requests Sent() const {
-        std::vector<QByteArray> frames;
-        for (const QByteArray& line : sim.Log().split('\n'))
-            if (line.startsWith("rx "))
-                frames.push_back(QByteArray::fromHex(line.mid(3)));
-        return RequestSummary(frames);
-    }
+    Requests Sent() const { return RequestSummary(sim->Requests()); }
 
-    SimProcess sim{{"--log"}};
     TPStron stron{transfers, ops};
     TfPrezentacja window{transfers, stron};
-
-private:
-    QString m_oldDir = QDir::currentPath();
 };
 
 TEST_F(PrezentacjaOnTheLine, WriteGoesOutInTwelveRequestsAndOneReadBringsItBack) {
@@ -53,16 +38,16 @@ TEST_F(PrezentacjaOnTheLine, WriteGoesOutInTwelveRequestsAndOneReadBringsItBack)
     window.FormActivate();
     window.Edit6->setText("45");
     window.BitBtn5Click();
-    ASSERT_TRUE(Settled(window.Timer1)) << sim.Log().constData();
+    ASSERT_TRUE(Settled(window.Timer1)) << sim->Log().constData();
     EXPECT_EQ(Sent(), (Requests{"w4028x10", "w4038x10", "w4048x10", "w4058x10", "w4068x10", "w4078x10",
                                 "w4088x10", "w4098x10", "w4108x10", "w4118x10", "w4128x10", "w4138x8"}))
-        << sim.Log().constData();
+        << sim->Log().constData();
     EXPECT_EQ(progress.values, (std::vector<int>{0, 10, 20, 30, 40, 50, 50, 60, 70, 80, 90, 100}));
 
     window.BitBtn3Click();
     image.SetReg(RegPresentationTime, 1);
     window.BitBtn4Click();
-    ASSERT_TRUE(Settled(window.TestNadawania)) << sim.Log().constData();
+    ASSERT_TRUE(Settled(window.TestNadawania)) << sim->Log().constData();
     EXPECT_EQ(Sent().back(), "r4028x118");
     window.FormActivate();
     EXPECT_EQ(window.Edit6->text(), "45");
@@ -83,7 +68,7 @@ TEST_F(PrezentacjaOnTheLine, BoardPreviewFollowsTheBoardsActivePage) {
         const Requests sent = Sent();
         return std::find(sent.begin(), sent.end(), "r4146x1") != sent.end();
     };
-    ASSERT_TRUE(QTest::qWaitFor(previewRead, 5000)) << sim.Log().constData();
+    ASSERT_TRUE(QTest::qWaitFor(previewRead, 5000)) << sim->Log().constData();
 
     // The board changes page: another request, sent between two of the preview's reads.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !transfers.Busy(); }, 5000));
@@ -91,7 +76,7 @@ TEST_F(PrezentacjaOnTheLine, BoardPreviewFollowsTheBoardsActivePage) {
     ASSERT_TRUE(transfers.Single(Transfers::Kind::Write, RegActivePage, 1));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !transfers.Busy(); }, 5000));
     image.SetReg(RegActivePage, 0); // only the board can bring 33 back now
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Edit8->text() == "33"; }, 5000)) << sim.Log().constData();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Edit8->text() == "33"; }, 5000)) << sim->Log().constData();
     EXPECT_EQ(window.Edit1->text().trimmed(), "Trzydziesta trzecia");
 
     window.CheckBox1->setChecked(false);

@@ -12,30 +12,21 @@
 namespace kx9::test {
 namespace {
 
-class ScrollBrightnessLine : public ::testing::Test, protected LineWorld {
+class ScrollBrightnessLine : public OnTheLine<LineWorld> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sim.Start()) << sim.Log().constData();
-        QDir::setCurrent(sim.Dir());
+        StartSim({});
         image.ResetImage(clock.now());
-    }
-    void TearDown() override {
-        scheduler.Abandon();
-        QDir::setCurrent(m_oldDir);
     }
     // Real timers, until nothing runs any more (the window's Timer1 included).
     void Finish(const QTimer* timer1 = nullptr) {
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return scheduler.Idle() && !(timer1 && timer1->isActive()); }, 10000))
-            << sim.Log().constData();
+            << sim->Log().constData();
         EXPECT_TRUE(dialogs.boxes.empty());
         EXPECT_FALSE(image.link.PortOpen);
     }
 
-    SimProcess sim;
-
-private:
-    QString m_oldDir = QDir::currentPath();
 };
 
 TEST_F(ScrollBrightnessLine, ScrollingSettingsGoToTheBoardAndComeBack) {

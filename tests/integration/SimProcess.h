@@ -9,6 +9,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
 
 #ifndef KX9_SIM_PATH
 #error "KX9_SIM_PATH must name the kx9-sim program"
@@ -66,11 +69,43 @@ public:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
+    // Every request the board took, in order, from its traffic log (started with --log).
+    std::vector<QByteArray> Requests() const {
+        std::vector<QByteArray> frames;
+        for (const QByteArray& line : Log().split('\n'))
+            if (line.startsWith("rx "))
+                frames.push_back(QByteArray::fromHex(line.mid(3)));
+        return frames;
+    }
+
 private:
     QStringList m_args;
     QString m_link;
     QTemporaryDir m_dir;
     QProcess m_process;
+};
+
+// A test of the program on a real pseudo-terminal: kx9-sim in a folder of its own, which is the
+// working folder while the test runs, so that the program's "COM1" reaches it.
+template <class World, class Base = ::testing::Test> class OnTheLine : public Base, protected World {
+protected:
+    // The board with `args`; the test stops here when it does not come up.
+    void StartSim(const QStringList& args = {QStringLiteral("--log")}) {
+        sim = std::make_unique<SimProcess>(args);
+        ASSERT_TRUE(sim->Start()) << sim->Log().constData();
+        m_oldDir = QDir::currentPath();
+        QDir::setCurrent(sim->Dir());
+    }
+    void TearDown() override {
+        this->scheduler.Abandon();
+        if (!m_oldDir.isEmpty())
+            QDir::setCurrent(m_oldDir);
+    }
+
+    std::unique_ptr<SimProcess> sim;
+
+private:
+    QString m_oldDir;
 };
 
 } // namespace kx9::test
