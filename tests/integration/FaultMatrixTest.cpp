@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <set>
-#include <cstdio>
 
 namespace kx9::test {
 namespace {
@@ -127,7 +126,6 @@ TEST_P(FaultMatrix, EndsInItsMessageAndTheNextOperationWorks) {
     // The message, with details that say what happened.
     ASSERT_EQ(dialogs.boxes.size(), 1u) << sim->Log().constData();
     const auto& box = dialogs.boxes[0];
-    std::printf("CELL %s|%s|%s\n", fault.name, op.name, box.details.section(QLatin1Char('\n'), -2, -2).toUtf8().constData()); // TEMP
     EXPECT_EQ(box.text, QStringLiteral("Błąd transmisji danych"));
     EXPECT_EQ(box.title, QStringLiteral("Błąd"));
     EXPECT_EQ(box.icon, MsgIcon::Error);

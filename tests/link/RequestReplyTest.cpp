@@ -108,9 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
         // Full length and a right CRC, but five registers where 62 were asked for.
         Row{"ShortByteCount", Read62, Framed(QByteArray::fromHex("01030a") + QByteArray(124, char(7))), false,
             "(liczba bajtów danych 10 zamiast 124)"},
-        Row{"EchoOfAnotherRegister", WriteBrightness, Framed("01100faa0004"), false, "potwierdzenie innego rejestru"},
-        Row{"OtherAddress", ReadStatus, Framed("0903020007"), false, "odpowiedź z adresu 9"},
-        Row{"BadCrc", ReadStatus, Framed("0103020007").left(5) + "xy", false, "błędną sumą kontrolną CRC"},
         Row{"CutShort", Read62, Framed("0103").left(3), false, "odpowiedź niepełna: 3 z 129 bajtów w ciągu 1000 ms"},
         Row{"Silence", Read62, QByteArray(), false, "brak odpowiedzi w ciągu 1000 ms"},
         // A refusal ends the request at the first poll that sees it whole.
@@ -119,18 +116,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"ExceptionToIdentification", [](Scheduler& s) { s.SendIdentify(); }, Framed("019101"), false,
             "wyjątek 1 (niedozwolona funkcja)"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(RequestReply, ExceptionNeedsNoTimeOut) {
-    World w;
-    w.board.SetFault(BoardModel::Fault::Exception, 1);
-    ASSERT_EQ(w.s.OpenLink(), 1);
-    w.s.SendWrite(RegDayBrightness, 4);
-    w.s.TestOdpowiedziTimer();
-    EXPECT_FALSE(w.s.TimeOutActive());
-    EXPECT_EQ(w.s.LastFailure().cause, LinkFailure::Cause::Exception);
-    EXPECT_EQ(w.s.LastFailure().value, 4);
-    ASSERT_EQ(w.dialogs.Texts(), std::vector<QString>{TransmissionError});
-}
 
 TEST(RequestReply, PortVanishingIsSeenAtTheNextPoll) {
     World w;
