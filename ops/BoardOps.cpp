@@ -7,11 +7,12 @@ namespace kx9 {
 
 namespace {
 
-// Names the operation for the details of a failure box. Called only once the operation may
-// start, so a refused one never renames the one running.
-bool Named(Transfers& t, const QString& operation) {
-    t.scheduler.SetOperationName(operation);
-    return true;
+// Opens the port for an operation whose failed open has a message of its own, after the link's.
+bool OpenOrSay(Transfers& t, const QString& text, const QString& title, MsgIcon icon) {
+    if (t.scheduler.OpenLink() == 1)
+        return true;
+    t.dialogs.message(text, title, icon);
+    return false;
 }
 
 } // namespace
@@ -24,7 +25,7 @@ BoardOperations::BoardOperations(Transfers& transfers, ModbusLink& link)
 
 bool BoardOperations::StartIdentification() {
     Scheduler& s = m_t.scheduler;
-    if (!m_t.MayStart() || !Named(m_t, QStringLiteral("Identyfikacja")) || s.OpenLink() != 1)
+    if (!m_t.MayStart(QStringLiteral("Identyfikacja")) || s.OpenLink() != 1)
         return false;
     // No watchdog: the reply or the time-out closes the port.
     s.SendIdentify();
@@ -33,13 +34,10 @@ bool BoardOperations::StartIdentification() {
 
 bool BoardOperations::StartStatusRead() {
     Scheduler& s = m_t.scheduler;
-    if (!m_t.MayStart())
+    if (!m_t.MayStart(QStringLiteral("Odczyt Statusu")))
         return false;
-    Named(m_t, QStringLiteral("Odczyt Statusu"));
-    if (s.OpenLink() != 1) {
-        m_t.dialogs.message(QStringLiteral("Odczyt Statusu nie powiódł się"), QStringLiteral("Błąd"), MsgIcon::Error);
+    if (!OpenOrSay(m_t, QStringLiteral("Odczyt Statusu nie powiódł się"), QStringLiteral("Błąd"), MsgIcon::Error))
         return false;
-    }
     s.SendRead(RegStatus, 1);
     s.StartJob(m_status);
     return true;
@@ -61,20 +59,17 @@ void BoardOperations::ShowStatus() {
     if (after == before)
         return;
     image.SetReg(RegStatus, after);
-    Named(m_t, QStringLiteral("Zapis Statusu"));
+    m_t.scheduler.SetOperationName(QStringLiteral("Zapis Statusu"));
     WatchedWrite(RegStatus, 1);
 }
 
 bool BoardOperations::StartConfigRead() {
     Scheduler& s = m_t.scheduler;
-    if (!m_t.MayStart())
+    if (!m_t.MayStart(QStringLiteral("Odczyt Konfiguracji")))
         return false;
-    Named(m_t, QStringLiteral("Odczyt Konfiguracji"));
-    if (s.OpenLink() != 1) {
-        m_t.dialogs.message(QStringLiteral("Odczyt konfiguracji nie powiódł się."),
-                            QStringLiteral("Błąd odczytu konfiguracji"), MsgIcon::Error);
+    if (!OpenOrSay(m_t, QStringLiteral("Odczyt konfiguracji nie powiódł się."),
+                   QStringLiteral("Błąd odczytu konfiguracji"), MsgIcon::Error))
         return false;
-    }
     m_wholeRead.Begin();
     s.StartJob(m_wholeRead);
     return true;
@@ -82,34 +77,31 @@ bool BoardOperations::StartConfigRead() {
 
 bool BoardOperations::StartConfigWrite() {
     Scheduler& s = m_t.scheduler;
-    if (!m_t.MayStart())
+    if (!m_t.MayStart(QStringLiteral("Zapis Konfiguracji")))
         return false;
-    Named(m_t, QStringLiteral("Zapis Konfiguracji"));
-    if (s.OpenLink() != 1) {
-        m_t.dialogs.message(QStringLiteral("Transmisja niemożliwa"), QStringLiteral("Błąd"), MsgIcon::Information);
+    if (!OpenOrSay(m_t, QStringLiteral("Transmisja niemożliwa"), QStringLiteral("Błąd"), MsgIcon::Information))
         return false;
-    }
     m_wholeWrite.Begin();
     s.StartJob(m_wholeWrite);
     return true;
 }
 
 bool BoardOperations::StartPagesRead() {
-    if (!m_t.MayStart() || !Named(m_t, QStringLiteral("Odczyt Stron Tekstowych")) || !m_pagesRead.Begin())
+    if (!m_t.MayStart(QStringLiteral("Odczyt Stron Tekstowych")) || !m_pagesRead.Begin())
         return false;
     m_t.scheduler.StartJob(m_pagesRead);
     return true;
 }
 
 bool BoardOperations::StartPagesWrite() {
-    if (!m_t.MayStart() || !Named(m_t, QStringLiteral("Zapis Stron Tekstowych")) || !m_pagesWrite.Begin())
+    if (!m_t.MayStart(QStringLiteral("Zapis Stron Tekstowych")) || !m_pagesWrite.Begin())
         return false;
     m_t.scheduler.StartJob(m_pagesWrite);
     return true;
 }
 
 bool BoardOperations::StartLinkChange() {
-    if (!m_t.MayStart() || !Named(m_t, QStringLiteral("Zmiana parametrów transmisji")) || !m_linkChange.Begin())
+    if (!m_t.MayStart(QStringLiteral("Zmiana parametrów transmisji")) || !m_linkChange.Begin())
         return false;
     m_t.scheduler.StartJob(m_linkChange);
     return true;
@@ -117,9 +109,8 @@ bool BoardOperations::StartLinkChange() {
 
 bool BoardOperations::StartClockRead() {
     Scheduler& s = m_t.scheduler;
-    if (!m_t.MayStart())
+    if (!m_t.MayStart(QStringLiteral("Odczyt Zegara")))
         return false;
-    Named(m_t, QStringLiteral("Odczyt Zegara"));
     // With the port closed nothing goes out and the next tick drops the job.
     s.OpenLink();
     s.SendRead(RegClockTime, 3);
@@ -128,7 +119,7 @@ bool BoardOperations::StartClockRead() {
 }
 
 bool BoardOperations::StartClockWrite(bool takePcTime) {
-    return m_t.MayStart() && Named(m_t, QStringLiteral("Zapis Zegara")) && ClockWrite(takePcTime);
+    return m_t.MayStart(QStringLiteral("Zapis Zegara")) && ClockWrite(takePcTime);
 }
 
 bool BoardOperations::ClockWrite(bool takePcTime) {
@@ -148,9 +139,8 @@ bool BoardOperations::ClockWrite(bool takePcTime) {
 
 bool BoardOperations::StartTimeDisplayRead() {
     Scheduler& s = m_t.scheduler;
-    if (!m_t.MayStart())
+    if (!m_t.MayStart(QStringLiteral("Odczyt Wyświetlania Czasu")))
         return false;
-    Named(m_t, QStringLiteral("Odczyt Wyświetlania Czasu"));
     s.OpenLink();
     s.SendRead(RegTimePosition, 4);
     s.EnableWatchdog();
@@ -158,11 +148,11 @@ bool BoardOperations::StartTimeDisplayRead() {
 }
 
 bool BoardOperations::StartTimeDisplayWrite() {
-    return m_t.MayStart() && Named(m_t, QStringLiteral("Zapis Wyświetlania Czasu")) && WatchedWrite(RegTimePosition, 4);
+    return m_t.MayStart(QStringLiteral("Zapis Wyświetlania Czasu")) && WatchedWrite(RegTimePosition, 4);
 }
 
 bool BoardOperations::StartSlaveWrite() {
-    return m_t.MayStart() && Named(m_t, QStringLiteral("Zapis Konfiguracji Slave")) && SlaveWrite();
+    return m_t.MayStart(QStringLiteral("Zapis Konfiguracji Slave")) && SlaveWrite();
 }
 
 bool BoardOperations::SlaveWrite() {

@@ -3,9 +3,12 @@
 
 namespace kx9 {
 
-bool Transfers::MayStart() {
-    if (!scheduler.Busy())
+bool Transfers::MayStart(const QString& operation) {
+    if (!scheduler.Busy()) {
+        if (!operation.isEmpty())
+            scheduler.SetOperationName(operation);
         return true;
+    }
     dialogs.message(QStringLiteral("Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie."),
                     QStringLiteral("Uwaga"), MsgIcon::Information);
     return false;

@@ -16,8 +16,9 @@ public:
     Transfers(ConfigImage& image, Scheduler& scheduler, Dialogs& dialogs, Clock& clock, ProgressView& progress)
         : image(image), scheduler(scheduler), dialogs(dialogs), clock(clock), progress(progress) {}
 
-    // True when no other transfer runs. Otherwise the operator is told so and nothing starts.
-    bool MayStart();
+    // True when no other transfer runs; `operation` then names it for the details of a failure
+    // box. Otherwise the operator is told so, nothing starts, and the one running keeps its name.
+    bool MayStart(const QString& operation = QString());
     bool Busy() const { return scheduler.Busy(); }
 
     // One request that the watchdog closes after (the editors' single reads and writes):
