@@ -21,7 +21,10 @@ namespace kx9 {
 
 namespace {
 
-constexpr int ClientWidth = 173;
+constexpr int PanelWidths[4] = {50, 80, 50, 50};
+// Wide enough for the four status panels side by side, and with them for the caption in a
+// window manager's title bar; the button column stands in the middle.
+constexpr int ClientWidth = PanelWidths[0] + PanelWidths[1] + PanelWidths[2] + PanelWidths[3] + 2;
 constexpr int ClientHeight = 430;
 constexpr int ButtonWidth = 169;
 constexpr int ButtonHeight = 22;
@@ -132,7 +135,7 @@ void TForm1::buildButtons() {
         icon.addPixmap(DisabledGlyph(glyph), QIcon::Disabled);
         button->setIcon(icon);
         button->setIconSize(QSize(16, 16));
-        button->setGeometry(2, 2 + row * ButtonPitch, ButtonWidth, ButtonHeight);
+        button->setGeometry((ClientWidth - ButtonWidth) / 2, 2 + row * ButtonPitch, ButtonWidth, ButtonHeight);
         connect(button, &QToolButton::clicked, this, def.handler);
         ++row;
     }
@@ -144,8 +147,8 @@ void TForm1::buildStatusBar() {
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(StatusHeight);
     // Panels side by side from the left edge at their own widths, without the bar's item
-    // spacing; what lies beyond the narrow window is cut off.
-    const int widths[4] = {50, 80, 50, 50};
+    // spacing.
+    const int* widths = PanelWidths;
     int x = 0;
     for (int i = 0; i < 4; ++i) {
         auto* panel = new QLabel(StatusBar1);
@@ -178,6 +181,7 @@ void TForm1::FormActivate() {
         return;
     FirstActivationDone = true;
     LoadDefaultFile(m_program.image);
+    m_keptLink = KeyOf(m_program.image.link);
     ShowLinkSettings();
 }
 
@@ -191,8 +195,9 @@ void TForm1::ShowLinkSettings() {
     if (static_cast<size_t>(link.FrameIndex) < FrameNames.size())
         Panels[2]->setText(FrameNames[link.FrameIndex]);
     Panels[3]->setText(link.PortOpen ? "Port komunikacyjny otwarty" : "Port komunikacyjny zamknięty");
-    // The fourth panel lies beyond the narrow window; the bar's tooltip still tells it.
-    StatusBar1->setToolTip(Panels[3]->text());
+    // The fourth panel's text is wider than the panel; its tooltip tells it whole.
+    Panels[3]->setToolTip(Panels[3]->text());
+    KeepLinkSettings();
 }
 
 bool TForm1::LoadConfigFile() {
@@ -202,7 +207,9 @@ bool TForm1::LoadConfigFile() {
     const QString path = m_program.dialogs.openFile(ConfigFilter());
     if (path.isEmpty())
         return true;
-    if (!ReadConfigFile(path, m_program.image)) {
+    const bool read = ReadConfigFile(path, m_program.image);
+    ShowLinkSettings();
+    if (!read) {
         m_program.dialogs.message(
             "Plik jest uszkodzony \nlub wskazany plik nie jest \nplikiem konfiguracyjnym KX9",
             "Błąd otwarcia pliku", MsgIcon::Information);
@@ -213,10 +220,36 @@ bool TForm1::LoadConfigFile() {
 }
 
 void TForm1::SaveConfigFile() {
+    if (!m_program.transfers.StoreShown())
+        return;
     const QString chosen = m_program.dialogs.saveFile(ConfigFilter());
     if (chosen.isEmpty())
         return;
-    WriteConfigFile(ConfigFileName(chosen), m_program.image); // a failed save shows nothing
+    const QString name = ConfigFileName(chosen);
+    QString reason;
+    if (!WriteConfigFile(name, m_program.image, &reason))
+        m_program.dialogs.message(QStringLiteral("Nie można zapisać pliku: ") + QDir::toNativeSeparators(name) +
+                                      QStringLiteral("\n") + reason,
+                                  QStringLiteral("Błąd zapisu pliku"), MsgIcon::Error);
+}
+
+void TForm1::KeepLinkSettings() {
+    // "def.cfg" follows a change of the link at once, so that other tools reading it find the
+    // board; only the link part changes there, the rest is saved when the program ends.
+    const LinkSettings& link = m_program.image.link;
+    const LinkKey key = KeyOf(link);
+    if (!FirstActivationDone || m_program.transfers.Busy() || key == m_keptLink)
+        return;
+    m_keptLink = key;
+    ConfigImage saved;
+    if (!LoadDefaultFile(saved)) {
+        SaveDefaultFile(m_program.image);
+        return;
+    }
+    const bool open = saved.link.PortOpen;
+    saved.link = link;
+    saved.link.PortOpen = open;
+    SaveDefaultFile(saved);
 }
 
 void TForm1::showWindow(QDialog* window) {
@@ -258,7 +291,8 @@ void TForm1::SpeedButton6Click() {
 }
 
 void TForm1::SpeedButton7Click() {
-    m_program.ops.StartConfigWrite();
+    if (m_program.transfers.StoreShownBeforeWrite())
+        m_program.ops.StartConfigWrite();
 }
 
 void TForm1::SpeedButton8Click() {
@@ -285,7 +319,8 @@ void TForm1::SpeedButton14Click() {
 }
 
 void TForm1::SpeedButton15Click() {
-    m_program.ops.StartPagesWrite();
+    if (m_program.transfers.StoreShownBeforeWrite())
+        m_program.ops.StartPagesWrite();
 }
 
 void TForm1::SpeedButton16Click() {
@@ -322,6 +357,20 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // Closed before it was ever activated: take def.cfg in first, or the save below would
     // replace the operator's configuration with the defaults.
     FormActivate();
+    // Stopping a write leaves the board half written: only when the operator says so. A read
+    // is abandoned without asking.
+    if (m_program.scheduler.WritingToBoard() &&
+        !m_program.dialogs.ask(QStringLiteral("Trwa zapis do tablicy. Przerwać i zamknąć program?"),
+                               QStringLiteral("KX9 Konfigurator"))) {
+        event->ignore();
+        return;
+    }
+    // What the shown windows hold goes into "def.cfg"; a value they refuse keeps the program
+    // open, with the refusal's message, rather than be lost.
+    if (!m_program.scheduler.Busy() && !m_program.transfers.StoreShown()) {
+        event->ignore();
+        return;
+    }
     // A transfer in progress is abandoned, so nothing arrives into the image being saved.
     m_program.scheduler.Abandon();
     // Every other window hides as the operator would close it, storing what it holds; modal

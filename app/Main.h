@@ -12,6 +12,7 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 #include <array>
+#include <tuple>
 #include <vector>
 
 namespace kx9 {
@@ -47,6 +48,8 @@ public:
     // False for a bad file (after its message); no file chosen counts as success.
     bool LoadConfigFile();
     void SaveConfigFile();
+    // Saves the link settings in force into "def.cfg" when they changed since last kept.
+    void KeepLinkSettings();
 
     void SpeedButton1Click();
     void SpeedButton2Click();
@@ -89,6 +92,12 @@ public:
     std::vector<QPixmap> ImageList1; // 21 glyphs of 16 x 16; the tray shows image 20
 
     bool FirstActivationDone = false;
+    // The link settings "def.cfg" was last known to hold.
+    using LinkKey = std::tuple<int, int, int, int, int>;
+    static LinkKey KeyOf(const LinkSettings& link) {
+        return {link.PortIndex, link.BaudIndex, link.FrameIndex, link.BoardAddress, link.ReplyTimeoutMs};
+    }
+    LinkKey m_keptLink{-1, -1, -1, -1, -1};
 
     // 16 x 16 glyph `index` (0..20), drawn at run time.
     static QPixmap Glyph(int index);

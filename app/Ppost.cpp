@@ -7,6 +7,7 @@
 #include <QHideEvent>
 #include <QShowEvent>
 #include <QStyle>
+#include <QWindow>
 #include <QVBoxLayout>
 
 namespace kx9 {
@@ -53,6 +54,13 @@ TPpasek::TPpasek(Scheduler& scheduler) : m_scheduler(scheduler) {
 
 void TPpasek::ShowProgress(const QString& title) {
     Label1->setText(title.isEmpty() ? QString(IdleTitle) : title);
+    // Over a modal window (the connection window searching the line) "Przerwij" must still
+    // take clicks: this window belongs to that one while it is open.
+    if (!isVisible()) {
+        QWidget* modal = QApplication::activeModalWidget();
+        winId();
+        windowHandle()->setTransientParent(modal && modal != this ? modal->windowHandle() : nullptr);
+    }
     show();
     raise();
     activateWindow();

@@ -33,11 +33,11 @@ template <typename Window> Window* record(QStringList& created, Window* window) 
 
 } // namespace
 
-Kx9App::Kx9App(Program& program) : program(program) {
+Kx9App::Kx9App(Program& program, PortMap* ports) : program(program) {
     Transfers& transfers = program.transfers;
     BoardOperations& ops = program.ops;
     form1.reset(record(created, new TForm1(program)));
-    konUart.reset(record(created, new TfKonUart(program.image.link, program.dialogs)));
+    konUart.reset(record(created, new TfKonUart(program.image.link, program.dialogs, ports, &transfers)));
     about.reset(record(created, new TfAbout()));
     pasek.reset(record(created, new TPpasek(program.scheduler)));
     status.reset(record(created, new TPStatus()));
@@ -68,6 +68,13 @@ Kx9App::Kx9App(Program& program) : program(program) {
     windows.konfigJasnosc = konfigJasnosc.get();
     form1->SetWindows(windows);
 
+    // Before anything leaves the program the shown editors store what they show, in this order.
+    for (EditorWindow* editor : std::initializer_list<EditorWindow*>{
+             stron.get(), konfigSlave.get(), konfigJasnosc.get(), czasData.get(), przewijanie.get(),
+             prezentacja.get(), konGraf.get()})
+        editors.Add(editor);
+    transfers.storeShown = [this] { return editors.StoreShown(); };
+
     program.progress.Attach(pasek.get());
     ops.SetStatusView(status.get());
     TForm1* main = form1.get();
@@ -78,12 +85,13 @@ Kx9App::~Kx9App() {
     // The program outlives the windows: leave it nothing that points into them.
     program.scheduler.Abandon();
     program.scheduler.SetLinkShown({});
+    program.transfers.storeShown = {};
     program.progress.Attach(nullptr);
     program.ops.SetStatusView(nullptr);
 }
 
-std::unique_ptr<Kx9App> CreateApp(Program& program) {
-    return std::make_unique<Kx9App>(program);
+std::unique_ptr<Kx9App> CreateApp(Program& program, PortMap* ports) {
+    return std::make_unique<Kx9App>(program, ports);
 }
 
 } // namespace kx9

@@ -15,6 +15,7 @@
 #include "editors/Przewijanie.h"
 #include "editors/Zmianapolaczenia.h"
 #include "ops/Program.h"
+#include "widgets/EditorWindow.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -33,15 +34,17 @@ public:
     static void ShowException(const QString& what);
 };
 
-// Every window of the program, created once in a fixed order and wired to the program.
+// Every window of the program, created once in a fixed order and wired to the program; the
+// connection window edits `ports` (the user's port names) when given.
 struct Kx9App {
-    explicit Kx9App(Program& program);
+    explicit Kx9App(Program& program, PortMap* ports = nullptr);
     ~Kx9App();
     Kx9App(const Kx9App&) = delete;
     Kx9App& operator=(const Kx9App&) = delete;
 
     Program& program;
     QStringList created; // class names in the order of creation
+    EditorSet editors;   // the editors that store what they show before anything leaves
 
     // Declared in the order of creation, so they go in reverse.
     std::unique_ptr<TForm1> form1;
@@ -59,6 +62,6 @@ struct Kx9App {
     std::unique_ptr<TKonGraf> konGraf;
 };
 
-std::unique_ptr<Kx9App> CreateApp(Program& program);
+std::unique_ptr<Kx9App> CreateApp(Program& program, PortMap* ports = nullptr);
 
 } // namespace kx9

@@ -24,11 +24,14 @@ int main(int argc, char** argv) {
         kx9::Kx9Application::installTranslator(&qtPolish);
 
     try {
-        kx9::QtSerialPort port;
+        // The user's names for the serial devices; an unreadable file leaves none.
+        kx9::PortMap ports(kx9::PortMap::UserFile());
+        ports.Load();
+        kx9::QtSerialPort port(ports);
         kx9::QtDialogs dialogs;
         kx9::SystemClock clock;
         kx9::Program program(port, dialogs, clock);
-        auto app = kx9::CreateApp(program);
+        auto app = kx9::CreateApp(program, &ports);
         app->form1->show();
         // Some window managers (or none) leave a new window inactive; the first activation
         // loads "def.cfg", and it must come before the operator's first click.

@@ -23,6 +23,7 @@ constexpr double SimSilenceMinMs = 5; // kx9-sim ends a request after 3.5 charac
 constexpr double SimTurnaroundMs = 2; // and answers after its default turnaround
 constexpr double FastLimit = 1.15;
 constexpr double PacedLimit = 1.05;
+constexpr double FleetOverIdeal = 1.1;
 
 // A clock whose pauses are added up, not slept.
 class TallyClock : public Clock {
@@ -90,27 +91,39 @@ Floor FloorOf(bool write, const ConfigImage& sample, int baudIndex) {
     return f;
 }
 
+struct Ran {
+    bool ok = false; // exit code 0, and 0 in the JSON
+    double wallS = 0;
+    QJsonObject json;
+};
+
+// kx9ctl with --json at 8N2 and `baud` from the current folder; what failed goes to stderr.
+Ran RunKx9ctl(const QString& kx9ctl, const QStringList& args, int baud) {
+    QProcess p;
+    p.setWorkingDirectory(QDir::currentPath());
+    QElapsedTimer wall;
+    wall.start();
+    p.start(kx9ctl, QStringList{"--baud", QString::number(baud), "--frame", "8N2", "--json"} + args);
+    const bool finished = p.waitForFinished(15 * 60 * 1000);
+    Ran ran;
+    ran.wallS = wall.nsecsElapsed() / 1e9;
+    ran.json = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    ran.ok = finished && p.exitCode() == 0 && ran.json.value("exitCode").toInt(-1) == 0;
+    if (!ran.ok)
+        std::fprintf(stderr, "  kx9ctl %s: %s\n", qPrintable(args.join(' ')),
+                     p.readAllStandardError().constData());
+    return ran;
+}
+
 Kx9ctlRow Run(const QString& kx9ctl, const QStringList& args, int baud, bool fast) {
     Kx9ctlRow row;
     row.baud = baud;
     row.fast = fast;
     row.name = QStringLiteral("kx9ctl ") + args.first() + (fast ? QStringLiteral(" --fast") : QString());
-    QProcess p;
-    p.setWorkingDirectory(QDir::currentPath());
-    QStringList all{"--port", "COM1", "--baud", QString::number(baud), "--frame", "8N2", "--json"};
-    if (fast)
-        all << "--fast";
-    QElapsedTimer wall;
-    wall.start();
-    p.start(kx9ctl, all + args);
-    const bool finished = p.waitForFinished(15 * 60 * 1000);
-    row.wallS = wall.nsecsElapsed() / 1e9;
-    const QJsonObject json = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-    row.requests = json.value("line").toObject().value("requests").toInt();
-    row.ok = finished && p.exitCode() == 0 && json.value("exitCode").toInt(-1) == 0;
-    if (!row.ok)
-        std::fprintf(stderr, "  kx9ctl %s: %s\n", qPrintable(args.join(' ')),
-                     p.readAllStandardError().constData());
+    const Ran ran = RunKx9ctl(kx9ctl, QStringList{"--port", "COM1"} + (fast ? QStringList{"--fast"} : QStringList{}) + args, baud);
+    row.wallS = ran.wallS;
+    row.requests = ran.json.value("line").toObject().value("requests").toInt();
+    row.ok = ran.ok;
     return row;
 }
 
@@ -154,6 +167,39 @@ bool PrintKx9ctl(const std::vector<Kx9ctlRow>& rows) {
         allOk = allOk && r.ok && kept;
     }
     return allOk;
+}
+
+FleetRun MeasureFleet(const QString& kx9ctl, const QStringList& links, int boardsPerLine, int baudIndex,
+                      const ConfigImage& sample) {
+    FleetRun run;
+    run.lines = int(links.size());
+    run.boardsPerLine = boardsPerLine;
+    run.baud = BaudRates[size_t(baudIndex)];
+    WriteConfigFile(QStringLiteral("fleet.cfg"), sample);
+    const Ran one = RunKx9ctl(kx9ctl, {"--port", links.first(), "--address", "1", "write", "fleet.cfg"}, run.baud);
+    run.oneS = one.wallS;
+
+    QStringList args;
+    for (const QString& link : links)
+        args << "--port" << link;
+    args << "--address" << QStringLiteral("1-%1").arg(boardsPerLine) << "write" << "fleet.cfg";
+    const Ran fleet = RunKx9ctl(kx9ctl, args, run.baud);
+    run.fleetS = fleet.wallS;
+    run.boardsOk = fleet.json.value("summary").toObject().value("ok").toInt();
+    run.ok = one.ok && fleet.ok && run.boardsOk == run.lines * boardsPerLine;
+    return run;
+}
+
+bool PrintFleet(const FleetRun& r) {
+    const double ratio = r.oneS > 0 ? r.fleetS / r.oneS : 0;
+    const double ideal = r.boardsPerLine;
+    const double limit = FleetOverIdeal * ideal;
+    const bool kept = r.ok && ratio <= limit;
+    std::printf("\nkx9ctl write, %d ports x %d boards at %d bit/s: one board %.2f s, all %d boards %.2f s "
+                "(%d ok): %.2f x one board (ideal %.1f x, limit %.1f x)%s\n",
+                r.lines, r.boardsPerLine, r.baud, r.oneS, r.lines * r.boardsPerLine, r.fleetS, r.boardsOk, ratio,
+                ideal, limit, !r.ok ? "  FAILED" : kept ? "" : "  over the limit");
+    return kept;
 }
 
 } // namespace kx9::bench

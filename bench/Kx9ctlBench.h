@@ -4,6 +4,7 @@
 #include "config/ConfigImage.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace kx9::bench {
@@ -31,5 +32,25 @@ std::vector<Kx9ctlRow> MeasureKx9ctl(const QString& kx9ctl, int baudIndex, const
 // The table, and whether every row kept its limit: --fast at most 1.15 x the floor, the
 // program's pacing at most 1.05 x the program's own time.
 bool PrintKx9ctl(const std::vector<Kx9ctlRow>& rows);
+
+// kx9ctl write to a fleet: every board of every line at once, beside one board's write.
+struct FleetRun {
+    int lines = 0;
+    int boardsPerLine = 0;
+    int baud = 0;
+    double oneS = 0;   // one board
+    double fleetS = 0; // every board: the lines side by side, each line's boards in a row
+    int boardsOk = 0;
+    bool ok = false;
+};
+
+// `links` are kx9-sim lines (8N2 at `baudIndex`), each with boards at addresses
+// 1..`boardsPerLine`; `sample` is written to board 1 of the first line, then to all of them.
+FleetRun MeasureFleet(const QString& kx9ctl, const QStringList& links, int boardsPerLine, int baudIndex,
+                      const ConfigImage& sample);
+
+// The fleet's time beside one board's, the ideal (one line's boards in a row) and the limit
+// 1.1 x the ideal; whether it kept the limit.
+bool PrintFleet(const FleetRun& run);
 
 } // namespace kx9::bench

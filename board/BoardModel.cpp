@@ -410,6 +410,10 @@ const std::vector<QByteArray>& BoardModel::GraphicPages() const { return d->grap
 
 void BoardModel::SetClock(const QDateTime& now) { d->SetClock(now); }
 
+QDateTime BoardModel::Clock() const {
+    return d->clockRunning ? d->clockBase.addMSecs(d->ticker() - d->clockSetAt) : QDateTime();
+}
+
 void BoardModel::SetTicker(std::function<int64_t()> monotonicMs) {
     if (!monotonicMs) monotonicMs = SteadyMs;
     const QDateTime current = d->clockBase.addMSecs(d->ticker() - d->clockSetAt);

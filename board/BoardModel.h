@@ -58,6 +58,8 @@ public:
     const std::vector<QByteArray>& GraphicPages() const;
 
     void SetClock(const QDateTime& now);
+    // The board's clock now, to the second; invalid while a nonsense time has stopped it.
+    QDateTime Clock() const;
     // Milliseconds of a monotonic clock that makes the board clock run; tests drive it by hand.
     void SetTicker(std::function<int64_t()> monotonicMs);
 

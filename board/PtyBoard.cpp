@@ -2,7 +2,7 @@
 // The board on a pseudo-terminal: the POSIX backend of kx9-sim.
 #include "PtyBoard.h"
 
-#include "SimPort.h"
+#include "BoardBus.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +22,7 @@ double FrameGapMs(int frameIndex, int baud) {
 #ifdef _WIN32
 
 namespace kx9 {
-int RunPtyBoard(BoardModel&, const SimOptions&) {
+int RunPtyBoard(const std::vector<BoardModel*>&, const SimOptions&) {
     std::fprintf(stderr, "kx9-sim: pseudo-terminals are not available on this system\n");
     return 1;
 }
@@ -123,9 +123,24 @@ QByteArray Describe(const LineSettings& l) {
     return QByteArray::number(l.baud) + " 8" + parity + QByteArray::number(l.stopBits);
 }
 
+// The frame as the line shows it. Without PARENB (which a pseudo-terminal drops) no parity and
+// even parity look alike; PARODD is taken for odd parity, as a master that clears it for the
+// other frames leaves it only then.
 QByteArray Describe(const SeenLine& s) {
-    const char* parity = s.parEnb ? (s.parOdd ? "O" : "E") : (s.parOdd ? "O" : "N/E");
-    return QByteArray::number(s.baud) + " 8" + parity + (s.stop2 ? "2" : "1");
+    const QByteArray stop = s.stop2 ? "2" : "1";
+    QByteArray frame;
+    if (s.parOdd) frame = "8O" + stop;
+    else if (s.parEnb) frame = "8E" + stop;
+    else if (s.stop2) frame = "8N2";
+    else frame = "8N1/8E1";
+    return QByteArray::number(s.baud) + " " + frame;
+}
+
+// The board table's frame with as many bits a character as the line shows.
+int FrameIndexSeen(const SeenLine& s) {
+    if (s.parOdd) return 3;
+    if (s.parEnb) return 2;
+    return s.stop2 ? 1 : 0;
 }
 
 void LogFrame(const char* tag, const QByteArray& bytes) {
@@ -165,7 +180,8 @@ bool WriteAll(int fd, const char* data, int length) {
 
 class PtyLine {
 public:
-    PtyLine(BoardModel& board, const SimOptions& options) : m_board(board), m_options(options) {}
+    PtyLine(const std::vector<BoardModel*>& boards, const SimOptions& options)
+        : m_boards(boards), m_options(options) {}
 
     ~PtyLine() { Drop(); }
 
@@ -190,8 +206,13 @@ public:
         char chunk[512];
         while (!g_stop) {
             int timeoutMs = 200;
+            if (frame.isEmpty() && m_options.betweenFrames) {
+                const int wantMs = m_options.betweenFrames();
+                if (wantMs < 0) return;
+                timeoutMs = std::min(timeoutMs, wantMs);
+            }
             if (!frame.isEmpty()) {
-                const auto end = last + std::chrono::microseconds(int64_t(Gap() * 1000.0));
+                const auto end = last + std::chrono::microseconds(int64_t(m_gapMs * 1000.0));
                 const auto now = Steady::now();
                 if (now >= end) {
                     Answer(frame, first);
@@ -212,7 +233,10 @@ public:
                 const ssize_t n = ::read(m_master, chunk, sizeof chunk);
                 if (n > 0) {
                     const auto now = Steady::now();
-                    if (frame.isEmpty()) first = now;
+                    if (frame.isEmpty()) {
+                        first = now;
+                        m_gapMs = Gap();
+                    }
                     last = now;
                     // A frame longer than any request is noise; keep only its start.
                     if (frame.size() < 1024) frame.append(chunk, int(n));
@@ -247,16 +271,23 @@ private:
         return false;
     }
 
+    // The end-of-frame silence at the rate the master set; while it sets none the boards'
+    // own, the longest.
     double Gap() const {
-        return FrameGapMs(m_board.FrameIndex(), SimPort::BoardLine(m_board).baud);
+        const SeenLine seen = Observe(m_master);
+        if (seen.baud > 0) return FrameGapMs(FrameIndexSeen(seen), seen.baud);
+        double gap = 0;
+        for (const BoardModel* b : m_boards)
+            gap = std::max(gap, FrameGapMs(b->FrameIndex(), BoardLine(*b).baud));
+        return gap;
     }
 
-    // Raw line at the board's own settings until a master sets its own.
+    // Raw line at the (first) board's own settings until a master sets its own.
     void SetBoardLine() {
         termios t{};
         if (tcgetattr(m_slave, &t) != 0) return;
         cfmakeraw(&t);
-        const LineSettings line = SimPort::BoardLine(m_board);
+        const LineSettings line = BoardLine(*m_boards.front());
         t.c_cflag |= CLOCAL | CREAD;
         t.c_cflag &= ~(CSTOPB | PARENB | PARODD);
         if (line.stopBits == 2) t.c_cflag |= CSTOPB;
@@ -295,36 +326,50 @@ private:
         m_linked = false;
     }
 
+    // "9600 8O1" of every board, each setting once.
+    QByteArray BoardsAt() const {
+        QList<QByteArray> lines;
+        for (const BoardModel* b : m_boards) {
+            const QByteArray l = Describe(BoardLine(*b));
+            if (!lines.contains(l)) lines.append(l);
+        }
+        return (m_boards.size() == 1 ? "board at " : "boards at ") + lines.join(", ");
+    }
+
     void Answer(const QByteArray& request, Steady::time_point first) {
-        const LineSettings want = SimPort::BoardLine(m_board);
-        const int frameIndex = m_board.FrameIndex();
         const SeenLine seen = Observe(m_master);
-        if (!Matches(seen, want)) {
+        const auto hears = [&](const LineSettings& want) { return Matches(seen, want); };
+        const auto heard = std::find_if(m_boards.begin(), m_boards.end(),
+                                        [&](const BoardModel* b) { return hears(BoardLine(*b)); });
+        if (heard == m_boards.end()) {
             // At another rate or frame a real board receives garbage and keeps quiet.
-            std::fprintf(stderr, "kx9-sim: ignored %d bytes: line set to %s, board at %s\n",
-                         int(request.size()), Describe(seen).constData(), Describe(want).constData());
+            std::fprintf(stderr, "kx9-sim: ignored %d bytes: line set to %s, %s\n", int(request.size()),
+                         Describe(seen).constData(), BoardsAt().constData());
             if (m_options.log) LogFrame("ignored", request);
             return;
         }
-        if (m_options.pace) SleepUntil(first + WireTime(int(request.size()), frameIndex, want.baud));
-        const QByteArray reply = m_board.Handle(request);
-        const int delayMs = m_board.LastReplyDelayMs();
+        if (m_options.pace) {
+            const BoardModel& b = **heard;
+            SleepUntil(first + WireTime(int(request.size()), b.FrameIndex(), BoardLine(b).baud));
+        }
+        const BusReply r = DeliverOnBus(m_boards, request, hears);
         if (m_options.log) {
             LogFrame("rx", request);
-            if (reply.isEmpty()) std::fprintf(stderr, "tx (none)\n");
+            if (r.reply.isEmpty()) std::fprintf(stderr, "tx (none)\n");
+            if (r.answered > 1) std::fprintf(stderr, "kx9-sim: %d boards answered at once\n", r.answered);
         }
-        if (m_board.LastReplyVanishes()) {
+        if (r.vanish) {
             Replug();
             return;
         }
-        if (reply.isEmpty()) return;
-        SleepUntil(Steady::now() + std::chrono::milliseconds(m_options.turnaroundMs + delayMs));
+        if (r.reply.isEmpty()) return;
+        SleepUntil(Steady::now() + std::chrono::milliseconds(m_options.turnaroundMs + r.delayMs));
         if (g_stop) return;
         // The reply goes out at the settings it was asked at, even when it switches the link.
-        if (m_options.pace) SendPaced(reply, frameIndex, want.baud);
-        else WriteAll(m_master, reply.constData(), int(reply.size()));
+        if (m_options.pace) SendPaced(r.reply, r.frameIndex, r.line.baud);
+        else WriteAll(m_master, r.reply.constData(), int(r.reply.size()));
         if (m_options.log) {
-            LogFrame("tx", reply);
+            LogFrame("tx", r.reply);
             std::fflush(stderr);
         }
     }
@@ -345,8 +390,9 @@ private:
         }
     }
 
-    BoardModel& m_board;
+    std::vector<BoardModel*> m_boards;
     const SimOptions& m_options;
+    double m_gapMs = 5;
     int m_master = -1;
     int m_slave = -1;
     QByteArray m_slaveName;
@@ -355,7 +401,8 @@ private:
 
 } // namespace
 
-int RunPtyBoard(BoardModel& board, const SimOptions& options) {
+int RunPtyBoard(const std::vector<BoardModel*>& boards, const SimOptions& options) {
+    if (boards.empty()) return 1;
     struct sigaction sa{};
     sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);
@@ -365,11 +412,11 @@ int RunPtyBoard(BoardModel& board, const SimOptions& options) {
     sigaction(SIGHUP, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    PtyLine line(board, options);
+    PtyLine line(boards, options);
     if (!line.Start()) return 1;
-    const LineSettings l = SimPort::BoardLine(board);
-    std::printf("kx9-sim: board at address %d, %s, on %s\n", board.Address(), Describe(l).constData(),
-                options.link.toLocal8Bit().constData());
+    for (const BoardModel* board : boards)
+        std::printf("kx9-sim: board at address %d, %s, on %s\n", board->Address(),
+                    Describe(BoardLine(*board)).constData(), options.link.toLocal8Bit().constData());
     std::fflush(stdout);
     line.Run();
     return 0;

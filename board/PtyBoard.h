@@ -4,6 +4,8 @@
 #include "BoardModel.h"
 
 #include <QString>
+#include <functional>
+#include <vector>
 
 namespace kx9 {
 
@@ -13,6 +15,9 @@ struct SimOptions {
     bool log = false;                      // hex of every request and reply on stderr
     bool pace = false;                     // take the wire time of each frame at the board's rate
     int turnaroundMs = 2;                  // silence between the request and the reply
+    // Run between frames while the line is quiet (kx9-sim's board view): returns the longest
+    // wait in ms before it wants to run again, or a negative number to end the run.
+    std::function<int()> betweenFrames;
 };
 
 // Bits on the wire per byte: start, 8 data, parity or second stop bit, stop.
@@ -21,8 +26,12 @@ int BitsPerByte(int frameIndex);
 // pseudo-terminal delivers bytes in bursts, not at the rate of a line.
 double FrameGapMs(int frameIndex, int baud);
 
-// Offers `board` on a new pseudo-terminal linked at options.link and answers requests until
-// SIGINT or SIGTERM. Returns the exit code. Only on systems with pseudo-terminals.
-int RunPtyBoard(BoardModel& board, const SimOptions& options);
+// Offers `boards` on one new pseudo-terminal linked at options.link, as boards chained on one
+// RS-485 line, and answers requests until SIGINT or SIGTERM. Returns the exit code. Only on
+// systems with pseudo-terminals.
+int RunPtyBoard(const std::vector<BoardModel*>& boards, const SimOptions& options);
+inline int RunPtyBoard(BoardModel& board, const SimOptions& options) {
+    return RunPtyBoard(std::vector<BoardModel*>{&board}, options);
+}
 
 } // namespace kx9

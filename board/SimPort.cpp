@@ -2,27 +2,12 @@
 #include "SimPort.h"
 
 #include <algorithm>
-#include <array>
 
 namespace kx9 {
 
-namespace {
-constexpr std::array<int, 10> BoardRates = {2400, 4800, 9600, 14400, 19200, 28800, 38400, 57600, 76800, 115200};
-}
+SimPort::SimPort(BoardModel& board) : m_boards{&board} {}
 
-SimPort::SimPort(BoardModel& board) : m_board(board) {}
-
-LineSettings SimPort::BoardLine(const BoardModel& board) {
-    LineSettings line;
-    line.baud = BoardRates[size_t(std::clamp(board.BaudCode(), 0, 9))];
-    switch (board.FrameIndex()) {
-    case 0: line.parity = Parity::None; line.stopBits = 1; break;
-    case 2: line.parity = Parity::Even; line.stopBits = 1; break;
-    case 3: line.parity = Parity::Odd; line.stopBits = 1; break;
-    default: line.parity = Parity::None; line.stopBits = 2; break;
-    }
-    return line;
-}
+SimPort::SimPort(std::vector<BoardModel*> boards) : m_boards(std::move(boards)) {}
 
 bool SimPort::open(const QString& name, const LineSettings& line) {
     if (m_open) return false; // in use
@@ -48,14 +33,15 @@ void SimPort::purge() { m_input.clear(); }
 
 int SimPort::write(const uint8_t* data, int length) {
     if (!m_open || !data || length <= 0) return 0;
-    const LineSettings want = BoardLine(m_board);
-    if (m_line.baud != want.baud || m_line.parity != want.parity || m_line.stopBits != want.stopBits) {
-        // At the wrong rate or frame the board sees only garbage and stays silent.
+    const auto hears = [this](const LineSettings& want) {
+        return m_line.baud == want.baud && m_line.parity == want.parity && m_line.stopBits == want.stopBits;
+    };
+    const BusReply r = DeliverOnBus(m_boards, QByteArray(reinterpret_cast<const char*>(data), length), hears);
+    // At the wrong rate or frame a board sees only garbage and stays silent.
+    if (r.heard == 0)
         ++m_mismatches;
-        return length;
-    }
-    m_input += m_board.Handle(QByteArray(reinterpret_cast<const char*>(data), length));
-    if (m_board.LastReplyVanishes()) {
+    m_input += r.reply;
+    if (r.vanish) {
         // The adapter is pulled as the request goes out; it opens again afterwards.
         m_open = false;
         m_input.clear();

@@ -2,19 +2,22 @@
 #pragma once
 
 #include "../link/SerialPort.h"
+#include "BoardBus.h"
 #include "BoardModel.h"
 
 #include <QByteArray>
 #include <QString>
+#include <vector>
 
 namespace kx9 {
 
 // An in-process serial port with a simulated board behind it, for unit tests: every frame
 // written is handed to the board at once and its reply waits to be read. Like a real port it
-// opens exclusively: opening it again while open fails.
+// opens exclusively: opening it again while open fails. Several boards may share the line.
 class SimPort : public SerialPort {
 public:
     explicit SimPort(BoardModel& board);
+    explicit SimPort(std::vector<BoardModel*> boards);
 
     bool open(const QString& name, const LineSettings& line) override;
     void close() override;
@@ -34,15 +37,15 @@ public:
     int CloseCount() const { return m_closeCount; }
     QString LastName() const { return m_name; }
     LineSettings LastLine() const { return m_line; }
-    // Frames written while the line settings did not match the board's own: dropped.
+    // Frames written while the line settings matched no board's own: dropped.
     bool Mismatched() const;
     int MismatchCount() const { return m_mismatches; }
 
     // The line settings under which the board understands what it is sent.
-    static LineSettings BoardLine(const BoardModel& board);
+    static LineSettings BoardLine(const BoardModel& board) { return kx9::BoardLine(board); }
 
 private:
-    BoardModel& m_board;
+    std::vector<BoardModel*> m_boards;
     QByteArray m_input;
     QString m_missing;
     QString m_name;

@@ -4,6 +4,8 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace kx9::cli {
 
 namespace {
@@ -20,26 +22,44 @@ Commands:
   verify FILE.cfg       read the board back and list each register and page that
                         differs from what a write of FILE.cfg puts there
   dump FILE.cfg         FILE.cfg as readable text
-  diff A.cfg B.cfg      every register, page, name and link setting that differs
+  diff A.cfg B.cfg [--bytes]
+                        every register, page, name and link setting that differs;
+                        a blank and an empty place count alike unless --bytes
   page N [--name TEXT] [LINE ...]
                         set text page N (0..114) on the board to the lines given
                         (none: an empty page); the page and its name are kept in
                         def.cfg as well. Put "--" before a line that starts with "-".
   clock [--sync | --minute | --set "YYYY-MM-DD HH:MM"]
                         read the board's clock; or set it from this PC now, at the
-                        next full minute, or to the time given
+                        next full minute, or to the time given (the board's time,
+                        as it stands: no time zone)
   status [--clear]      show the status bits; --clear clears every error bit set
   graphic SLOT PICTURE  send PICTURE as graphic page SLOT (115..124, or 0..9)
-  scan [--rates LIST] [--frames LIST] [--all] [--save]
+  scan [--rates LIST] [--frames LIST] [--all] [--save] [--probe-ms MS]
                         find a board by identification at every address, rate
                         and frame, starting with def.cfg's settings, then the
-                        board's defaults; stops at the first board unless --all;
-                        --save keeps the settings found in def.cfg
+                        board's defaults; stops at the first board unless --all
+                        (then every board on the line, once each); --save keeps
+                        the settings found in def.cfg; each probe waits MS
+                        (1..5000, default 150) for a reply to begin
+  ports                 where COM1..COM8 lead (the file COMn in this folder, the
+                        user's choice made in the program's "Port Szeregowy"
+                        window, or /dev/ttyS<n-1>) and the serial devices of the
+                        system with description and serial number
+  apply FLEET.json      write, verify and set up every board the manifest lists
+                        (configuration file, page text, graphics, clock), one
+                        line in a row, the ports side by side; one report
 
 Options:
-  --port COMn|PATH      COM1..COM8 (COMn is the file COMn in this folder when
-                        there, else /dev/ttyS<n-1>), or any device path
-  --address N           board address 1..247
+  --port COMn|PATH|ID   COM1..COM8 (COMn is the file COMn in this folder when
+                        there, else the device chosen for it in the program,
+                        else /dev/ttyS<n-1>), any device path, or a name of
+                        /dev/serial/by-id; give it again for more ports, which
+                        run at the same time
+  --address LIST        board address 1..247, or a list: 3,9,17 or 1-12; the
+                        boards of one port go one after another
+  --output-dir DIR      read with several boards: one file per board in DIR,
+                        named by port and address (COM1-3.cfg)
   --baud RATE           2400 4800 9600 14400 19200 38400 57600 115200
   --frame FRAME         8N1 8N2 8E1 8O1
   --timeout MS          reply time-out, 100..20000 ms
@@ -55,8 +75,12 @@ Link settings not given come from def.cfg in the working folder, else from the
 built-in defaults (COM1, 115200 bit/s, 8N2, 1000 ms, address 1); write and verify
 take them from FILE.cfg, as loading it in the program does.
 
-Exit codes: 0 done; 1 the board or the line failed (the cause on stderr), or
-verify or diff found a difference; 2 bad usage or a bad file.
+Several boards (or apply) end with one report: a table of board, result,
+duration and cause on stdout, or with --json one result per board.
+
+Exit codes: 0 done (every board); 1 the board or the line failed (the cause on
+stderr), or verify or diff found a difference (any board); 2 bad usage, a bad
+file or bad link settings, found before anything is sent.
 )";
 
 struct CommandInfo {
@@ -67,10 +91,11 @@ struct CommandInfo {
 };
 
 constexpr CommandInfo Commands[] = {
-    {"identify", Command::Identify, 0, 0}, {"read", Command::Read, 1, 1},   {"write", Command::Write, 1, 1},
+    {"identify", Command::Identify, 0, 0}, {"read", Command::Read, 0, 1},   {"write", Command::Write, 1, 1},
     {"verify", Command::Verify, 1, 1},     {"dump", Command::Dump, 1, 1},   {"diff", Command::Diff, 2, 2},
     {"page", Command::Page, 1, 1 + 5},     {"clock", Command::Clock, 0, 0}, {"status", Command::Status, 0, 0},
-    {"graphic", Command::Graphic, 2, 2},   {"scan", Command::Scan, 0, 0},
+    {"graphic", Command::Graphic, 2, 2},   {"scan", Command::Scan, 0, 0},   {"apply", Command::Apply, 1, 1},
+    {"ports", Command::Ports, 0, 0},
 };
 
 // Options that belong to one command only.
@@ -82,7 +107,14 @@ constexpr OwnOption OwnOptions[] = {
     {"name", Command::Page},   {"sync", Command::Clock},   {"minute", Command::Clock},
     {"set", Command::Clock},   {"clear", Command::Status}, {"rates", Command::Scan},
     {"frames", Command::Scan}, {"all", Command::Scan},     {"save", Command::Scan},
+    {"output-dir", Command::Read}, {"bytes", Command::Diff}, {"probe-ms", Command::Scan},
 };
+
+// Commands that take lists of ports and addresses.
+bool TakesLists(Command c) {
+    return c != Command::Dump && c != Command::Diff && c != Command::Scan && c != Command::Apply &&
+           c != Command::Ports;
+}
 
 std::optional<int> NumberIn(const QString& text, int low, int high) {
     bool ok = false;
@@ -106,28 +138,78 @@ template <class Lookup> std::optional<std::vector<int>> ListOf(const QString& te
     return indexes;
 }
 
-QString ParseLink(const QCommandLineParser& p, LinkChoice& link) {
-    if (p.isSet("port")) {
-        const QString port = p.value("port");
-        static const QRegularExpression com(QStringLiteral("^COM([1-8])$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-        const QRegularExpressionMatch match = com.match(port);
-        if (match.hasMatch())
-            link.portIndex = match.captured(1).toInt() - 1;
-        else if (port.isEmpty())
-            return QStringLiteral("--port needs COM1..COM8 or a device path");
-        else
-            link.portPath = port;
+QString ParseLink(const QCommandLineParser& p, Options& o) {
+    LinkChoice& link = o.link;
+    const QStringList ports = p.values("port");
+    std::vector<LinkChoice> portChoices;
+    for (const QString& port : ports) {
+        const std::optional<LinkChoice> choice = PortChoice(port);
+        if (!choice)
+            return QStringLiteral("--port needs COM1..COM8, a device path or a by-id name");
+        for (const LinkChoice& earlier : portChoices)
+            if (earlier.portIndex == choice->portIndex && earlier.portPath == choice->portPath)
+                return QStringLiteral("--port %1 is given twice").arg(port);
+        portChoices.push_back(*choice);
     }
-    if (p.isSet("address") && !(link.address = NumberIn(p.value("address"), 1, 247)))
-        return QStringLiteral("--address must be 1..247");
+    if (!portChoices.empty()) {
+        link.portIndex = portChoices.front().portIndex;
+        link.portPath = portChoices.front().portPath;
+        link.portGiven = portChoices.front().portGiven;
+    }
+    std::vector<int> addresses;
+    if (p.values("address").size() > 1)
+        return QStringLiteral("--address is given twice (a list goes in one: 3,9,17 or 1-12)");
+    if (p.isSet("address")) {
+        QString why;
+        const std::optional<std::vector<int>> list = AddressList(p.value("address"), &why);
+        if (!list)
+            return QStringLiteral("--address ") + why;
+        addresses = *list;
+        link.address = addresses.front();
+    }
     if (p.isSet("baud") && !(link.baudIndex = BaudIndexOf(p.value("baud"))))
         return QStringLiteral("--baud must be 2400, 4800, 9600, 14400, 19200, 38400, 57600 or 115200");
     if (p.isSet("frame") && !(link.frameIndex = FrameIndexOf(p.value("frame"))))
         return QStringLiteral("--frame must be 8N1, 8N2, 8E1 or 8O1");
     if (p.isSet("timeout") && !(link.timeoutMs = NumberIn(p.value("timeout"), 100, 20000)))
         return QStringLiteral("--timeout must be 100..20000 ms");
+
+    if (o.command == Command::Apply && (!portChoices.empty() || !addresses.empty()))
+        return QStringLiteral("apply takes ports and addresses from its manifest");
+    const bool several = portChoices.size() > 1 || addresses.size() > 1;
+    if (several && !TakesLists(o.command))
+        return QStringLiteral("%1 takes one port and one address").arg(CommandName(o.command));
+    if (!several)
+        return {};
+    if (portChoices.size() * std::max<size_t>(addresses.size(), 1) > size_t(MaxBoards))
+        return QStringLiteral("at most %1 boards in one run").arg(MaxBoards);
+    if (portChoices.empty())
+        portChoices.emplace_back(); // the port of def.cfg
+    for (const LinkChoice& port : portChoices) {
+        LinkChoice board = link;
+        board.portIndex = port.portIndex;
+        board.portPath = port.portPath;
+        board.portGiven = port.portGiven;
+        if (addresses.empty()) {
+            o.boards.push_back(board);
+            continue;
+        }
+        for (int address : addresses) {
+            board.address = address;
+            o.boards.push_back(board);
+        }
+    }
     return {};
+}
+
+// Lines and names are typed here: what a terminal or a board would take for a command is
+// refused where it is typed.
+QString RefuseControls(const QString& what, const QString& text) {
+    const int at = ControlCharAt(text);
+    if (at < 0)
+        return {};
+    return QStringLiteral("page: %1 holds a control character (%2); the board shows only printable characters")
+        .arg(what, CodePoint(text, at));
 }
 
 QString ParseCommandOptions(const QCommandLineParser& p, Options& o) {
@@ -137,6 +219,14 @@ QString ParseCommandOptions(const QCommandLineParser& p, Options& o) {
             return QStringLiteral("page: N must be a text page 0..114");
         if (p.isSet("name"))
             o.name = p.value("name");
+        if (o.name) {
+            if (const QString why = RefuseControls(QStringLiteral("--name"), *o.name); !why.isEmpty())
+                return why;
+        }
+        for (int line = 1; line < o.args.size(); ++line)
+            if (const QString why = RefuseControls(QStringLiteral("line %1").arg(line), o.args[line]);
+                !why.isEmpty())
+                return why;
         break;
     }
     case Command::Clock: {
@@ -149,15 +239,33 @@ QString ParseCommandOptions(const QCommandLineParser& p, Options& o) {
             o.clock = ClockMode::Minute;
         if (p.isSet("set")) {
             o.clock = ClockMode::Set;
-            o.setTo = QDateTime::fromString(p.value("set").trimmed(), QStringLiteral("yyyy-MM-dd HH:mm"));
-            // The board keeps the year within its century, taken as 2000.
-            if (!o.setTo.isValid() || o.setTo.date().year() < 2000 || o.setTo.date().year() > 2099)
-                return QStringLiteral("clock --set needs \"YYYY-MM-DD HH:MM\" in the years 2000..2099");
+            QString why;
+            const std::optional<QDateTime> at = BoardTime(p.value("set"), &why);
+            if (!at)
+                return QStringLiteral("clock --set ") + why;
+            o.setTo = *at;
         }
         break;
     }
     case Command::Status:
         o.clear = p.isSet("clear");
+        break;
+    case Command::Read:
+        if (p.isSet("output-dir")) {
+            o.outputDir = p.value("output-dir");
+            if (o.outputDir.isEmpty())
+                return QStringLiteral("--output-dir needs a folder");
+            if (!o.args.isEmpty())
+                return QStringLiteral("read --output-dir names the files itself: give no FILE.cfg");
+        } else if (o.args.isEmpty()) {
+            return QStringLiteral("read: wrong number of arguments (kx9ctl --help)");
+        } else if (!o.boards.empty()) {
+            return QStringLiteral("read with several boards writes one file per board: give --output-dir DIR "
+                                  "instead of FILE.cfg");
+        }
+        break;
+    case Command::Diff:
+        o.bytes = p.isSet("bytes");
         break;
     case Command::Graphic: {
         const std::optional<int> slot = NumberIn(o.args[0], 0, 124);
@@ -181,6 +289,8 @@ QString ParseCommandOptions(const QCommandLineParser& p, Options& o) {
                 return QStringLiteral("--frames must list frames of 8N1 8N2 8E1 8O1");
             o.frames = *frames;
         }
+        if (p.isSet("probe-ms") && !(o.probeMs = NumberIn(p.value("probe-ms"), 1, 5000)))
+            return QStringLiteral("--probe-ms must be 1..5000 ms");
         break;
     default:
         break;
@@ -189,6 +299,93 @@ QString ParseCommandOptions(const QCommandLineParser& p, Options& o) {
 }
 
 } // namespace
+
+std::optional<LinkChoice> PortChoice(const QString& text) {
+    static const QRegularExpression com(QStringLiteral("^COM([1-8])$"), QRegularExpression::CaseInsensitiveOption);
+    if (text.isEmpty())
+        return std::nullopt;
+    LinkChoice choice;
+    choice.portGiven = text;
+    const QRegularExpressionMatch match = com.match(text);
+    if (match.hasMatch())
+        choice.portIndex = match.captured(1).toInt() - 1;
+    else
+        choice.portPath = text;
+    return choice;
+}
+
+bool IsFleet(const Options& o) {
+    return !o.boards.empty() || o.command == Command::Apply || !o.outputDir.isEmpty();
+}
+
+std::optional<std::vector<int>> AddressList(const QString& text, QString* why) {
+    const auto refuse = [why](const QString& reason) {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
+    static const QRegularExpression item(QStringLiteral("^\\s*(\\d{1,3})\\s*(?:-\\s*(\\d{1,3})\\s*)?$"));
+    std::vector<int> list;
+    std::vector<bool> taken(248, false);
+    const QStringList items = text.split(',');
+    for (const QString& part : items) {
+        const QRegularExpressionMatch m = item.match(part);
+        if (!m.hasMatch())
+            return refuse(QStringLiteral("must be 1..247 or a list such as 3,9,17 or 1-12"));
+        const int first = m.captured(1).toInt();
+        const int last = m.captured(2).isEmpty() ? first : m.captured(2).toInt();
+        if (first == 0 || last == 0)
+            return refuse(QStringLiteral("must be 1..247 (address 0 is a broadcast to every board)"));
+        if (first > 247 || last > 247)
+            return refuse(QStringLiteral("must be 1..247"));
+        if (last < first)
+            return refuse(QStringLiteral("range %1-%2 runs backwards").arg(first).arg(last));
+        for (int a = first; a <= last; ++a) {
+            if (taken[size_t(a)])
+                return refuse(QStringLiteral("lists %1 twice").arg(a));
+            taken[size_t(a)] = true;
+            list.push_back(a);
+        }
+    }
+    return list;
+}
+
+std::optional<QDateTime> BoardTime(const QString& text, QString* why) {
+    const auto refuse = [why](const QString& reason) {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
+    static const QRegularExpression shape(
+        QStringLiteral("^\\s*(\\d{4})-(\\d{2})-(\\d{2})[ T](\\d{2}):(\\d{2})\\s*$"));
+    const QRegularExpressionMatch m = shape.match(text);
+    if (!m.hasMatch())
+        return refuse(QStringLiteral("needs \"YYYY-MM-DD HH:MM\" in the years 2000..2099"));
+    const int year = m.captured(1).toInt();
+    const QString date = text.trimmed().left(10);
+    if (year < 2000 || year > 2099) // the board keeps the year within its century, taken as 2000
+        return refuse(QStringLiteral("%1: the board keeps the years 2000..2099").arg(date));
+    const QDate day(year, m.captured(2).toInt(), m.captured(3).toInt());
+    if (!day.isValid())
+        return refuse(QStringLiteral("%1: there is no such date").arg(date));
+    const QTime time(m.captured(4).toInt(), m.captured(5).toInt());
+    if (!time.isValid())
+        return refuse(QStringLiteral("%1:%2: there is no such time of day").arg(m.captured(4), m.captured(5)));
+    // Kept in UTC only to stay clear of the PC's zone: a time in its daylight-saving gap is
+    // still a time the board may show.
+    return QDateTime(day, time, Qt::UTC);
+}
+
+int ControlCharAt(const QString& text) {
+    for (int i = 0; i < text.size(); ++i)
+        if (text[i].category() == QChar::Other_Control || text[i] == QChar(0x2028) || text[i] == QChar(0x2029))
+            return i;
+    return -1;
+}
+
+QString CodePoint(const QString& text, int at) {
+    return QStringLiteral("U+") + QString::number(text[at].unicode(), 16).toUpper().rightJustified(4, '0');
+}
 
 void LinkChoice::ApplyTo(LinkSettings& link) const {
     if (portIndex)
@@ -247,6 +444,9 @@ Parsed ParseOptions(const QStringList& arguments) {
         {"frames", "", "LIST"},
         {"all", ""},
         {"save", ""},
+        {"output-dir", "", "DIR"},
+        {"bytes", ""},
+        {"probe-ms", "", "MS"},
     });
 
     Parsed parsed;
@@ -292,7 +492,7 @@ Parsed ParseOptions(const QStringList& arguments) {
     o.args = positional;
     o.fast = p.isSet("fast");
     o.json = p.isSet("json");
-    parsed.error = ParseLink(p, o.link);
+    parsed.error = ParseLink(p, o);
     if (parsed.error.isEmpty())
         parsed.error = ParseCommandOptions(p, o);
     if (parsed.error.isEmpty())

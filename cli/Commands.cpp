@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "Commands.h"
 
+#include "Ports.h"
 #include "Report.h"
 #include "Scan.h"
 #include "config/ConfigFile.h"
 #include "config/Cp1250.h"
 #include "config/Encodings.h"
 #include "config/PageLayout.h"
+#include "config/RegularFile.h"
 #include "ops/DotMatrix.h"
 #include "ops/PageCodec.h"
 #include "ops/RequestChain.h"
@@ -15,6 +17,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+
+#include <limits>
 
 namespace kx9::cli {
 
@@ -50,17 +54,45 @@ bool ReadGeometry(Session& s) {
 }
 
 bool SaveOrSay(Session& s, const QString& path, const ConfigImage& image) {
+    // Checked again right before the rename: what stands there now must still be a file.
+    if (const QString why = OutputFileProblem(path); !why.isEmpty()) {
+        s.dialogs.Report(why);
+        return false;
+    }
     if (WriteConfigFile(path, image))
         return true;
     s.dialogs.Report(QStringLiteral("Nie można zapisać pliku: ") + path);
     return false;
 }
 
+QString DefaultsPath() {
+    return QString::fromLatin1(DefaultFileName);
+}
+
+bool UsesDefaults(Command c) {
+    return c != Command::Write && c != Command::Verify && c != Command::Dump && c != Command::Diff &&
+           c != Command::Apply && c != Command::Ports;
+}
+
+// A board whose registers say it has no lines, lines of no characters, or more than a page
+// holds cannot be laid out for; nothing is sent to it.
+bool GeometryUsable(Session& s) {
+    const QString why = GeometryProblem(s.image.Reg(RegBoardSize), s.image.Reg(RegLineLength));
+    if (why.isEmpty())
+        return true;
+    s.dialogs.Report(QStringLiteral("Tablica podaje rozmiar, którego nie może mieć: ") + why +
+                     QStringLiteral("; nic nie wysłano. Sprawdź rozmiar tablicy i długość wiersza w oknie "
+                                    "edytora stron."));
+    return false;
+}
+
 QString ClockText(const ConfigImage& image) {
     const int hm = image.Reg(RegClockTime), year = image.Reg(RegClockYear), md = image.Reg(RegClockDate);
-    const QDateTime at(QDate(2000 + year, md / 100, md % 100), QTime(hm / 100, hm % 100));
-    if (year < 100 && at.isValid())
-        return at.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    // The board's time as it stands, in no zone: a time in the PC's daylight-saving gap is one.
+    const QDate date(2000 + year, md / 100, md % 100);
+    const QTime time(hm / 100, hm % 100);
+    if (year < 100 && date.isValid() && time.isValid())
+        return date.toString(QStringLiteral("yyyy-MM-dd")) + time.toString(QStringLiteral(" HH:mm"));
     return QStringLiteral("nieprawidłowy czas: %1 %2 %3").arg(hm).arg(year).arg(md);
 }
 
@@ -69,7 +101,8 @@ QString Hex(int value) {
 }
 
 Outcome Identify(Session& s) {
-    s.UseDefaults();
+    if (!s.UseDefaults())
+        return {BadUsage, {}, {}};
     s.dialogs.resultTitles << QStringLiteral("Identyfikacja");
     if (!s.Run([&] { return s.program.ops.StartIdentification(); }) || s.dialogs.results.empty())
         return Failed();
@@ -86,9 +119,8 @@ Outcome Identify(Session& s) {
 }
 
 Outcome Read(Session& s, const QString& path) {
-    s.UseDefaults();
-    if (!QFileInfo(path).absoluteDir().exists())
-        return Usage(s, QStringLiteral("Nie można zapisać pliku: ") + path);
+    if (!s.UseDefaults())
+        return {BadUsage, {}, {}};
     if (!s.Run([&] { return s.program.ops.StartConfigRead(); }))
         return Failed();
     if (!SaveOrSay(s, path, s.image))
@@ -98,7 +130,7 @@ Outcome Read(Session& s, const QString& path) {
 
 Outcome Write(Session& s, const QString& path) {
     if (!s.UseFile(path))
-        return Usage(s, BadFileText(path));
+        return {BadUsage, {}, {}};
     if (!s.Run([&] { return s.program.ops.StartConfigWrite(); }))
         return Failed();
     return Text(QStringLiteral("Konfiguracja zapisana do tablicy z pliku: ") + path, {{"file", path}});
@@ -106,8 +138,10 @@ Outcome Write(Session& s, const QString& path) {
 
 Outcome Verify(Session& s, const QString& path) {
     ConfigImage file;
-    if (!ReadConfigFile(path, file) || !s.UseFile(path))
-        return Usage(s, BadFileText(path));
+    if (const QString why = LoadConfig(path, file); !why.isEmpty())
+        return Usage(s, why);
+    if (!s.UseFile(path))
+        return {BadUsage, {}, {}};
     if (!s.Run([&] { return s.program.ops.StartConfigRead(); }))
         return Failed();
     return WithDifferences(cli::Verify(file, s.image));
@@ -115,19 +149,19 @@ Outcome Verify(Session& s, const QString& path) {
 
 Outcome Dump(Session& s, const QString& path) {
     ConfigImage image;
-    if (!ReadConfigFile(path, image))
-        return Usage(s, BadFileText(path));
+    if (const QString why = LoadConfig(path, image); !why.isEmpty())
+        return Usage(s, why);
     const Report report = cli::Dump(image, path);
     return {Done, report.text, report.json};
 }
 
 Outcome Diff(Session& s, const QString& first, const QString& second) {
     ConfigImage a, b;
-    if (!ReadConfigFile(first, a))
-        return Usage(s, BadFileText(first));
-    if (!ReadConfigFile(second, b))
-        return Usage(s, BadFileText(second));
-    return WithDifferences(cli::Diff(a, b));
+    if (const QString why = LoadConfig(first, a); !why.isEmpty())
+        return Usage(s, why);
+    if (const QString why = LoadConfig(second, b); !why.isEmpty())
+        return Usage(s, why);
+    return WithDifferences(cli::Diff(a, b, s.options.bytes));
 }
 
 Outcome Page(Session& s) {
@@ -135,18 +169,17 @@ Outcome Page(Session& s) {
     const int page = o.args[0].toInt();
     const QStringList lines = o.args.mid(1);
     std::vector<QByteArray> bytes;
-    for (const QString& line : lines) {
-        const std::optional<QByteArray> text = pagecodec::BoardText(line);
-        if (!text)
-            return Usage(s, QStringLiteral("page: \"%1\" holds a character the board cannot show").arg(line));
-        bytes.push_back(*text);
-    }
+    if (const QString why = PageTextProblem(o); !why.isEmpty())
+        return Usage(s, why);
+    for (const QString& line : lines)
+        bytes.push_back(*pagecodec::BoardText(line));
     const std::optional<QByteArray> name = o.name ? pagecodec::BoardText(*o.name) : std::nullopt;
-    if (o.name && (!name || name->size() > NameMax))
-        return Usage(s, QStringLiteral("page: --name must be at most 32 characters the board can show"));
 
-    s.UseDefaults();
+    if (!s.UseDefaults())
+        return {BadUsage, {}, {}};
     if (!ReadGeometry(s))
+        return Failed();
+    if (!GeometryUsable(s))
         return Failed();
     const int sizeCode = s.image.Reg(RegBoardSize), lineCode = s.image.Reg(RegLineLength);
     const int rows = std::min(layout::Rows(sizeCode), layout::MaxLines);
@@ -172,24 +205,34 @@ Outcome Page(Session& s) {
     if (!sent)
         return Failed();
 
+    const QString written = QStringLiteral("Strona %1 zapisana do tablicy").arg(page);
+    QJsonObject json{{"page", page}, {"lines", QJsonArray::fromStringList(lines)}, {"boardWritten", true}};
+    if (!o.keepPage)
+        return Text(written, json);
     // The page and its name, which only the PC keeps, for the next start of the program.
     ConfigImage kept;
     kept.ResetImage(s.program.clock.now());
-    LoadDefaultFile(kept);
+    if (CheckInputFile(DefaultsPath(), ConfigFileSize) == FileProblem::None)
+        LoadConfig(DefaultsPath(), kept);
     kept.SetPage(page, text);
     if (name)
         kept.SetPageName(page, *name);
-    if (!SaveOrSay(s, QString::fromLatin1(DefaultFileName), kept))
-        return {BadUsage, {}, {}};
-    return Text(QStringLiteral("Strona %1 zapisana do tablicy").arg(page),
-                {{"page", page},
-                 {"name", cp1250::ToUnicode(kept.PageName(page))},
-                 {"lines", QJsonArray::fromStringList(lines)}});
+    json["name"] = cp1250::ToUnicode(kept.PageName(page));
+    if (!SaveOrSay(s, DefaultsPath(), kept)) {
+        // The board has the page: a script must not take the failure for a page not sent.
+        s.dialogs.Report(written + QStringLiteral(", ale strona i jej nazwa nie zostały zapisane w pliku ") +
+                         DefaultsPath());
+        json["savedInDefaults"] = false;
+        return {BadUsage, written + QStringLiteral(" (nie zapisano w %1)\n").arg(DefaultsPath()), json};
+    }
+    json["savedInDefaults"] = true;
+    return Text(written, json);
 }
 
 Outcome Clock(Session& s) {
     const Options& o = s.options;
-    s.UseDefaults();
+    if (!s.UseDefaults())
+        return {BadUsage, {}, {}};
     BoardOperations& ops = s.program.ops;
     bool ok = false;
     switch (o.clock) {
@@ -231,7 +274,8 @@ Outcome Clock(Session& s) {
 }
 
 Outcome Status(Session& s) {
-    s.UseDefaults();
+    if (!s.UseDefaults())
+        return {BadUsage, {}, {}};
     if (!s.Run([&] { return s.program.ops.StartStatusRead(); }) || !s.status.shown)
         return Failed();
     const uint16_t read = s.status.read;
@@ -250,11 +294,14 @@ Outcome Graphic(Session& s) {
     const int number = s.options.args[0].toInt();
     const int slot = number < dots::GraphicSlots ? number : number - dots::FirstGraphicPage;
     const QString file = s.options.args[1];
-    if (dots::LoadPicture(file).isNull())
-        return Usage(s, QStringLiteral("Nie można wczytać pliku graficznego: ") + file);
+    if (const QString why = PictureProblem(file); !why.isEmpty())
+        return Usage(s, why);
 
-    s.UseDefaults();
+    if (!s.UseDefaults())
+        return {BadUsage, {}, {}};
     if (!ReadGeometry(s))
+        return Failed();
+    if (!GeometryUsable(s))
         return Failed();
     const QSize size = dots::GraphicSize(s.image.Reg(RegBoardSize), s.image.Reg(RegLineLength));
     dots::Matrix matrix{};
@@ -286,9 +333,11 @@ Outcome Graphic(Session& s) {
         steps.push_back(
             {[&, f, count] { return frame(f * GraphicFrameWords, count); }, 100 * f / (GraphicFrames - 1)});
     }
+    bool arrived = false; // the chain ran to its end: every frame's reply matched
     const bool sent = s.Run(
         [&] {
             if (!chain.Start(std::move(steps), [&] {
+                    arrived = true;
                     t.scheduler.CloseLink();
                     t.progress.HideProgress();
                 }))
@@ -297,7 +346,9 @@ Outcome Graphic(Session& s) {
             return true;
         },
         &timer, [&] { chain.Tick(); });
-    if (!sent)
+    if (sent && !arrived)
+        s.dialogs.Report(QStringLiteral("Błąd transmisji danych: nie wszystkie ramki grafiki dotarły do tablicy"));
+    if (!sent || !arrived)
         return Failed();
     const int page = dots::FirstGraphicPage + slot;
     return Text(QStringLiteral("Strona graficzna %1 zapisana do tablicy").arg(page),
@@ -313,13 +364,91 @@ bool Kx9Answered(const ModbusLink& link) {
 }
 
 QString BadFileText(const QString& path) {
-    return QStringLiteral("Błąd otwarcia pliku: Plik jest uszkodzony lub wskazany plik nie jest plikiem "
-                          "konfiguracyjnym KX9: ") +
-           path;
+    return InputFileText(path, FileProblem::TooLarge);
+}
+
+QString GeometryProblem(int boardSizeCode, int lineLengthCode) {
+    const int rows = layout::Rows(boardSizeCode);
+    const int length = layout::LineLength(lineLengthCode);
+    if (rows < 1 || rows > layout::MaxLines)
+        return QStringLiteral("rejestr %1 = %2 (%3 wierszy)").arg(RegBoardSize).arg(boardSizeCode).arg(rows);
+    if (length < 1)
+        return QStringLiteral("rejestr %1 = %2 (wiersz bez znaków)").arg(RegLineLength).arg(lineLengthCode);
+    if (length * rows > PageSize)
+        return QStringLiteral("rejestry %1 = %2 i %3 = %4 (%5 wierszy po %6 znaków, strona mieści %7)")
+            .arg(RegBoardSize)
+            .arg(boardSizeCode)
+            .arg(RegLineLength)
+            .arg(lineLengthCode)
+            .arg(rows)
+            .arg(length)
+            .arg(PageSize);
+    return {};
+}
+
+QString PageTextProblem(const Options& o) {
+    for (const QString& line : o.args.mid(1)) {
+        if (ControlCharAt(line) >= 0)
+            return QStringLiteral("page: \"%1\" holds a control character").arg(PrintableLine(line));
+        if (!pagecodec::BoardText(line))
+            return QStringLiteral("page: \"%1\" holds a character the board cannot show").arg(line);
+    }
+    if (o.name) {
+        const std::optional<QByteArray> name = pagecodec::BoardText(*o.name);
+        if (ControlCharAt(*o.name) >= 0 || !name || name->size() > NameMax)
+            return QStringLiteral("page: --name must be at most 32 characters the board can show");
+    }
+    return {};
+}
+
+QString PictureProblem(const QString& file) {
+    // A pipe or a device is never handed to the picture reader, which would block on it.
+    const FileProblem problem = CheckInputFile(file, std::numeric_limits<qint64>::max());
+    if (problem == FileProblem::Missing)
+        return QStringLiteral("Nie można wczytać pliku graficznego: nie ma takiego pliku: ") + file;
+    if (problem != FileProblem::None)
+        return QStringLiteral("Nie można wczytać pliku graficznego: to nie jest zwykły plik: ") + file;
+    if (dots::LoadPicture(file).isNull())
+        return QStringLiteral("Nie można wczytać pliku graficznego: ") + file;
+    return {};
+}
+
+QString Precheck(const Options& o) {
+    const QStringList& a = o.args;
+    if (UsesDefaults(o.command) &&
+        CheckInputFile(DefaultsPath(), ConfigFileSize) == FileProblem::NotRegular)
+        return InputFileText(DefaultsPath(), FileProblem::NotRegular);
+    ConfigImage image;
+    switch (o.command) {
+    case Command::Read:
+        return a.isEmpty() ? QStringLiteral("read: no file named") : OutputFileProblem(a[0]);
+    case Command::Write:
+    case Command::Verify:
+    case Command::Dump:
+        return LoadConfig(a[0], image);
+    case Command::Diff:
+        if (const QString why = LoadConfig(a[0], image); !why.isEmpty())
+            return why;
+        return LoadConfig(a[1], image);
+    case Command::Page:
+        if (const QString why = PageTextProblem(o); !why.isEmpty())
+            return why;
+        return o.keepPage ? OutputFileProblem(DefaultsPath()) : QString();
+    case Command::Graphic:
+        return PictureProblem(a[1]);
+    case Command::Scan:
+        // A scan that keeps its find saves def.cfg.
+        return o.save ? OutputFileProblem(DefaultsPath()) : QString();
+    default:
+        return {};
+    }
 }
 
 Outcome Execute(Session& s) {
     const QStringList& a = s.options.args;
+    // Everything that can be found wrong without the board is found before anything is sent.
+    if (const QString why = Precheck(s.options); !why.isEmpty())
+        return Usage(s, why);
     switch (s.options.command) {
     case Command::Identify:
         return Identify(s);
@@ -343,8 +472,16 @@ Outcome Execute(Session& s) {
         return Graphic(s);
     case Command::Scan:
         return RunScan(s);
+    case Command::Ports: {
+        PortMap map(PortMap::UserFile());
+        if (!map.Load())
+            s.dialogs.Report(QStringLiteral("Nie można odczytać pliku: ") + map.File());
+        return ListPorts(map);
     }
-    return {BadUsage, {}, {}};
+    case Command::Apply:
+        break; // a manifest runs through the fleet
+    }
+    return Usage(s, QStringLiteral("%1: not a command of one board").arg(CommandName(s.options.command)));
 }
 
 } // namespace kx9::cli

@@ -6,8 +6,13 @@
 #include <algorithm>
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <io.h>
+#include <windows.h>
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -16,9 +21,73 @@ namespace kx9::cli {
 namespace {
 
 constexpr int BarWidth = 30;
-constexpr int LineWidth = 79;
+constexpr int MinBarWidth = 10;
+constexpr int DefaultColumns = 80;
+
+QChar Picture(QChar c) {
+    // Control Pictures: U+2400 + code for C0, U+2421 for delete; other controls as U+FFFD.
+    if (c.unicode() < 0x20)
+        return QChar(0x2400 + c.unicode());
+    if (c.unicode() == 0x7F)
+        return QChar(0x2421);
+    return QChar(0xFFFD);
+}
+
+bool IsControl(QChar c) {
+    return c.category() == QChar::Other_Control || c == QChar(0x2028) || c == QChar(0x2029);
+}
 
 } // namespace
+
+QString Printable(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (IsControl(c) && c != QLatin1Char('\n'))
+            c = Picture(c);
+    return out;
+}
+
+QString PrintableLine(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (IsControl(c))
+            c = Picture(c);
+    return out;
+}
+
+int TerminalColumns(std::FILE* stream) {
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (GetConsoleScreenBufferInfo(handle, &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+#else
+    winsize size{};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+#endif
+    return DefaultColumns;
+}
+
+QString TermProgress::Line(const QString& title, int percent, int columns) {
+    // One column stays free: a line that fills the last one wraps on many terminals.
+    const int room = std::max(columns - 1, 1);
+    const QString tail = QStringLiteral("%1%").arg(percent, 3);
+    // "title [bar] 100%": the bar shrinks first, then goes, then the title is cut.
+    const int barRoom = room - int(tail.size()) - 4 - std::min(int(title.size()), 20);
+    const int bar = std::clamp(barRoom, 0, BarWidth);
+    QString line;
+    if (bar >= MinBarWidth) {
+        const int filled = percent * bar / 100;
+        const QString drawn = QString(filled, '#') + QString(bar - filled, '.');
+        const int titleRoom = room - int(tail.size()) - bar - 4;
+        line = title.left(std::max(titleRoom, 0)) + QStringLiteral(" [") + drawn + QStringLiteral("] ") + tail;
+    } else {
+        const int titleRoom = room - int(tail.size()) - 1;
+        line = titleRoom > 0 ? title.left(titleRoom) + QLatin1Char(' ') + tail : tail;
+    }
+    return line.left(room);
+}
 
 bool IsTerminal(std::FILE* stream) {
 #if defined(_WIN32)
@@ -42,6 +111,8 @@ void TermProgress::ShowProgress(const QString& title) {
 
 void TermProgress::SetProgress(int percent) {
     m_percent = std::clamp(percent, 0, 100);
+    if (m_mirror)
+        m_mirror->store(m_percent, std::memory_order_relaxed);
     if (m_shown)
         Draw();
 }
@@ -52,23 +123,29 @@ void TermProgress::HideProgress() {
     m_shown = false;
     m_title = QStringLiteral("Transmisja danych...");
     m_percent = 0;
+    if (m_mirror)
+        m_mirror->store(100, std::memory_order_relaxed); // what was shown is over
 }
 
 void TermProgress::Interrupt() {
     if (!m_onScreen)
         return;
-    Print(m_stream, QStringLiteral("\r") + QString(LineWidth, ' ') + QStringLiteral("\r"));
+    Print(m_stream, QStringLiteral("\r") + QString(m_drawnWidth, ' ') + QStringLiteral("\r"));
     m_onScreen = false;
+    m_drawnWidth = 0;
 }
 
 void TermProgress::Draw() {
     if (!m_draw)
         return;
-    const int filled = m_percent * BarWidth / 100;
-    const QString bar = QString(filled, '#') + QString(BarWidth - filled, '.');
-    const QString title = m_title.left(LineWidth - BarWidth - 8);
-    Print(m_stream, QStringLiteral("\r%1 [%2] %3%").arg(title, bar).arg(m_percent, 3));
+    // Measured at every drawing, so a terminal made narrower meanwhile still gets one line.
+    const QString line = Line(PrintableLine(m_title), m_percent, TerminalColumns(m_stream));
+    // Blanks over what is left of a longer line drawn before.
+    const int pad = std::max(m_drawnWidth - int(line.size()), 0);
+    Print(m_stream, QStringLiteral("\r") + line + QString(pad, ' ') +
+                        (pad > 0 ? QStringLiteral("\r") + line : QString()));
     m_onScreen = true;
+    m_drawnWidth = int(line.size());
 }
 
 void CliDialogs::message(const QString& text, const QString& title, MsgIcon icon) {
@@ -76,7 +153,15 @@ void CliDialogs::message(const QString& text, const QString& title, MsgIcon icon
 }
 
 void CliDialogs::messageWithDetails(const QString& text, const QString& title, MsgIcon icon,
-                                    const QString& details) {
+                                    const QString& given) {
+    QString details = given;
+    if (!portGiven.isEmpty()) {
+        QStringList lines = details.split(QLatin1Char('\n'));
+        for (QString& line : lines)
+            if (line.startsWith(QLatin1String("Port: ")))
+                line = QStringLiteral("Port: ") + portGiven;
+        details = lines.join(QLatin1Char('\n'));
+    }
     const Box box{text, title, details, icon};
     if (resultTitles.contains(title)) {
         results.push_back(box);
@@ -103,7 +188,7 @@ void CliDialogs::Report(const QString& text) {
 
 void CliDialogs::Print(const QString& text) {
     m_progress.Interrupt();
-    cli::Print(m_stream, QStringLiteral("kx9ctl: ") + text + QStringLiteral("\n"));
+    cli::Print(m_stream, QStringLiteral("kx9ctl: ") + Printable(text) + QStringLiteral("\n"));
 }
 
 uint16_t CliStatus::ShowStatus(uint16_t status) {

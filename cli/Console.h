@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -14,14 +15,25 @@
 namespace kx9::cli {
 
 bool IsTerminal(std::FILE* stream);
+// Columns of the terminal `stream` is, as it is now; 80 when it does not say.
+int TerminalColumns(std::FILE* stream);
 // UTF-8 text as it stands.
 void Print(std::FILE* stream, const QString& text);
+// `text` with every control character but the line ends shown as its picture ("␛" for
+// escape, "␉" for tab), so that bytes from a file or a board never drive the terminal.
+QString Printable(const QString& text);
+// The same for one line: line ends too.
+QString PrintableLine(const QString& text);
 
-// A bar with the operation's title on one line of a terminal, drawn again in place. Nothing
-// is drawn when `stream` is not a terminal.
+// A bar with the operation's title on one line of a terminal, drawn again in place and never
+// wider than the terminal, so it never wraps. Nothing is drawn when `stream` is not a terminal.
 class TermProgress : public ProgressView {
 public:
     TermProgress(std::FILE* stream, bool draw) : m_stream(stream), m_draw(draw) {}
+    // The line for `columns`: the title cut to fit, the bar as wide as room allows, the percent.
+    static QString Line(const QString& title, int percent, int columns);
+    // Each percent also goes to `mirror` (another thread reads it); null for none.
+    void Mirror(std::atomic<int>* mirror) { m_mirror = mirror; }
     void ShowProgress(const QString& title) override;
     void SetProgress(int percent) override;
     void HideProgress() override;
@@ -39,6 +51,8 @@ private:
     bool m_draw;
     bool m_shown = false;
     bool m_onScreen = false;
+    int m_drawnWidth = 0; // characters of the line on screen
+    std::atomic<int>* m_mirror = nullptr;
     QString m_title = QStringLiteral("Transmisja danych...");
     int m_percent = 0;
 };
@@ -59,6 +73,9 @@ public:
 
     // A line of kx9ctl's own on stderr, in the boxes' place.
     void Report(const QString& text);
+    // The port as typed on the command line (a device path): the details name it so, rather
+    // than the COMn the link stands in for it.
+    QString portGiven;
 
     struct Box {
         QString text;

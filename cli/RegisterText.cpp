@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "RegisterText.h"
 
+#include "Console.h"
+
 #include "config/ConfigImage.h"
 #include "config/Cp1250.h"
 #include "config/PageLayout.h"
@@ -208,9 +210,13 @@ QString Decode(Kind kind, int v) {
     case Kind::Window: {
         using pagecodec::ConvertPageChar;
         using pagecodec::Direction;
-        const char pair[2] = {char(ConvertPageChar(uint8_t(v >> 8), Direction::FromBoard)),
-                              char(ConvertPageChar(uint8_t(v & 0xFF), Direction::FromBoard))};
-        return QLatin1Char('"') + cp1250::ToUnicode(QByteArray(pair, 2)) + QLatin1Char('"');
+        // A window from a file may hold any byte: none may reach the terminal as a control,
+        // and an empty place is told from a blank.
+        QString shown;
+        for (const uint8_t c : {uint8_t(v >> 8), uint8_t(v & 0xFF)})
+            shown += c == 0 ? QString(QChar(0x2400))
+                            : PrintableLine(cp1250::ToUnicode(QByteArray(1, char(ConvertPageChar(c, Direction::FromBoard)))));
+        return QLatin1Char('"') + shown + QLatin1Char('"');
     }
     case Kind::YesNo:
         return v != 0 ? QStringLiteral("tak") : QStringLiteral("nie");

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Report.h"
 
+#include "Console.h"
 #include "RegisterText.h"
 #include "config/Cp1250.h"
 #include "config/PageLayout.h"
@@ -21,8 +22,13 @@ QString Name(const ConfigImage& image, int page) {
     return cp1250::ToUnicode(image.PageName(page));
 }
 
+// Names and lines come from files and boards: as text they never carry a control character.
+QString ShownName(const ConfigImage& image, int page) {
+    return PrintableLine(Name(image, page));
+}
+
 QString PageHeading(const ConfigImage& image, int page) {
-    return QStringLiteral("Strona %1 \"%2\"").arg(PageNumber(page), Name(image, page));
+    return QStringLiteral("Strona %1 \"%2\"").arg(PageNumber(page), ShownName(image, page));
 }
 
 QString Listed(const QStringList& lines, const QString& prefix) {
@@ -30,8 +36,16 @@ QString Listed(const QStringList& lines, const QString& prefix) {
         return prefix + QStringLiteral("(pusta)\n");
     QString text;
     for (const QString& line : lines)
-        text += prefix + line + QLatin1Char('\n');
+        text += prefix + PrintableLine(line) + QLatin1Char('\n');
     return text;
+}
+
+uint8_t Shown(uint8_t c) {
+    return c == 0 ? uint8_t(' ') : c;
+}
+
+bool InWindow(int reg) {
+    return reg > RegPageSelector && reg <= RegPageSelector + PageSize / 2;
 }
 
 // `page` at the geometry of `image`.
@@ -107,6 +121,11 @@ bool SameText(const ConfigImage::Page& a, const ConfigImage::Page& b) {
     return true;
 }
 
+bool SameWindowWord(int a, int b) {
+    return Shown(uint8_t(a >> 8)) == Shown(uint8_t(b >> 8)) && Shown(uint8_t(a)) == Shown(uint8_t(b)) &&
+           (a & ~0xFFFF) == (b & ~0xFFFF);
+}
+
 Report Dump(const ConfigImage& image, const QString& fileName) {
     Report r;
     const LinkSettings& link = image.link;
@@ -140,7 +159,7 @@ Report Dump(const ConfigImage& image, const QString& fileName) {
     return r;
 }
 
-Report Diff(const ConfigImage& a, const ConfigImage& b) {
+Report Diff(const ConfigImage& a, const ConfigImage& b, bool bytes) {
     Report r;
     QJsonArray link;
     const auto setting = [&](const char* key, const QString& what, const QString& x, const QString& y) {
@@ -163,7 +182,7 @@ Report Diff(const ConfigImage& a, const ConfigImage& b) {
     QJsonArray registers;
     ForEachRegister([&](int reg) {
         const int x = a.Reg(reg), y = b.Reg(reg);
-        if (x == y)
+        if (x == y || (!bytes && InWindow(reg) && SameWindowWord(x, y)))
             return;
         r.text += QStringLiteral("%1  %2: %3 -> %4\n")
                       .arg(reg)
@@ -176,10 +195,12 @@ Report Diff(const ConfigImage& a, const ConfigImage& b) {
     for (int page = 0; page < PageCount; ++page) {
         if (Name(a, page) != Name(b, page)) {
             r.text += QStringLiteral("Nazwa strony %1: \"%2\" -> \"%3\"\n")
-                          .arg(PageNumber(page), Name(a, page), Name(b, page));
+                          .arg(PageNumber(page), ShownName(a, page), ShownName(b, page));
             ++r.differences;
         }
-        if (SameText(a.pages[size_t(page)], b.pages[size_t(page)]))
+        const bool same = bytes ? a.pages[size_t(page)] == b.pages[size_t(page)]
+                                : SameText(a.pages[size_t(page)], b.pages[size_t(page)]);
+        if (same)
             continue;
         const QStringList x = PageLines(a, page), y = PageLines(b, page);
         r.text += PageHeading(b, page) + QStringLiteral(": tekst różni się\n") +

@@ -19,8 +19,10 @@ struct Report {
 // Link settings, every register with its meaning and value, every page as its lines, with
 // its name.
 Report Dump(const ConfigImage& image, const QString& fileName);
-// Every link setting, register, page and name that differs from `a` to `b`.
-Report Diff(const ConfigImage& a, const ConfigImage& b);
+// Every link setting, register, page and name that differs from `a` to `b`. A blank and an
+// empty place (in pages and in the page window) count alike, as they show alike, unless
+// `bytes`.
+Report Diff(const ConfigImage& a, const ConfigImage& b, bool bytes = false);
 // What the whole write of `file` puts into the board and `board` (as read back) does not hold.
 Report Verify(const ConfigImage& file, const ConfigImage& board);
 
@@ -31,5 +33,7 @@ QStringList PageLines(const ConfigImage& image, int page);
 // Two pages hold the same text: a blank and an empty place count alike, as a page that has
 // been to the board and back has blanks where it had nothing.
 bool SameText(const ConfigImage::Page& a, const ConfigImage::Page& b);
+// Two words of the page window hold characters that show the same.
+bool SameWindowWord(int a, int b);
 
 } // namespace kx9::cli

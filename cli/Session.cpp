@@ -9,6 +9,10 @@
 
 namespace kx9::cli {
 
+LinePort::LinePort(QString path) : m_map(PortMap::UserFile()), m_port(m_map), m_path(std::move(path)) {
+    m_map.Load();
+}
+
 bool LinePort::open(const QString& name, const LineSettings& line) {
     return m_port.open(m_path.isEmpty() ? name : m_path, line);
 }
@@ -27,7 +31,47 @@ int LinePort::read(uint8_t* buffer, int max) {
 }
 
 QString LinePort::deviceName(const QString& name) const {
-    return m_path.isEmpty() ? m_port.deviceName(name) : QtSerialPort::DeviceFor(m_path);
+    return m_port.deviceName(m_path.isEmpty() ? name : m_path);
+}
+
+QString InputFileText(const QString& path, FileProblem problem) {
+    switch (problem) {
+    case FileProblem::None:
+        break;
+    case FileProblem::Missing:
+        return QStringLiteral("Błąd otwarcia pliku: Nie ma takiego pliku: ") + path;
+    case FileProblem::NotRegular:
+        return QStringLiteral("Błąd otwarcia pliku: To nie jest zwykły plik (folder, potok lub urządzenie): ") + path;
+    case FileProblem::Unreadable:
+        return QStringLiteral("Błąd otwarcia pliku: Nie można odczytać pliku: ") + path;
+    case FileProblem::TooLarge:
+        break; // no configuration file is that large: the damaged-file words say it
+    }
+    return QStringLiteral("Błąd otwarcia pliku: Plik jest uszkodzony lub wskazany plik nie jest plikiem "
+                          "konfiguracyjnym KX9: ") +
+           path;
+}
+
+QString LoadConfig(const QString& path, ConfigImage& image) {
+    FileProblem problem = FileProblem::None;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, ConfigFileSize, &problem);
+    if (!bytes)
+        return InputFileText(path, problem);
+    if (!DecodeConfigFile(*bytes, image))
+        return InputFileText(path, FileProblem::TooLarge);
+    return {};
+}
+
+QString OutputFileProblem(const QString& path) {
+    switch (CheckOutputFile(path)) {
+    case FileProblem::None:
+        return {};
+    case FileProblem::NotRegular:
+        return QStringLiteral("Nie można zapisać pliku: to nie jest zwykły plik (folder, potok lub urządzenie): ") +
+               path;
+    default:
+        return QStringLiteral("Nie można zapisać pliku: nie ma takiego folderu: ") + path;
+    }
 }
 
 Session::Session(SerialPort& port, Clock& clock, const Options& options, std::FILE* err)
@@ -36,24 +80,71 @@ Session::Session(SerialPort& port, Clock& clock, const Options& options, std::FI
     program.progress.Attach(&progress);
     program.ops.SetStatusView(&status);
     status.clear = options.clear;
+    dialogs.portGiven = options.link.portPath;
 }
 
 Session::~Session() {
     program.scheduler.Abandon();
 }
 
-void Session::UseDefaults() {
+bool Session::UseDefaults() {
     image.ResetImage(program.clock.now());
-    LoadDefaultFile(image);
+    const QString defaults = QString::fromLatin1(DefaultFileName);
+    // A missing or damaged def.cfg leaves the defaults, as in the program; a pipe or a device
+    // of that name is never opened (it would block) and is said.
+    const FileProblem problem = CheckInputFile(defaults, ConfigFileSize);
+    if (problem == FileProblem::NotRegular) {
+        dialogs.Report(InputFileText(defaults, problem));
+        return false;
+    }
+    if (problem == FileProblem::None)
+        LoadConfig(defaults, image);
     options.link.ApplyTo(image.link);
+    return LinkUsable();
 }
 
 bool Session::UseFile(const QString& path) {
     // Everything comes from the file; a bad one leaves the image as it was.
-    if (!ReadConfigFile(path, image))
+    if (const QString why = LoadConfig(path, image); !why.isEmpty()) {
+        dialogs.Report(why);
         return false;
+    }
     options.link.ApplyTo(image.link);
-    return true;
+    return LinkUsable();
+}
+
+bool Session::LinkUsable() {
+    using C = LinkFailure::Cause;
+    const LinkSettings& link = image.link;
+    LinkFailure refusal;
+    QString headline;
+    if (link.FrameIndex >= FrameNames.size()) {
+        refusal = LinkFailure::Of(C::BadFrame, link.FrameIndex);
+        headline = QStringLiteral("Ramka transmisji spoza tabeli (nr %1)").arg(link.FrameIndex);
+    } else if (link.BaudIndex >= BaudRates.size()) {
+        refusal = LinkFailure::Of(C::BadBaud, link.BaudIndex);
+        headline = QStringLiteral("Prędkość transmisji spoza tabeli (nr %1)").arg(link.BaudIndex);
+    } else if (link.BoardAddress < 1 || link.BoardAddress > 247) {
+        refusal = LinkFailure::Of(C::BadAddress, link.BoardAddress);
+        headline = link.BoardAddress == 0
+                       ? QStringLiteral("Adres tablicy 0 jest niedozwolony: adres 0 to rozgłoszenie do wszystkich "
+                                        "urządzeń")
+                       : QStringLiteral("Adres tablicy %1 spoza zakresu 1..247").arg(link.BoardAddress);
+    } else {
+        return true;
+    }
+    FailureReport report;
+    report.port = options.link.portPath.isEmpty() ? ModbusLink::PortName(link.PortIndex) : options.link.portPath;
+    report.device = program.port.deviceName(ModbusLink::PortName(link.PortIndex));
+    if (!options.link.portPath.isEmpty())
+        report.device = report.port;
+    report.address = link.BoardAddress;
+    report.frameIndex = link.FrameIndex;
+    report.baudIndex = link.BaudIndex;
+    report.failure = refusal;
+    dialogs.messageWithDetails(headline, QStringLiteral("Błąd ustawień połączenia"), MsgIcon::Error,
+                               FailureDetails(report));
+    return false;
 }
 
 bool Session::Run(const std::function<bool()>& start, QTimer* chain, const std::function<void()>& tick) {
@@ -72,7 +163,9 @@ bool Session::Run(const std::function<bool()>& start, QTimer* chain, const std::
 }
 
 bool Session::Failed() const {
-    return !dialogs.failures.empty() || program.scheduler.TransferError();
+    // Done means arrived: the last request's reply must have been matched, not merely waited for.
+    return !dialogs.failures.empty() || program.scheduler.TransferError() ||
+           program.scheduler.LastFailure().Failed();
 }
 
 void Session::DriveTimers(QTimer* chain) {

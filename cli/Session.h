@@ -3,6 +3,7 @@
 
 #include "CliOptions.h"
 #include "Console.h"
+#include "config/RegularFile.h"
 #include "link/QtSerialPort.h"
 #include "ops/Program.h"
 
@@ -12,11 +13,12 @@
 
 namespace kx9::cli {
 
-// The real serial port, opened at any device path when one is given instead of COMn, counting
-// what crosses it.
+// The real serial port, opened at any device path or by-id name when one is given instead of
+// COMn, counting what crosses it. COMn leads where it does in the program, the user's choice
+// of device included.
 class LinePort : public SerialPort {
 public:
-    explicit LinePort(QString path = {}) : m_path(std::move(path)) {}
+    explicit LinePort(QString path = {});
 
     bool open(const QString& name, const LineSettings& line) override;
     void close() override { m_port.close(); }
@@ -34,9 +36,20 @@ public:
     qint64 bytesIn = 0;
 
 private:
+    PortMap m_map; // before the port, which uses it
     QtSerialPort m_port;
     QString m_path;
 };
+
+// Why a configuration file cannot be used, as kx9ctl says it: missing, no regular file, or
+// damaged (the program's own words).
+QString InputFileText(const QString& path, FileProblem problem);
+// Loads `path` into `image` when it is a good configuration file; else the reason, and the
+// image stays as it was. Never opens anything but a regular file.
+QString LoadConfig(const QString& path, ConfigImage& image);
+// Why `path` cannot take an output file (empty when it can): kx9ctl writes only regular files
+// or new ones, by rename.
+QString OutputFileProblem(const QString& path);
 
 // The PC's clock, adding up the pauses taken for the board.
 class CountingClock : public Clock {
@@ -62,10 +75,11 @@ public:
     Session& operator=(const Session&) = delete;
 
     // def.cfg from the working folder (the built-in defaults without a good one), then the link
-    // settings of the command line.
-    void UseDefaults();
-    // FILE.cfg, link settings included, then those of the command line; false for a bad file,
-    // which changes nothing.
+    // settings of the command line. False, after saying why, when def.cfg is no regular file or
+    // the settings cannot reach a board (address 0, a rate or frame outside the tables).
+    bool UseDefaults();
+    // FILE.cfg, link settings included, then those of the command line. False, after saying
+    // why, for a bad file (which changes nothing) or settings that cannot reach a board.
     bool UseFile(const QString& path);
 
     // `start` begins an operation and says whether it did; then the timers run until nothing
@@ -73,7 +87,7 @@ public:
     // True when it started and ended without a failure.
     bool Run(const std::function<bool()>& start, QTimer* chain = nullptr,
              const std::function<void()>& tick = {});
-    // A failure was shown, or the last request failed.
+    // A failure was shown, or the last request failed or got no reply.
     bool Failed() const;
 
     const Options& options;
@@ -84,6 +98,9 @@ public:
     ConfigImage& image;
 
 private:
+    // Settings a board cannot be reached at are named in the headline, not left to the open's
+    // box about port names.
+    bool LinkUsable();
     void DriveTimers(QTimer* chain);
     void DriveFast(QTimer* chain, const std::function<void()>& tick);
     // Half again a character time of the line in force: a reply that trickles in shows

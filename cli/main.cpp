@@ -1,48 +1,33 @@
 // SPDX-License-Identifier: MIT
 // kx9ctl: the KX9 board from a terminal, for provisioning and automation.
 #include "Commands.h"
+#include "Fleet.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
+
+#include <cstdio>
+#include <memory>
 
 using namespace kx9::cli;
 
 namespace {
 
-QJsonArray Errors(const CliDialogs& dialogs) {
-    QJsonArray errors;
-    for (const CliDialogs::Box& box : dialogs.failures)
-        errors.append(QJsonObject{{"title", box.title}, {"text", box.text}, {"details", box.details}});
-    for (const QString& note : dialogs.notes)
-        errors.append(QJsonObject{{"text", note}});
-    return errors;
-}
-
 void PrintJson(const QJsonObject& json) {
     Print(stdout, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
 }
 
-} // namespace
+// Pictures are drawn with Qt Gui: an SVG's text needs its fonts, which need a GUI application
+// object. It runs on the offscreen platform, so no display is needed.
+bool DrawsPictures(const Parsed& parsed) {
+    return parsed.options &&
+           (parsed.options->command == Command::Graphic || parsed.options->command == Command::Apply);
+}
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kx9ctl"));
-
-    const Parsed parsed = ParseOptions(QCoreApplication::arguments());
-    if (!parsed.print.isEmpty()) {
-        Print(stdout, parsed.print);
-        return Done;
-    }
-    if (!parsed.options) {
-        Print(stderr, QStringLiteral("kx9ctl: %1\n").arg(parsed.error));
-        if (QCoreApplication::arguments().contains(QStringLiteral("--json")))
-            PrintJson({{"exitCode", BadUsage}, {"errors", QJsonArray{QJsonObject{{"text", parsed.error}}}}});
-        return BadUsage;
-    }
-    const Options& options = *parsed.options;
-
+int OneBoard(const Options& options) {
     LinePort port(options.link.portPath);
     CountingClock clock;
     Session session(port, clock, options);
@@ -51,13 +36,13 @@ int main(int argc, char** argv) {
     Outcome outcome = Execute(session);
 
     if (!options.json) {
-        Print(stdout, outcome.text);
+        Print(stdout, Printable(outcome.text));
         return outcome.code;
     }
     QJsonObject json = outcome.json;
     json["command"] = CommandName(options.command);
     json["exitCode"] = outcome.code;
-    json["errors"] = Errors(session.dialogs);
+    json["errors"] = ErrorsJson(session.dialogs);
     json["line"] = QJsonObject{{"requests", port.requests},
                                {"bytesOut", port.bytesOut},
                                {"bytesIn", port.bytesIn},
@@ -65,4 +50,111 @@ int main(int argc, char** argv) {
                                {"seconds", wall.nsecsElapsed() / 1e9}};
     PrintJson(json);
     return outcome.code;
+}
+
+int Fleet(const Options& options) {
+    QElapsedTimer wall;
+    wall.start();
+    FleetPlan plan = PlanFleet(options);
+    if (!plan.errors.isEmpty()) {
+        QJsonArray errors;
+        for (const QString& why : plan.errors) {
+            Print(stderr, QStringLiteral("kx9ctl: ") + Printable(why) + QLatin1Char('\n'));
+            errors.append(QJsonObject{{"text", why}});
+        }
+        if (options.json)
+            PrintJson({{"command", CommandName(options.command)}, {"exitCode", BadUsage}, {"errors", errors}});
+        return BadUsage;
+    }
+
+    // One bar for the whole run; each board's messages as it ends, under its name.
+    TermProgress bar(stderr, IsTerminal(stderr));
+    const int total = int(plan.boards.size());
+    const auto finished = [&](const FleetBoard& board) {
+        if (board.log.isEmpty())
+            return;
+        bar.Interrupt();
+        const QString prefix = QStringLiteral("kx9ctl: ");
+        QString log;
+        for (const QString& line : board.log.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            log += (line.startsWith(prefix) ? prefix + QLatin1Char('[') + BoardName(board) + QStringLiteral("] ") +
+                                                  line.mid(prefix.size())
+                                            : line) +
+                   QLatin1Char('\n');
+        Print(stderr, log);
+    };
+    const auto waiting = [&](int done, int percent) {
+        bar.ShowProgress(QStringLiteral("Tablice: %1 z %2").arg(done).arg(total));
+        bar.SetProgress(percent);
+    };
+    RunFleet(
+        plan.boards,
+        [](const LinkChoice& port) {
+            return FleetLine{std::make_unique<LinePort>(port.portPath), std::make_unique<CountingClock>()};
+        },
+        finished, waiting);
+    bar.HideProgress();
+
+    int code = FleetExitCode(plan.boards);
+    const QString kept = KeepFleetPage(options, plan.boards);
+    if (!kept.isEmpty()) {
+        Print(stderr, QStringLiteral("kx9ctl: ") + kept +
+                          QStringLiteral(" (strona zapisana do tablic z wynikiem OK, ale nie w pliku def.cfg)\n"));
+        code = std::max(code, BadUsage);
+    }
+    if (!options.json) {
+        Print(stdout, Printable(FleetTexts(plan.boards, options.command) + FleetTable(plan.boards)));
+        return code;
+    }
+    QJsonObject json = FleetJson(plan.boards);
+    json["command"] = CommandName(options.command);
+    json["exitCode"] = code;
+    json["seconds"] = wall.nsecsElapsed() / 1e9;
+    if (!kept.isEmpty())
+        json["errors"] = QJsonArray{QJsonObject{{"text", kept}}};
+    PrintJson(json);
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The command line is taken before the application object, which would take Qt's own
+    // options ("-reverse", "-platform") out of it: a page line may be just such a word.
+    QStringList arguments;
+    for (int k = 0; k < argc; ++k)
+        arguments << QString::fromLocal8Bit(argv[k]);
+    const Parsed parsed = ParseOptions(arguments);
+
+    std::unique_ptr<QCoreApplication> app;
+    char platformOption[] = "-platform";
+    char platformName[] = "offscreen";
+    char* guiArgv[] = {argv[0], platformOption, platformName, nullptr};
+    int guiArgc = 3;
+    if (DrawsPictures(parsed)) {
+        // The platform's start-up notes (no session bus, no runtime folder) mean nothing to a
+        // terminal user of a program that never opens a window.
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&,
+                                                                    const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "%s\n", qPrintable(text));
+        });
+        app = std::make_unique<QGuiApplication>(guiArgc, guiArgv);
+        qInstallMessageHandler(previous);
+    } else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kx9ctl"));
+
+    if (!parsed.print.isEmpty()) {
+        Print(stdout, parsed.print);
+        return Done;
+    }
+    if (!parsed.options) {
+        Print(stderr, QStringLiteral("kx9ctl: %1\n").arg(Printable(parsed.error)));
+        if (arguments.contains(QStringLiteral("--json")))
+            PrintJson({{"exitCode", BadUsage}, {"errors", QJsonArray{QJsonObject{{"text", parsed.error}}}}});
+        return BadUsage;
+    }
+    const Options& options = *parsed.options;
+    return IsFleet(options) ? Fleet(options) : OneBoard(options);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ConfigFile.h"
 
+#include "RegularFile.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <cstring>
@@ -86,29 +88,29 @@ bool DecodeConfigFile(const QByteArray& bytes, ConfigImage& image) {
 }
 
 bool ReadConfigFile(const QString& path, ConfigImage& image) {
-    QByteArray bytes;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) return false;
-        if (file.size() != ConfigFileSize) return false; // closed by QFile on the way out
-        bytes = file.read(ConfigFileSize + 1);
-        file.close();
-    }
-    return DecodeConfigFile(bytes, image);
+    // Only a regular file of at most the file's size is opened at all: a folder, a named pipe
+    // or a device is a bad file at once, and opening a pipe or a terminal could block for ever.
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, ConfigFileSize);
+    return bytes && DecodeConfigFile(*bytes, image);
 }
 
-bool WriteConfigFile(const QString& path, const ConfigImage& image) {
+bool WriteConfigFile(const QString& path, const ConfigImage& image, QString* reason) {
     const QByteArray bytes = EncodeConfigFile(image);
     // The temporary file replaces the target only once every byte is on disk, so a failed save
     // leaves the old file as it was.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    auto failed = [&file, reason] {
+        if (reason) *reason = file.errorString();
+        return false;
+    };
+    if (!file.open(QIODevice::WriteOnly)) return failed();
     if (file.write(bytes) != bytes.size()) {
+        const bool ignored = failed();
         file.cancelWriting();
         file.commit();
-        return false;
+        return ignored;
     }
-    return file.commit();
+    return file.commit() || failed();
 }
 
 QString ConfigFileName(const QString& chosen) {

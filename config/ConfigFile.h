@@ -21,7 +21,8 @@ bool DecodeConfigFile(const QByteArray& bytes, ConfigImage& image);
 // Reads and loads a file; false when it cannot be read or is bad.
 bool ReadConfigFile(const QString& path, ConfigImage& image);
 // Writes the file beside the target first and replaces the target only when complete.
-bool WriteConfigFile(const QString& path, const ConfigImage& image);
+// False when the file could not be written; `reason` then says why, in the system's words.
+bool WriteConfigFile(const QString& path, const ConfigImage& image, QString* reason = nullptr);
 
 // ".cfg" is appended unless it occurs in the path from its second character on.
 QString ConfigFileName(const QString& chosen);

@@ -70,9 +70,11 @@ void TfCzasData::BuildControls() {
     MonthCalendar1->setCalendarPopup(true);
     // The board keeps only the year within the century and takes it as 20xx.
     MonthCalendar1->setDateRange(QDate(FirstYear, 1, 1), QDate(LastYear, 12, 31));
+    TakeTypedDigits(MonthCalendar1);
     DateTimePicker1 = new QTimeEdit(TabSheet1);
     DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
     DateTimePicker1->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    TakeTypedDigits(DateTimePicker1);
     BitBtn1 = MakeButton(TabSheet1, "BitBtn1", QStringLiteral("Odczytaj z KX9"),
                          QStringLiteral("Odczytuje czas i date z KX9"));
     BitBtn2 = MakeButton(TabSheet1, "BitBtn2", QStringLiteral("Zapisz do KX9"),
@@ -168,12 +170,6 @@ void TfCzasData::BuildControls() {
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 }
 
-void TfCzasData::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
 void TfCzasData::reject() {
     BitBtn4Click();
 }
@@ -183,7 +179,6 @@ void TfCzasData::FormShow() {
     MonthCalendar1->setDate(now.date());
     const QTime t = now.time();
     DateTimePicker1->setTime(QTime(t.hour(), t.minute(), t.second()));
-    LoadDisplaySettings();
     // A full-minute synchronisation still waiting shows its countdown again.
     Edit3->setVisible(Timer1->isActive());
 }
@@ -200,7 +195,7 @@ void TfCzasData::FormActivate() {
     if (displayRead)
         DisplayReadPending = false;
     // Otherwise only what changed under the window is loaded again: typing survives.
-    if (displayRead || m_shownDisplay.Changed(m_t.image.RegsRevision(RegTimePosition, DisplayRegisters)))
+    if (displayRead || Stale(m_shownDisplay, m_t.image.RegsRevision(RegTimePosition, DisplayRegisters)))
         LoadDisplaySettings();
 }
 
@@ -264,8 +259,10 @@ bool TfCzasData::WithProgress(const std::function<bool()>& start) {
 }
 
 void TfCzasData::BitBtn1Click() {
-    if (m_t.MayStart() && WithProgress([this] { return m_operations.StartClockRead(); }))
+    if (m_t.MayStart() && WithProgress([this] { return m_operations.StartClockRead(); })) {
         ClockReadPending = true;
+        RefreshWhenDone(m_t);
+    }
 }
 
 void TfCzasData::BitBtn2Click() {
@@ -281,7 +278,9 @@ void TfCzasData::BitBtn2Click() {
 
 void TfCzasData::BitBtn3Click() {
     if (m_t.MayStart())
-        WithProgress([this] { return m_operations.StartClockWrite(true); });
+        WithProgress([this] {
+            return m_operations.StartClockWrite(true, QStringLiteral("Synchronizacja Zegara"));
+        });
 }
 
 void TfCzasData::BitBtn4Click() {
@@ -289,8 +288,10 @@ void TfCzasData::BitBtn4Click() {
 }
 
 void TfCzasData::BitBtn5Click() {
-    if (m_t.MayStart() && WithProgress([this] { return m_operations.StartTimeDisplayRead(); }))
+    if (m_t.MayStart() && WithProgress([this] { return m_operations.StartTimeDisplayRead(); })) {
         DisplayReadPending = true;
+        RefreshWhenDone(m_t);
+    }
 }
 
 void TfCzasData::BitBtn6Click() {
@@ -319,7 +320,9 @@ void TfCzasData::Timer1Timer() {
     }
     Timer1->stop();
     Edit3->setVisible(false);
-    WithProgress([this] { return m_operations.StartClockWrite(true); });
+    WithProgress([this] {
+        return m_operations.StartClockWrite(true, QStringLiteral("Synchronizacja Zegara w pełnej minucie"));
+    });
 }
 
 } // namespace kx9

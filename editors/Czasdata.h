@@ -29,9 +29,10 @@ public:
     // Stores the display settings: the formats, then each position. False, after its box,
     // at the first position refused; the refused register and those after it stay unchanged.
     bool StoreDisplaySettings();
+    bool StoreControls() override { return StoreDisplaySettings(); }
 
     // Handlers.
-    void FormShow();
+    void FormShow() override;
     void FormActivate() override;
     void FormHide() override;
     void BitBtn1Click();
@@ -71,9 +72,6 @@ public:
     QPushButton* BitBtn4;
 
     void reject() override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildControls();

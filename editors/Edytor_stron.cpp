@@ -4,6 +4,7 @@
 #include "EditorText.h"
 #include "config/Cp1250.h"
 #include "config/PageLayout.h"
+#include "widgets/FieldHelpers.h"
 #include "widgets/TextFields.h"
 
 #include <QGridLayout>
@@ -77,6 +78,8 @@ void TPStron::BuildControls() {
     DateTimePicker3->setObjectName(QStringLiteral("DateTimePicker3"));
     DateTimePicker3->setDisplayFormat(QStringLiteral("hh:mm"));
     DateTimePicker3->setToolTip(QStringLiteral("Godzina zakończenia wyświetlania komunikatu"));
+    for (QDateTimeEdit* picker : std::initializer_list<QDateTimeEdit*>{DateTimePicker1, DateTimePicker2, DateTimePicker3})
+        TakeTypedDigits(picker);
     auto* occasional = new QGridLayout(GroupBox1);
     occasional->addWidget(CheckBox1, 0, 0, 1, 4);
     occasional->addWidget(CheckBox2, 2, 0);
@@ -339,21 +342,28 @@ void TPStron::FormActivate() {
     // Only what changed under the window since it filled its controls is loaded again: values
     // just read or loaded appear, text typed and not yet stored survives.
     const ConfigImage& image = m_t.image;
-    if (m_shownAllowed.Take(image.RegsRevision(RegOccasionalAllowed)))
+    if (Due(m_shownAllowed, image.RegsRevision(RegOccasionalAllowed)))
         CheckBox1->setChecked(image.Reg(RegOccasionalAllowed) == 1);
-    if (m_shownActive.Take(image.RegsRevision(RegActivePage)))
+    if (Due(m_shownActive, image.RegsRevision(RegActivePage)))
         Edit1->setText(QString::number(image.Reg(RegActivePage)));
-    if (m_shownGeometry.Take(image.RegsRevision(RegBoardSize, 2))) {
+    if (Due(m_shownGeometry, image.RegsRevision(RegBoardSize, 2))) {
         Edit7->setText(QString::number(layout::DecodeBoardSize(image.Reg(RegBoardSize)).entry));
         Edit8->setText(QString::number(LineLength()));
         ApplyLineLimit();
     }
-    if (m_shownDoubleHeight.Take(image.RegsRevision(RegDoubleHeight)))
+    if (Due(m_shownDoubleHeight, image.RegsRevision(RegDoubleHeight)))
         CheckBox4->setChecked(image.Reg(RegDoubleHeight) != 0);
-    if (CurrentPage >= 0 && !m_showingTracked && m_shownPage.Changed(PageRevision(CurrentPage)))
+    if (CurrentPage >= 0 && !m_showingTracked && Stale(m_shownPage, PageRevision(CurrentPage)))
         ShowPage(CurrentPage);
-    if (CurrentPage >= FirstOccasional && OccasionalChangedUnder(CurrentPage))
+    if (CurrentPage >= FirstOccasional && (FillingAll() || OccasionalChangedUnder(CurrentPage)))
         LoadOccasional(CurrentPage);
+}
+
+bool TPStron::StoreControls() {
+    StoreShownPage();
+    if (CurrentPage >= FirstOccasional)
+        StoreOccasional(CurrentPage);
+    return true;
 }
 
 void TPStron::FormHide() {
@@ -421,10 +431,13 @@ void TPStron::CheckBox4Click() {
 }
 
 void TPStron::BitBtn1Click() {
-    m_operations.StartPagesRead();
+    if (m_operations.StartPagesRead())
+        RefreshWhenDone(m_t);
 }
 
 void TPStron::BitBtn2Click() {
+    if (!m_t.StoreShownBeforeWrite())
+        return;
     StoreShownPage();
     m_operations.StartPagesWrite();
 }

@@ -52,6 +52,7 @@ public:
     // Handlers.
     void FormCreate();
     void FormActivate() override;
+    bool StoreControls() override;
     void FormHide() override;
     void TreeView1Change();
     void CheckBox1Click();

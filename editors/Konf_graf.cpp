@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "Konf_graf.h"
 
+#include "config/SlotFiles.h"
 #include "widgets/TextFields.h"
+
+#include <QFileInfo>
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,6 +27,9 @@ const QString NoSlotText =
     QStringLiteral("Zaznacz tablicę dla której chcesz\n wykonać przypisanie i spróbuj ponownie");
 const QString NoSlotTitle = QStringLiteral("Nie wybrano tablicy");
 const QString UnreadableText = QStringLiteral("Nie można wczytać pliku graficznego:");
+const QString GoneText = QStringLiteral("Nie znaleziono pliku graficznego:");
+
+static_assert(SlotFileCount == dots::GraphicSlots);
 
 bool IsSlot(int slot) {
     return slot >= 0 && slot < dots::GraphicSlots;
@@ -47,7 +53,16 @@ TKonGraf::TKonGraf(Transfers& transfers)
     setWindowTitle(QStringLiteral("Konfiguracja Grafik"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     BuildControls();
+    const SlotFileList kept = LoadSlotFiles();
+    std::copy(kept.begin(), kept.end(), m_files.begin());
     RecreateSlotBitmaps();
+}
+
+void TKonGraf::KeepSlotFiles() {
+    SlotFileList files;
+    std::copy(m_files.begin(), m_files.end(), files.begin());
+    // Not being able to keep them costs the next run's assignments, not this one's.
+    SaveSlotFiles(files);
 }
 
 void TKonGraf::BuildControls() {
@@ -119,7 +134,8 @@ void TKonGraf::BuildControls() {
     outer->addLayout(buttons);
     outer->addWidget(StatusBar1);
 
-    connect(TreeView1, &QTreeWidget::currentItemChanged, this, &TKonGraf::TreeView1Change);
+    // The highlighted row is the page acted on, however it was selected.
+    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &TKonGraf::TreeView1Change);
     connect(BitBtn1, &QPushButton::clicked, this, &TKonGraf::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TKonGraf::BitBtn2Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TKonGraf::BitBtn4Click);
@@ -132,14 +148,16 @@ QString TKonGraf::SlotFile(int page) const {
     return IsSlot(slot) ? m_files[size_t(slot)] : QString();
 }
 
-void TKonGraf::showEvent(QShowEvent* event) {
-    EditorWindow::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
 void TKonGraf::FormShow() {
     RecreateSlotBitmaps();
+    // A file kept from an earlier run that is gone now: said once, and the slot says it too.
+    QStringList gone;
+    for (const QString& file : m_files)
+        if (!file.isEmpty() && !QFileInfo::exists(file) && !m_reportedGone.contains(file))
+            gone << file;
+    m_reportedGone << gone;
+    if (!gone.isEmpty())
+        m_t.dialogs.message(GoneText + "\n" + gone.join('\n'), QStringLiteral("Błąd"), MsgIcon::Error);
     // The status line and preview are right at once, not only after the first activation.
     ShowSelectedSlot();
 }
@@ -160,6 +178,11 @@ void TKonGraf::ShowSelectedSlot() {
         Image1->hide();
         Image1->clear();
         StatusPanel0->setText(QStringLiteral("Nie przypisano grafiki"));
+    } else if (!QFileInfo::exists(file)) {
+        Image1->hide();
+        Image1->clear();
+        m_bitmaps[size_t(SelectedSlot)] = dots::BlankBitmap(m_size);
+        StatusPanel0->setText(GoneText + QStringLiteral(" ") + file);
     } else {
         const QImage original = dots::LoadPicture(file);
         Image1->setPixmap(QPixmap::fromImage(original));
@@ -171,8 +194,10 @@ void TKonGraf::ShowSelectedSlot() {
 }
 
 void TKonGraf::TreeView1Change() {
-    if (QTreeWidgetItem* node = TreeView1->currentItem())
-        SelectedSlot = node->data(0, NodeRole).toInt();
+    const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    SelectedSlot = selected.first()->data(0, NodeRole).toInt();
     ShowSelectedSlot();
 }
 
@@ -187,6 +212,7 @@ void TKonGraf::BitBtn1Click() {
         } else {
             m_files[size_t(SelectedSlot)] = file;
             m_bitmaps[size_t(SelectedSlot)] = dots::DrawToBoard(picture, m_size);
+            KeepSlotFiles();
         }
     }
     ShowSelectedSlot();
@@ -198,6 +224,7 @@ void TKonGraf::BitBtn2Click() {
     } else {
         // Blank at once: a send before the next showing must not carry the removed picture.
         m_files[size_t(SelectedSlot)].clear();
+        KeepSlotFiles();
         m_bitmaps[size_t(SelectedSlot)] = dots::BlankBitmap(m_size);
     }
     ShowSelectedSlot();
@@ -232,8 +259,9 @@ bool TKonGraf::SendFrame(int slot, int first, int count, bool firstOfSlot) {
 void TKonGraf::BitBtn4Click() {
     std::vector<ChainStep> steps;
     for (int k = 0; k < dots::GraphicSlots; ++k) {
+        const QString page = QStringLiteral("strona graficzna %1").arg(dots::FirstGraphicPage + k);
         // Registers 0..100 carry the slot number and the first hundred words.
-        steps.push_back({[this, k] { return SendFrame(k, 0, FrameWords + 1, true); }, -1});
+        steps.push_back({[this, k] { return SendFrame(k, 0, FrameWords + 1, true); }, -1, page});
         for (int f = 1; f < FramesPerSlot; ++f) {
             const bool last = f == FramesPerSlot - 1;
             steps.push_back({[this, k, f, last] {
@@ -241,13 +269,14 @@ void TKonGraf::BitBtn4Click() {
                                  const bool word600 = last && dots::UsedBytes(m_size) > dots::MatrixBytes - 2;
                                  return SendFrame(k, f * FrameWords, FrameWords + (word600 ? 1 : 0), false);
                              },
-                             10 * k + 2 * f});
+                             10 * k + 2 * f, page});
         }
     }
     m_unreadable.clear();
-    if (!m_chain.Start(std::move(steps), [this] { FinishSend(); }))
+    const QString name = QStringLiteral("Transmisja Grafiki");
+    if (!m_chain.Start(std::move(steps), [this] { FinishSend(); }, name))
         return;
-    m_t.ShowFromZero(QStringLiteral("Transmisja Grafiki"));
+    m_t.ShowFromZero(name);
 }
 
 void TKonGraf::FinishSend() {

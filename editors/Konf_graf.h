@@ -46,13 +46,16 @@ public:
     QTreeWidgetItem* Node(int slot) const { return m_nodes[size_t(slot)]; }
 
     void RecreateSlotBitmaps();
+    void KeepSlotFiles();
     void ShowSelectedSlot();
     void ConvertSlot(int slot);
 
     // Handlers.
-    void FormShow();
+    void FormShow() override;
     void FormActivate() override;
     void FormHide() override {}
+    // The slots' files are not part of the image: nothing to store.
+    bool StoreControls() override { return true; }
     void TreeView1Change();
     void BitBtn1Click();
     void BitBtn2Click();
@@ -73,9 +76,6 @@ public:
     QPushButton* BitBtn5;
     QTimer* Timer1;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void BuildControls();
     bool SendFrame(int slot, int first, int count, bool firstOfSlot);
@@ -84,6 +84,7 @@ private:
     Transfers& m_t;
     RequestChain m_chain;
     std::array<QString, dots::GraphicSlots> m_files;
+    QStringList m_reportedGone;
     std::array<QImage, dots::GraphicSlots> m_bitmaps;
     std::array<QTreeWidgetItem*, dots::GraphicSlots> m_nodes{};
     QSize m_size;

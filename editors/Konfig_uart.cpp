@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "Konfig_uart.h"
 
+#include "ops/ScanTransfer.h"
 #include "widgets/FieldHelpers.h"
 
 #include <QEvent>
+#include <QGroupBox>
+
+#include <algorithm>
 
 namespace kx9 {
 
@@ -22,9 +26,23 @@ void TakeSelected(const QComboBox* box, uint8_t& into) {
         into = static_cast<uint8_t>(box->currentIndex());
 }
 
+// The list's choice when it is an entry of the table, else the setting.
+int ShownOr(const QComboBox* box, int setting) {
+    return box->currentIndex() >= 0 ? box->currentIndex() : setting;
+}
+
+// "Adres 57, 9600bps, 8O1: " and the first line of what the device said.
+QString FindText(const ScanFind& find) {
+    return QStringLiteral("Adres %1, %2, %3: ")
+               .arg(find.at.address)
+               .arg(BaudText(find.at.baudIndex), QLatin1String(FrameNames[size_t(find.at.frameIndex)])) +
+           find.identification.section(QLatin1Char('\n'), 0, 0);
+}
+
 } // namespace
 
-TfKonUart::TfKonUart(LinkSettings& settings, Dialogs& dialogs) : m_settings(settings), m_dialogs(dialogs) {
+TfKonUart::TfKonUart(LinkSettings& settings, Dialogs& dialogs, PortMap* ports, Transfers* transfers)
+    : m_settings(settings), m_dialogs(dialogs), m_ports(ports) {
     setWindowTitle(QStringLiteral("Port Szeregowy"));
     setModal(true);
 
@@ -56,12 +74,118 @@ TfKonUart::TfKonUart(LinkSettings& settings, Dialogs& dialogs) : m_settings(sett
     AddFieldRow(this, grid, 2, QStringLiteral("Prędkość transmisji"), ComboBox3);
     AddFieldRow(this, grid, 3, QStringLiteral("TimeOut [ms]"), Edit2);
     AddFieldRow(this, grid, 4, QStringLiteral("Adres tablicy KX9"), Edit1);
-    FieldsOverButtons(this, grid, {Button1, Button2});
+    grid->setRowStretch(5, 1);
+
+    auto* fields = new QVBoxLayout;
+    auto* top = new QHBoxLayout;
+    top->addLayout(grid);
+    if (m_ports)
+        top->addWidget(buildPorts(), 1);
+    fields->addLayout(top);
+    if (transfers) {
+        m_scan = new ScanTransfer(*transfers);
+        m_scan->setParent(this);
+        fields->addWidget(buildSearch());
+    }
+    FieldsOverButtons(this, fields, {Button1, Button2});
 
     connect(Button1, &QPushButton::clicked, this, &TfKonUart::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TfKonUart::Button2Click);
 
     FormActivate();
+}
+
+TfKonUart::~TfKonUart() = default;
+
+QWidget* TfKonUart::buildPorts() {
+    auto* box = new QGroupBox(QStringLiteral("Urządzenia portów"), this);
+    ListBox1 = new QListWidget(box);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setToolTip(QStringLiteral("Urządzenie, do którego prowadzi każda nazwa portu; łącze COMn w folderze "
+                                        "roboczym ma pierwszeństwo"));
+    ComboBox4 = new QComboBox(box);
+    ComboBox4->setObjectName(QStringLiteral("ComboBox4"));
+    ComboBox4->setToolTip(QStringLiteral("Urządzenie szeregowe dla nazwy portu wybranej na liście"));
+    ComboBox4->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ComboBox4->setMinimumContentsLength(24);
+    // COMn is the device COMn here: there is nothing to choose.
+    ComboBox4->setEnabled(!PortMap::ComNamesAreDevices());
+    Button4 = new QPushButton(QStringLiteral("Odśwież"), box);
+    Button4->setObjectName(QStringLiteral("Button4"));
+    Button4->setToolTip(QStringLiteral("Ponownie wyszukuje urządzenia szeregowe w systemie"));
+    Button4->setAutoDefault(false);
+    auto* label = new QLabel(QStringLiteral("Urządzenie"), box);
+    label->setObjectName(QStringLiteral("Label6"));
+    label->setBuddy(ComboBox4);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(ComboBox4, 1);
+    row->addWidget(Button4);
+    auto* layout = new QVBoxLayout(box);
+    layout->addWidget(ListBox1);
+    layout->addLayout(row);
+
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            ListBox1->setCurrentRow(index);
+    });
+    connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row < ComboBox1->count())
+            ComboBox1->setCurrentIndex(row);
+        fillDevices();
+    });
+    connect(ComboBox4, &QComboBox::activated, this, &TfKonUart::ComboBox4Change);
+    connect(Button4, &QPushButton::clicked, this, &TfKonUart::Button4Click);
+    return box;
+}
+
+QWidget* TfKonUart::buildSearch() {
+    auto* box = new QGroupBox(QStringLiteral("Tablice na linii"), this);
+    Button3 = new QPushButton(QStringLiteral("Szukaj tablicy"), box);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    Button3->setToolTip(QStringLiteral("Szuka tablicy KX9 na wybranym porcie pod każdym adresem, z każdą prędkością i "
+                                       "ramką, zaczynając od nastaw z okna"));
+    Button3->setAutoDefault(false);
+    CheckBox1 = new QCheckBox(QStringLiteral("Tylko wybrana prędkość i ramka"), box);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox2 = new QCheckBox(QStringLiteral("Wszystkie urządzenia na linii"), box);
+    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    CheckBox2->setToolTip(QStringLiteral("Nie kończy na pierwszej znalezionej tablicy"));
+    ListBox2 = new QListWidget(box);
+    ListBox2->setObjectName(QStringLiteral("ListBox2"));
+    ListBox2->setToolTip(QStringLiteral("Znalezione urządzenia; wybrać można tylko tablicę KX9"));
+    ListBox2->setMaximumHeight(ListBox2->fontMetrics().height() * 6);
+    Button5 = new QPushButton(QStringLiteral("Użyj"), box);
+    Button5->setObjectName(QStringLiteral("Button5"));
+    Button5->setToolTip(QStringLiteral("Przyjmuje adres, prędkość i ramkę wybranej tablicy"));
+    Button5->setAutoDefault(false);
+    Button5->setEnabled(false);
+    Label7 = new QLabel(box);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    Label7->setWordWrap(true);
+
+    auto* options = new QHBoxLayout;
+    options->addWidget(Button3);
+    options->addWidget(CheckBox1);
+    options->addWidget(CheckBox2);
+    options->addStretch();
+    auto* end = new QHBoxLayout;
+    end->addWidget(Label7, 1);
+    end->addWidget(Button5);
+    auto* layout = new QVBoxLayout(box);
+    layout->addLayout(options);
+    layout->addWidget(ListBox2);
+    layout->addLayout(end);
+
+    connect(Button3, &QPushButton::clicked, this, &TfKonUart::Button3Click);
+    connect(Button5, &QPushButton::clicked, this, &TfKonUart::Button5Click);
+    connect(ListBox2, &QListWidget::currentRowChanged, this, [this](int row) {
+        const QListWidgetItem* item = ListBox2->item(row);
+        Button5->setEnabled(item && (item->flags() & Qt::ItemIsSelectable));
+    });
+    connect(ListBox2, &QListWidget::itemDoubleClicked, this, &TfKonUart::Button5Click);
+    return box;
 }
 
 void TfKonUart::FormActivate() {
@@ -80,33 +204,32 @@ void TfKonUart::OdswiezPola() {
 }
 
 void TfKonUart::Button1Click() {
-    // Both texts are taken before any message: the window is activated again when a box
-    // closes, and that refreshes the fields from the settings.
-    const QString timeoutText = Edit2->text();
-    const QString addressText = Edit1->text();
-
-    TakeSelected(ComboBox1, m_settings.PortIndex);
-    TakeSelected(ComboBox2, m_settings.FrameIndex);
-    TakeSelected(ComboBox3, m_settings.BaudIndex);
-
-    if (const auto timeout = DecimalIn(timeoutText, TimeoutMin, TimeoutMax)) {
-        m_settings.ReplyTimeoutMs = *timeout;
-    } else {
+    if (m_scan)
+        m_scan->Stop();
+    // Every field is checked before any is applied: a refused one leaves the window open and
+    // the settings in force as they were, so no transfer runs at half a change.
+    const std::optional<int> timeout = DecimalIn(Edit2->text(), TimeoutMin, TimeoutMax);
+    const std::optional<int> address = DecimalIn(Edit1->text(), AddressMin, AddressMax);
+    if (!timeout)
         m_dialogs.message(
             QStringLiteral("Nieprawidłowa wartość Time Out. Wpisz wartość z przedziału od 100 do "
                            "20000 i spróbuj ponownie."),
             QStringLiteral("Błąd Time Out"), MsgIcon::Error);
-    }
-
-    if (const auto address = DecimalIn(addressText, AddressMin, AddressMax)) {
-        m_settings.BoardAddress = static_cast<uint8_t>(*address);
-    } else {
+    if (!address)
         m_dialogs.message(
             QStringLiteral("Nieprawidłowy adres KX9. Wprowadź wartość od 1 do 247 i spróbuj ponownie"),
             QStringLiteral("Błąd Adresu"), MsgIcon::Error);
-    }
+    if (!timeout || !address)
+        return;
 
-    // Closes also after a refused value: the next opening shows what is still in force.
+    TakeSelected(ComboBox1, m_settings.PortIndex);
+    TakeSelected(ComboBox2, m_settings.FrameIndex);
+    TakeSelected(ComboBox3, m_settings.BaudIndex);
+    m_settings.ReplyTimeoutMs = *timeout;
+    m_settings.BoardAddress = static_cast<uint8_t>(*address);
+    if (m_ports && !m_ports->Save())
+        m_dialogs.message(QStringLiteral("Nie można zapisać przypisania portów do urządzeń: ") + m_ports->File(),
+                          QStringLiteral("Błąd zapisu pliku"), MsgIcon::Error);
     accept();
 }
 
@@ -114,15 +237,169 @@ void TfKonUart::Button2Click() {
     reject();
 }
 
-bool TfKonUart::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
-        OdswiezPola();
-    return QDialog::event(event);
+void TfKonUart::reject() {
+    if (m_scan)
+        m_scan->Stop();
+    if (m_ports)
+        m_ports->SetMapping(m_mappingShown);
+    QDialog::reject();
+}
+
+void TfKonUart::ShowRoutes() {
+    if (!m_ports)
+        return;
+    const int row = ListBox1->currentRow();
+    ListBox1->clear();
+    for (int k = 0; k < PortMap::Names; ++k)
+        ListBox1->addItem(QString());
+    for (int k = 0; k < PortMap::Names; ++k)
+        showRoute(k);
+    ListBox1->setCurrentRow(row >= 0 ? row : ShownOr(ComboBox1, m_settings.PortIndex));
+    fillDevices();
+}
+
+void TfKonUart::showRoute(int index) {
+    QListWidgetItem* item = ListBox1->item(index);
+    if (!item)
+        return;
+    const PortRoute route = m_ports->Route(PortMap::Name(index), m_devices);
+    item->setText(RouteText(route));
+    item->setToolTip(route.device);
+}
+
+void TfKonUart::fillDevices() {
+    if (!m_ports)
+        return;
+    ComboBox4->clear();
+    const int row = ListBox1->currentRow();
+    if (row < 0 || row >= PortMap::Names)
+        return;
+    const QString name = PortMap::Name(row);
+    const QString mapped = m_ports->Mapped(name);
+    const QString fallback = PortMap().DeviceFor(name);
+    ComboBox4->addItem(QStringLiteral("bez przypisania (%1)").arg(fallback), QString());
+    for (const SerialDevice& device : m_devices) {
+        ComboBox4->addItem(DeviceText(device), device.Preferred());
+        ComboBox4->setItemData(ComboBox4->count() - 1, device.Preferred() + QLatin1Char('\n') + device.manufacturer,
+                               Qt::ToolTipRole);
+    }
+    int chosen = mapped.isEmpty() ? 0 : ComboBox4->findData(mapped);
+    if (chosen < 0) {
+        // Chosen once, not there now: it stays the choice and says so.
+        ComboBox4->addItem(mapped + QStringLiteral(" (odłączone)"), mapped);
+        chosen = ComboBox4->count() - 1;
+    }
+    ComboBox4->setCurrentIndex(chosen);
+}
+
+void TfKonUart::ComboBox4Change() {
+    const int row = ListBox1->currentRow();
+    if (!m_ports || row < 0 || row >= PortMap::Names)
+        return;
+    m_ports->SetMapped(PortMap::Name(row), ComboBox4->currentData().toString());
+    showRoute(row);
+}
+
+void TfKonUart::Button4Click() {
+    m_devices = m_ports->Devices();
+    ShowRoutes();
+}
+
+int TfKonUart::chosenPort() const {
+    return ShownOr(ComboBox1, m_settings.PortIndex);
+}
+
+BoardScan::Plan TfKonUart::ScanPlan() const {
+    BoardScan::Plan plan;
+    const int baud = ShownOr(ComboBox3, m_settings.BaudIndex);
+    const int frame = ShownOr(ComboBox2, m_settings.FrameIndex);
+    plan.first = {DecimalIn(Edit1->text(), 1, 247).value_or(m_settings.BoardAddress), baud, frame};
+    const bool inTables = baud < int(BaudRates.size()) && frame < int(FrameNames.size());
+    if (CheckBox1 && CheckBox1->isChecked() && inTables) {
+        plan.rates = {baud};
+        plan.frames = {frame};
+    }
+    plan.all = CheckBox2 && CheckBox2->isChecked();
+    plan.probeMs = ScanProbeMs;
+    return plan;
+}
+
+void TfKonUart::Button3Click() {
+    if (!m_scan || m_scan->Running())
+        return;
+    const BoardScan::Plan plan = ScanPlan();
+    ListBox2->clear();
+    Button5->setEnabled(false);
+    const std::vector<ScanPoint> order = ScanOrder(plan.first, plan.rates, plan.frames);
+    Label7->setText(QStringLiteral("Szukanie na %1: zapytań najwyżej %2, najdłużej %3")
+                        .arg(PortMap::Name(chosenPort()))
+                        .arg(order.size())
+                        .arg(DurationText(ScanWorstCaseMs(order, plan.probeMs))));
+    m_scannedPort = chosenPort();
+    Button3->setEnabled(false);
+    if (!m_scan->Start(m_scannedPort, plan, [this] { scanEnded(); })) {
+        Label7->clear();
+        Button3->setEnabled(true);
+    }
+}
+
+void TfKonUart::scanEnded() {
+    Button3->setEnabled(true);
+    const BoardScan* scan = m_scan->Last();
+    ListBox2->clear();
+    int first = -1;
+    for (const ScanFind& find : scan->Found()) {
+        auto* item = new QListWidgetItem(FindText(find), ListBox2);
+        item->setToolTip(find.identification);
+        // Only a KX9 board can be chosen; anything else that answered is shown for what it is.
+        if (!find.kx9)
+            item->setFlags(Qt::NoItemFlags);
+        else if (first < 0)
+            first = ListBox2->count() - 1;
+    }
+    const int boards = int(std::count_if(scan->Found().begin(), scan->Found().end(), [](const ScanFind& f) { return f.kx9; }));
+    QString text;
+    switch (scan->Status()) {
+    case BoardScan::State::Stopped:
+        text = QStringLiteral("Przerwano; znalezione tablice KX9: %1").arg(boards);
+        break;
+    case BoardScan::State::Failed:
+        text = QStringLiteral("Szukanie przerwane przez błąd portu");
+        break;
+    default:
+        text = boards > 0 ? QStringLiteral("Znalezione tablice KX9: %1").arg(boards)
+                          : QStringLiteral("Nie znaleziono tablicy KX9");
+        break;
+    }
+    Label7->setText(text);
+    ListBox2->setCurrentRow(first);
+    Button5->setEnabled(first >= 0);
+}
+
+void TfKonUart::Button5Click() {
+    const BoardScan* scan = m_scan ? m_scan->Last() : nullptr;
+    const int row = ListBox2 ? ListBox2->currentRow() : -1;
+    if (!scan || m_scan->Running() || row < 0 || row >= int(scan->Found().size()) || !scan->Found()[size_t(row)].kx9)
+        return;
+    const ScanPoint at = scan->Found()[size_t(row)].at;
+    SelectOrNone(ComboBox1, m_scannedPort);
+    if (ComboBox1->currentIndex() < 0)
+        m_settings.PortIndex = uint8_t(m_scannedPort);
+    ComboBox2->setCurrentIndex(at.frameIndex);
+    ComboBox3->setCurrentIndex(at.baudIndex);
+    Edit1->setText(QString::number(at.address));
+    Button1Click();
 }
 
 void TfKonUart::showEvent(QShowEvent* event) {
-    // Activation is not reliable on every platform; showing refreshes as well.
+    // Filled when shown only: an activation after a refusal's box keeps what was typed.
     OdswiezPola();
+    if (m_ports) {
+        m_mappingShown = m_ports->Mapping();
+        m_devices = m_ports->Devices();
+        ListBox1->clear(); // the row follows the port shown
+        ShowRoutes();
+    }
     QDialog::showEvent(event);
 }
 

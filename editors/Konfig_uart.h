@@ -3,25 +3,54 @@
 
 #include "config/ConfigImage.h"
 #include "link/Dialogs.h"
+#include "link/PortMap.h"
+#include "ops/BoardScan.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <map>
 
 namespace kx9 {
 
+class ScanTransfer;
+class Transfers;
+
 // "Port Szeregowy" - the PC side of the link: port, frame, rate, reply time-out, board address.
+// Given the port map, it also shows where each port name leads and lets the operator pick one
+// of the system's devices for it; given the transfers, it searches the line for a board.
 class TfKonUart : public QDialog {
     Q_OBJECT
 public:
-    TfKonUart(LinkSettings& settings, Dialogs& dialogs);
+    TfKonUart(LinkSettings& settings, Dialogs& dialogs, PortMap* ports = nullptr, Transfers* transfers = nullptr);
+    ~TfKonUart() override;
 
     // Puts the list items in; runs once, at creation.
     void FormActivate();
     void OdswiezPola();
     void Button1Click();
     void Button2Click();
+
+    // Ports by name: the device of every name, and the devices offered for the selected one.
+    void ShowRoutes();
+    // The device chosen in ComboBox4 for the name selected in ListBox1.
+    void ComboBox4Change();
+    // "Odśwież": the system's devices listed again (an adapter plugged in meanwhile).
+    void Button4Click();
+
+    // "Szukaj tablicy": the scan of kx9ctl scan, on the port chosen, from the settings shown.
+    void Button3Click();
+    // "Użyj": the board chosen in ListBox2, applied as OK applies the settings.
+    void Button5Click();
+    // What the search would do now.
+    BoardScan::Plan ScanPlan() const;
+    ScanTransfer* Scanner() const { return m_scan; }
+    // The wait of each probe for a reply to begin.
+    int ScanProbeMs = DefaultProbeMs;
 
     QComboBox* ComboBox1;
     QComboBox* ComboBox2;
@@ -31,13 +60,36 @@ public:
     QPushButton* Button1;
     QPushButton* Button2;
 
+    QListWidget* ListBox1 = nullptr;  // COM1..COM8 and their devices
+    QComboBox* ComboBox4 = nullptr;   // the device of the selected name
+    QPushButton* Button4 = nullptr;   // "Odśwież"
+    QPushButton* Button3 = nullptr;   // "Szukaj tablicy"
+    QCheckBox* CheckBox1 = nullptr;   // only the rate and frame shown
+    QCheckBox* CheckBox2 = nullptr;   // every device of the line
+    QListWidget* ListBox2 = nullptr;  // what the search found
+    QPushButton* Button5 = nullptr;   // "Użyj"
+    QLabel* Label7 = nullptr;         // how the search goes
+
+    void reject() override;
+
 protected:
-    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    QWidget* buildPorts();
+    QWidget* buildSearch();
+    void showRoute(int index);
+    void fillDevices();
+    void scanEnded();
+    int chosenPort() const;
+
     LinkSettings& m_settings;
     Dialogs& m_dialogs;
+    PortMap* m_ports;
+    ScanTransfer* m_scan = nullptr;
+    std::vector<SerialDevice> m_devices;
+    std::map<QString, QString> m_mappingShown; // the mapping when the window was shown
+    int m_scannedPort = 0;
 };
 
 } // namespace kx9

@@ -142,16 +142,6 @@ void TfKonfigJasnosc::BuildControls() {
     outer->addLayout(buttons);
 }
 
-void TfKonfigJasnosc::showEvent(QShowEvent* event) {
-    EditorWindow::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
-void TfKonfigJasnosc::FormShow() {
-    LoadBrightnessControls();
-}
-
 void TfKonfigJasnosc::FormActivate() {
     Fill(false);
 }
@@ -168,7 +158,7 @@ void TfKonfigJasnosc::Fill(bool all) {
     const ConfigImage& image = m_t.image;
     auto due = [&](ShownRevision& shown, int reg) {
         const ConfigImage::Revision now = image.RegsRevision(reg);
-        const bool changed = all || shown.Changed(now);
+        const bool changed = all || Stale(shown, now);
         shown.Mark(now);
         return changed;
     };
@@ -192,26 +182,28 @@ void TfKonfigJasnosc::Fill(bool all) {
         Edit5->setText(QString::number(image.Reg(RegCurrentBrightness)) + QStringLiteral("%"));
 }
 
-void TfKonfigJasnosc::StoreBrightnessControls() {
+bool TfKonfigJasnosc::StoreBrightnessControls() {
     // A value that reached the image behind the window's back (a whole read, a file) comes in
     // first, so that a field nobody touched never puts an older value back.
     Fill(false);
-    StoreLevel(m_levels[0]);
-    StoreLevel(m_levels[1]);
+    bool stored = StoreLevel(m_levels[0]);
+    stored = StoreLevel(m_levels[1]) && stored;
     StoreTime(m_times[0]);
     StoreTime(m_times[1]);
-    StoreLevel(m_levels[2]);
-    StoreLevel(m_levels[3]);
+    stored = StoreLevel(m_levels[2]) && stored;
+    stored = StoreLevel(m_levels[3]) && stored;
+    return stored;
 }
 
-void TfKonfigJasnosc::StoreLevel(LevelField& field) {
+bool TfKonfigJasnosc::StoreLevel(LevelField& field) {
     const std::optional<int> level = DecimalIn(field.edit->text(), LevelLow, LevelHigh);
     if (!level) {
         m_t.dialogs.message(LevelText, field.title, MsgIcon::Information);
-        return;
+        return false;
     }
     m_t.image.SetReg(field.reg, *level);
     field.shown.Mark(m_t.image.RegsRevision(field.reg));
+    return true;
 }
 
 void TfKonfigJasnosc::StoreTime(TimeField& field) {
@@ -251,7 +243,7 @@ bool TfKonfigJasnosc::SendStep(int first, int count, bool write) {
 void TfKonfigJasnosc::BitBtn1Click() {
     // The controls are not stored first: the read replaces them.
     std::vector<ChainStep> steps{{[this] { return SendStep(RegDayBrightness, ReadCount, false); }, -1}};
-    if (!m_chain->Start(std::move(steps), [this] { FinishRead(); }))
+    if (!m_chain->Start(std::move(steps), [this] { FinishRead(); }, QStringLiteral("Odczyt nastaw jasności")))
         return;
     m_running = Running::Read;
     m_t.ShowFromZero(QString());
@@ -263,7 +255,7 @@ void TfKonfigJasnosc::BitBtn2Click() {
         {[this] { return SendStep(RegDayBrightness, TimeSettingsCount, true); }, -1},
         {[this] { return SendStep(RegLightSensorOn, SensorSettingsCount, true); }, 50},
     };
-    if (!m_chain->Start(std::move(steps), [this] { FinishWrite(); }))
+    if (!m_chain->Start(std::move(steps), [this] { FinishWrite(); }, QStringLiteral("Zapis nastaw jasności")))
         return;
     m_running = Running::Write;
     m_t.ShowFromZero(QString());
@@ -293,6 +285,7 @@ void TfKonfigJasnosc::FinishRead() {
     m_t.progress.HideProgress();
     m_t.progress.SetProgress(0);
     LoadBrightnessControls();
+    NoteStored();
 }
 
 int TfKonfigJasnosc::WriteStep() const {

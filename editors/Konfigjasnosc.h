@@ -25,10 +25,11 @@ public:
     explicit TfKonfigJasnosc(Transfers& transfers);
 
     void LoadBrightnessControls();
-    void StoreBrightnessControls();
+    // False when a level was refused (after its message); the others are stored all the same.
+    bool StoreBrightnessControls();
+    bool StoreControls() override { return StoreBrightnessControls(); }
 
     // Handlers.
-    void FormShow();
     void FormActivate() override;
     void FormHide() override;
     void CheckBox1Click();
@@ -58,9 +59,6 @@ public:
     QPushButton* BitBtn3;
     QTimer* Timer1;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     struct LevelField {
         QLineEdit* edit;
@@ -81,7 +79,7 @@ private:
     void BuildControls();
     // Loads every control (`all`) or those whose registers changed since they were filled.
     void Fill(bool all);
-    void StoreLevel(LevelField& field);
+    bool StoreLevel(LevelField& field);
     void StoreTime(TimeField& field);
     void ShowSensorPage(bool on);
     void FinishRead();

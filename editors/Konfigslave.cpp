@@ -249,10 +249,16 @@ void TfKonfigSlave::SetDevicePageEnabled(bool on) {
 void TfKonfigSlave::FormActivate() {
     // Only a page that changed under the window since its controls were filled is loaded
     // again: values just read appear, typing not yet stored survives.
-    if (m_shownLink.Changed(LinkRevision()))
+    if (Stale(m_shownLink, LinkRevision()))
         LoadLinkPage();
-    if (IsDevice(ShownNode) && m_shownDevice.Changed(DeviceRevision(ShownNode)))
+    if (IsDevice(ShownNode) && Stale(m_shownDevice, DeviceRevision(ShownNode)))
         LoadDevicePage(ShownNode);
+}
+
+bool TfKonfigSlave::StoreControls() {
+    const std::vector<QString> refused = StoreShown();
+    ShowMessages(refused);
+    return refused.empty();
 }
 
 void TfKonfigSlave::FormHide() {
@@ -317,7 +323,9 @@ void TfKonfigSlave::Start(Kind kind) {
          -1},
         {[send] { return send(SlaveBase, SlaveCount); }, 50},
     };
-    if (!m_chain.Start(std::move(steps), [this, kind] { Finish(kind); }))
+    const QString name =
+        read ? QStringLiteral("Odczyt konfiguracji SLAVE") : QStringLiteral("Zapis konfiguracji SLAVE");
+    if (!m_chain.Start(std::move(steps), [this, kind] { Finish(kind); }, name))
         return;
     m_running = kind;
     m_t.ShowFromZero(QString());
@@ -330,7 +338,7 @@ void TfKonfigSlave::Finish(Kind kind) {
     m_t.progress.HideProgress();
     m_t.scheduler.CloseLink();
     if (kind == Kind::Read)
-        FormActivate();
+        Refresh();
 }
 
 void TfKonfigSlave::Timer1Timer() {

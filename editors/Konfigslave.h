@@ -88,6 +88,7 @@ private:
     slave::DeviceEntry DeviceShown() const;
     // Stores the page the controls belong to; the messages come after every field is taken.
     std::vector<QString> StoreShown();
+    bool StoreControls() override;
     void ShowMessages(const std::vector<QString>& messages);
     void Start(Kind kind);
     void Finish(Kind kind);

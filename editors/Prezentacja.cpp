@@ -343,13 +343,13 @@ void TfPrezentacja::FormCreate() {
 void TfPrezentacja::FormActivate() {
     // Typing in the switching time survives unless the register changed under it.
     const ConfigImage& image = m_t.image;
-    if (m_shownInterval.Take(image.RegsRevision(RegPresentationTime)))
+    if (Due(m_shownInterval, image.RegsRevision(RegPresentationTime)))
         Edit6->setText(QString::number(image.Reg(RegPresentationTime)));
-    if (m_shownActive.Take(image.RegsRevision(RegActivePage)))
+    if (Due(m_shownActive, image.RegsRevision(RegActivePage)))
         Edit8->setText(QString::number(image.Reg(RegActivePage)));
     CopyPageNames();
-    if (m_shownList.Changed(
-            image.RegsRevision(RegPresentationFirst, RegPresentationCount - RegPresentationFirst + 1))) {
+    if (Stale(m_shownList,
+              image.RegsRevision(RegPresentationFirst, RegPresentationCount - RegPresentationFirst + 1))) {
         RebuildList();
         return;
     }

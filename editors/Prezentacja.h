@@ -40,6 +40,7 @@ public:
     void ShowTextPreview(int page);
     void ShowGraphicPreview(int page);
     bool StoreInterval();
+    bool StoreControls() override { return StoreInterval(); }
     void LockControls();
     void UnlockControls();
     void MoveEntryUp();

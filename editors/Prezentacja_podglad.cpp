@@ -15,6 +15,12 @@ namespace kx9 {
 
 using namespace presentation;
 
+namespace {
+
+const QString BoardPreviewName = QStringLiteral("Podgląd tablicy");
+
+} // namespace
+
 void TfPrezentacja::ShowPreview(int page) {
     if (page >= 0 && page <= LastTextPage)
         ShowTextPreview(page);
@@ -80,7 +86,7 @@ void TfPrezentacja::CheckBox1Click() {
 
 void TfPrezentacja::StartBoardPreview() {
     // Following the board is a transfer: refused while another one runs.
-    if (!m_t.MayStart() || m_t.scheduler.OpenLink() != 1) {
+    if (!m_t.MayStart(BoardPreviewName) || m_t.scheduler.OpenLink() != 1) {
         CheckBox1->setChecked(false);
         return;
     }
@@ -129,9 +135,12 @@ void TfPrezentacja::PrezentacjaTablicyTimer() {
         return;
     }
     // Another transfer (or this preview's own read) runs: skip the tick without a word.
-    if (!m_t.Busy() && !m_stron.RequestActivePage()) {
-        CheckBox1->setChecked(false);
-        return;
+    if (!m_t.Busy()) {
+        m_t.scheduler.SetOperationName(BoardPreviewName);
+        if (!m_stron.RequestActivePage()) {
+            CheckBox1->setChecked(false);
+            return;
+        }
     }
     const int active = image.Reg(RegActivePage);
     Edit8->setText(QString::number(active));
@@ -140,10 +149,12 @@ void TfPrezentacja::PrezentacjaTablicyTimer() {
 }
 
 void TfPrezentacja::BitBtn4Click() {
-    if (!m_t.Single(Transfers::Kind::Read, RegPresentationTime, BlockCount))
+    if (!m_t.Single(Transfers::Kind::Read, RegPresentationTime, BlockCount,
+                    QStringLiteral("Odczyt konfiguracji prezentacji")))
         return;
     m_t.ShowFromZero(QString());
     TestNadawania->start();
+    RefreshWhenDone(m_t);
 }
 
 void TfPrezentacja::TestNadawaniaTimer() {
@@ -170,7 +181,8 @@ void TfPrezentacja::BitBtn5Click() {
         steps.push_back(
             {[this, block, first] { return SendBlock(block, first); }, first ? -1 : block.progress});
     }
-    if (!m_chain.Start(std::move(steps), [this] { FinishWrite(); }))
+    const QString name = QStringLiteral("Zapis konfiguracji prezentacji");
+    if (!m_chain.Start(std::move(steps), [this] { FinishWrite(); }, name))
         return;
     m_t.ShowFromZero(QString());
 }

@@ -77,32 +77,20 @@ TfPrzewijanie::TfPrzewijanie(Transfers& transfers) : m_t(transfers) {
     FillControls();
 }
 
-void TfPrzewijanie::showEvent(QShowEvent* event) {
-    EditorWindow::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
-void TfPrzewijanie::FormShow() {
-    FillControls();
-}
-
 void TfPrzewijanie::FormActivate() {
     FillControls();
 }
 
 void TfPrzewijanie::FillControls() {
-    // Only registers that changed under the window are loaded again: values just read appear,
-    // typing not yet stored survives a change of focus.
     const ConfigImage& image = m_t.image;
-    if (m_shownLines.Take(image.RegsRevision(RegScrollLines))) {
+    if (Due(m_shownLines, image.RegsRevision(RegScrollLines))) {
         const int bits = image.Reg(RegScrollLines);
         for (size_t i = 0; i < LineBoxes.size(); ++i)
             LineBoxes[i]->setChecked((bits >> i) & 1);
     }
-    if (m_shownSpeed.Take(image.RegsRevision(RegScrollSpeed)))
+    if (Due(m_shownSpeed, image.RegsRevision(RegScrollSpeed)))
         Edit1->setText(QString::number(image.Reg(RegScrollSpeed)));
-    if (m_shownDirection.Take(image.RegsRevision(RegScrollDirection)))
+    if (Due(m_shownDirection, image.RegsRevision(RegScrollDirection)))
         SelectOrNone(ComboBox1, image.Reg(RegScrollDirection));
 }
 
@@ -137,12 +125,16 @@ void TfPrzewijanie::BitBtn1Click() {
 }
 
 void TfPrzewijanie::BitBtn2Click() {
-    if (m_t.Single(Transfers::Kind::Read, RegScrollSpeed, ScrollRegisters))
+    const QString name = QStringLiteral("Odczyt nastaw przewijania");
+    if (m_t.Single(Transfers::Kind::Read, RegScrollSpeed, ScrollRegisters, name)) {
         m_t.ShowFromZero(QString());
+        RefreshWhenDone(m_t);
+    }
 }
 
 void TfPrzewijanie::BitBtn3Click() {
-    if (StoreControls() && m_t.Single(Transfers::Kind::Write, RegScrollSpeed, ScrollRegisters))
+    const QString name = QStringLiteral("Zapis nastaw przewijania");
+    if (StoreControls() && m_t.Single(Transfers::Kind::Write, RegScrollSpeed, ScrollRegisters, name))
         m_t.ShowFromZero(QString());
 }
 

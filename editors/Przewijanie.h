@@ -25,12 +25,11 @@ public:
     // Loads what changed in the image since the controls were last filled.
     void FillControls();
     // Lines always; speed and direction only when the speed is valid (false otherwise).
-    bool StoreControls();
+    bool StoreControls() override;
 
     // Handlers.
-    void FormShow();
     void FormActivate() override;
-    // Only "Zamknij" stores: closing the window otherwise keeps the typing for the next showing.
+    // Only "Zamknij" stores: closing the window otherwise leaves the image as it was.
     void FormHide() override {}
     void BitBtn1Click();
     void BitBtn2Click();
@@ -51,9 +50,6 @@ public:
     QPushButton* BitBtn2;
     QPushButton* BitBtn3;
     QPushButton* BitBtn4;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     Transfers& m_t;

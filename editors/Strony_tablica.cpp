@@ -4,6 +4,8 @@
 #include "Edytor_stron.h"
 #include "config/PageLayout.h"
 
+#include <QSignalBlocker>
+
 namespace kx9 {
 
 using namespace pagetext;
@@ -12,10 +14,28 @@ namespace {
 
 constexpr int StopPauseMs = 300;
 
+const QString TrackingName = QStringLiteral("Śledzenie aktywnej strony");
+
+// The window's name for each of its single-register transfers, for a failure's details.
+QString SingleRequestName(int reg, bool write) {
+    switch (reg) {
+    case RegActivePage:
+        return write ? QStringLiteral("Zmiana aktywnej strony") : QStringLiteral("Odczyt aktywnej strony");
+    case RegLineLength:
+        return write ? QStringLiteral("Zapis liczby znaków w wierszu")
+                     : QStringLiteral("Odczyt liczby znaków w wierszu");
+    case RegBoardSize:
+        return write ? QStringLiteral("Zapis rozmiaru tablicy") : QStringLiteral("Odczyt rozmiaru tablicy");
+    default:
+        return QString();
+    }
+}
+
 } // namespace
 
 bool TPStron::SingleRequest(int reg, bool write) {
-    if (!m_t.Single(write ? Transfers::Kind::Write : Transfers::Kind::Read, reg, 1))
+    const Transfers::Kind kind = write ? Transfers::Kind::Write : Transfers::Kind::Read;
+    if (!m_t.Single(kind, reg, 1, SingleRequestName(reg, write)))
         return false;
     if (write)
         m_t.progress.SetProgress(0);
@@ -51,7 +71,7 @@ bool TPStron::RequestActivePage() {
 }
 
 void TPStron::BitBtn6Click() {
-    if (!m_t.MayStart())
+    if (!m_t.MayStart(SingleRequestName(RegActivePage, false)))
         return;
     RequestActivePage();
     m_t.scheduler.EnableWatchdog();
@@ -62,6 +82,12 @@ void TPStron::BitBtn6Click() {
 void TPStron::CheckBox3Click() {
     if (!CheckBox3->isChecked()) {
         StopTracking();
+        return;
+    }
+    // Tracking is a transfer: refused while another runs, whose port it must not touch.
+    if (!m_t.MayStart(TrackingName)) {
+        const QSignalBlocker quiet(CheckBox3);
+        CheckBox3->setChecked(false);
         return;
     }
     m_t.scheduler.ClearTransferError();
@@ -77,8 +103,17 @@ void TPStron::CheckBox3Click() {
 void TPStron::StopTracking() {
     Timer1->stop();
     m_t.clock.pause(StopPauseMs);
-    if (m_t.image.link.PortOpen)
-        m_t.scheduler.CloseLink();
+    // Another transfer may be using the port by now (anything but a read of the active page in
+    // flight): the watchdog closes it after that one.
+    if (m_t.image.link.PortOpen) {
+        const Scheduler& scheduler = m_t.scheduler;
+        const PendingRequest& last = scheduler.Request();
+        const bool activePageRead = last.function == 3 && last.firstRegister == RegActivePage && last.count == 1;
+        if (scheduler.JobRunning() || scheduler.Claimed() || (scheduler.ReplyEnd() != 0 && !activePageRead))
+            m_t.scheduler.EnableWatchdog();
+        else
+            m_t.scheduler.CloseLink();
+    }
     TreeView1->setEnabled(true);
     ShowCurrentAgain();
 }
@@ -121,10 +156,13 @@ void TPStron::Timer1Timer() {
         return;
     }
     // Another transfer (or this tracking's own read) runs: skip the tick without a word.
-    if (!scheduler.Busy() && !RequestActivePage()) {
-        // The port cannot be opened: one pair of boxes, then tracking stops.
-        CheckBox3->setChecked(false);
-        return;
+    if (!scheduler.Busy()) {
+        scheduler.SetOperationName(TrackingName);
+        if (!RequestActivePage()) {
+            // The port cannot be opened: one pair of boxes, then tracking stops.
+            CheckBox3->setChecked(false);
+            return;
+        }
     }
     const int active = image.Reg(RegActivePage);
     Edit1->setText(QString::number(active));

@@ -21,6 +21,8 @@ public:
     }
     // OK / Cancel confirmation; true for OK.
     virtual bool confirm(const QString& text, const QString& title, MsgIcon icon) = 0;
+    // "Tak" / "Nie" question with "Nie" the default; true for "Tak".
+    virtual bool ask(const QString& text, const QString& title) { return confirm(text, title, MsgIcon::Question); }
     // File dialogs; an empty result means cancelled. `filter` in Qt form, e.g. "KX9 Konfig (*.cfg)".
     virtual QString openFile(const QString& filter) = 0;
     virtual QString saveFile(const QString& filter) = 0;

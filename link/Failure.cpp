@@ -135,6 +135,8 @@ QString FailureDetails(const FailureReport& r) {
     lines << QStringLiteral("Operacja: ") + operation;
     if (!r.request.isEmpty() && r.request != operation)
         lines << QStringLiteral("Zapytanie: ") + r.request;
+    if (!r.confirmed.isEmpty())
+        lines << QStringLiteral("Potwierdzone przez tablicę: ") + r.confirmed;
     QString port = QStringLiteral("Port: ") + r.port;
     if (!r.device.isEmpty() && r.device != r.port)
         port += QStringLiteral(" (urządzenie ") + r.device + QStringLiteral(")");

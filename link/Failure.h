@@ -63,6 +63,8 @@ struct FailureReport {
     int frameIndex = 0;
     int baudIndex = 0;
     LinkFailure failure;
+    // A transfer of several requests: which of them the board confirmed before this failure.
+    QString confirmed;
 };
 
 // The Polish details text of a failure box, one fact a line.

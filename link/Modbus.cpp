@@ -67,6 +67,7 @@ int ModbusLink::Open(int portIndex, int frameIndex, int baudIndex) {
         SetOpen(false);
         FailureReport report;
         report.operation = m_operation;
+        report.confirmed = m_confirmed;
         report.port = PortName(portIndex);
         report.device = m_port.deviceName(report.port);
         report.address = address;
@@ -92,6 +93,7 @@ QString ModbusLink::FailureText(const LinkFailure& failure, const QString& reque
     const LinkSettings& s = m_image.link;
     FailureReport report;
     report.operation = m_operation;
+    report.confirmed = m_confirmed;
     report.request = request;
     report.port = PortName(s.PortIndex);
     report.device = m_port.deviceName(report.port);

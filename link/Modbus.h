@@ -50,8 +50,13 @@ public:
     int PeekException(const PendingRequest& request);
 
     // The operation that is running, named by the operations for the failure details.
-    void SetOperationName(const QString& name) { m_operation = name; }
+    void SetOperationName(const QString& name) {
+        m_operation = name;
+        m_confirmed.clear();
+    }
     const QString& OperationName() const { return m_operation; }
+    // Of an operation of several requests: those the board confirmed so far, for the details.
+    void SetConfirmed(const QString& text) { m_confirmed = text; }
     // Why the port failed, in the system's words.
     QString PortError() const { return m_port.lastError(); }
     // The details text of a failure on the port now set, with `request` in flight (may be empty).
@@ -79,6 +84,7 @@ private:
     Clock& m_clock;
     bool m_everOpened = false;
     QString m_operation;
+    QString m_confirmed;
 };
 
 } // namespace kx9

@@ -2,8 +2,6 @@
 #include "QtSerialPort.h"
 
 #include <QDeadlineTimer>
-#include <QFileInfo>
-#include <QRegularExpression>
 
 #if defined(Q_OS_WIN)
 #ifndef NOMINMAX
@@ -41,27 +39,20 @@ QtSerialPort::QtSerialPort() = default;
 
 QtSerialPort::~QtSerialPort() { close(); }
 
+QtSerialPort::QtSerialPort(const PortMap& map) : m_map(&map) {}
+
 QString QtSerialPort::DeviceFor(const QString& comName) {
-    static const QRegularExpression com(QStringLiteral("^COM([1-9][0-9]*)$"));
-    const QRegularExpressionMatch match = com.match(comName);
-    if (!match.hasMatch())
-        return comName;
-#if defined(Q_OS_WIN)
-    return QStringLiteral("\\\\.\\") + comName;
-#else
-    // A link that points nowhere is an unplugged adapter: it is still the port asked for, and
-    // opening it fails; falling back to a serial port of the machine would reach another device.
-    const QFileInfo local(comName);
-    if (local.exists() || local.isSymLink())
-        return local.absoluteFilePath();
-    return QStringLiteral("/dev/ttyS") + QString::number(match.captured(1).toInt() - 1);
-#endif
+    return PortMap().DeviceFor(comName);
+}
+
+QString QtSerialPort::deviceName(const QString& name) const {
+    return m_map ? m_map->DeviceFor(name) : DeviceFor(name);
 }
 
 bool QtSerialPort::open(const QString& name, const LineSettings& line) {
     close();
     m_lastError.clear();
-    m_port.setPortName(DeviceFor(name));
+    m_port.setPortName(deviceName(name));
     // Open with plain settings every tty accepts; the wanted line follows below, and whatever
     // the device refuses (parity or modem lines on a pseudo-terminal) leaves the port usable.
     m_port.setBaudRate(QSerialPort::Baud9600);
@@ -83,6 +74,7 @@ bool QtSerialPort::open(const QString& name, const LineSettings& line) {
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
+    SetExactFrame(line);
     m_port.clearError();
     // Bytes that arrived before the open must not pass for a reply.
     m_port.clear();
@@ -99,6 +91,40 @@ void QtSerialPort::close() {
 }
 
 bool QtSerialPort::isOpen() const { return m_port.isOpen(); }
+
+void QtSerialPort::SetExactFrame(const LineSettings& line) {
+#if defined(Q_OS_UNIX)
+    // Qt changes only the flags of the parity it is given: no parity leaves PARODD (and
+    // CMSPAR) from an earlier odd setting, which a board, or kx9-sim, takes for odd parity.
+    // Every frame flag is set here from scratch; the rate stays as Qt set it.
+    const int fd = static_cast<int>(m_port.handle());
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0)
+        return;
+    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CSTOPB);
+#ifdef CMSPAR
+    t.c_cflag &= ~tcflag_t(CMSPAR);
+#endif
+    t.c_cflag |= CS8 | CREAD | CLOCAL;
+    if (line.parity != Parity::None)
+        t.c_cflag |= PARENB;
+    if (line.parity == Parity::Odd)
+        t.c_cflag |= PARODD;
+    if (line.stopBits == 2)
+        t.c_cflag |= CSTOPB;
+    // Parity is checked where the frame has it; a character that fails is dropped, so the
+    // reply fails its CRC instead of passing with a wrong byte.
+    t.c_iflag &= ~tcflag_t(INPCK | PARMRK);
+    t.c_iflag |= IGNPAR;
+    if (line.parity != Parity::None)
+        t.c_iflag |= INPCK;
+    // A pseudo-terminal keeps no parity of its own; what it refuses is ignored, as for Qt's own
+    // settings.
+    ::tcsetattr(fd, TCSANOW, &t);
+#else
+    Q_UNUSED(line);
+#endif
+}
 
 void QtSerialPort::purge() {
     if (!m_port.isOpen())

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "PortMap.h"
 #include "SerialPort.h"
 
 #include <QSerialPort>
@@ -12,12 +13,14 @@ namespace kx9 {
 class QtSerialPort : public SerialPort {
 public:
     QtSerialPort();
+    // Port names lead where `map` says (the user's mapping); it must outlive the port.
+    explicit QtSerialPort(const PortMap& map);
     ~QtSerialPort() override;
 
-    // Device that "COMn" stands for: "\\.\COMn" on Windows; elsewhere the file "COMn" in the
-    // current folder when there is one (a link to a tty or a pseudo-terminal; a link that points
-    // nowhere stays itself, so opening it fails), else /dev/ttyS<n-1>.
-    // Other names are taken as device paths unchanged.
+    // Device that "COMn" stands for without a user's mapping: "\\.\COMn" on Windows; elsewhere
+    // the file "COMn" in the current folder when there is one (a link to a tty or a
+    // pseudo-terminal; a link that points nowhere stays itself, so opening it fails), else
+    // /dev/ttyS<n-1>. Other names are device paths, or by-id names (see PortMap).
     static QString DeviceFor(const QString& comName);
 
     bool open(const QString& name, const LineSettings& line) override;
@@ -28,7 +31,7 @@ public:
     int bytesWaiting() override;
     int read(uint8_t* buffer, int max) override;
     int peek(uint8_t* buffer, int max) override;
-    QString deviceName(const QString& name) const override { return DeviceFor(name); }
+    QString deviceName(const QString& name) const override;
     QString lastError() const override { return m_lastError; }
 
 private:
@@ -38,9 +41,13 @@ private:
     bool hungUp() const;
     // The error Qt reports, in Polish with the system's own words after it.
     QString describeError() const;
+    // Sets exactly the data bits, parity and stop bits of `line`, nothing left of an earlier
+    // frame.
+    void SetExactFrame(const LineSettings& line);
     // Pulls whatever the driver holds into Qt's buffer; never waits.
     void pull();
 
+    const PortMap* m_map = nullptr;
     QSerialPort m_port;
     int m_baud = 9600;
     QString m_lastError;

@@ -212,14 +212,17 @@ void Scheduler::TakeReply() {
             RejectReply(LinkFailure::Of(LinkFailure::Cause::Mismatch));
             return;
         }
+        ++m_repliesMatched;
         if (m_job && !m_job->TakeReadReply())
             m_transferError = true;
         m_replyEnd = 0;
         break;
     case 16:
+        ++m_repliesMatched;
         m_replyEnd = 0;
         break;
     case 17:
+        ++m_repliesMatched;
         m_dialogs.message(m_link.DescribeIdentification(), QString::fromUtf8(IdentifyTitle),
                           MsgIcon::Information);
         m_replyEnd = 0;

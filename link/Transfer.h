@@ -28,6 +28,8 @@ public:
     virtual bool TakeReadReply() { return true; }
     // The job was dropped after a failed request or a lost port.
     virtual void Abandon() {}
+    // Stopping it midway leaves the board's configuration half written.
+    virtual bool WritesConfiguration() const { return false; }
 };
 
 // Runs one request at a time without blocking the window: a 10 ms reply poll, a one-shot
@@ -66,8 +68,15 @@ public:
     // transfer has ended. Without one the details name the request.
     void SetOperationName(const QString& name) { m_link.SetOperationName(name); }
     QString OperationName() const { return m_link.OperationName(); }
+    // Of an operation of several requests: those the board confirmed so far (see ModbusLink).
+    void SetConfirmed(const QString& text) { m_link.SetConfirmed(text); }
     // Why the last request failed; None after a request that succeeded.
     const LinkFailure& LastFailure() const { return m_failure; }
+    // The request sent last, whose reply is awaited or was taken.
+    const PendingRequest& Request() const { return m_request; }
+    // Replies taken as the answer to their request, ever: a transfer of several requests is done
+    // only when each of its requests added one.
+    unsigned RepliesMatched() const { return m_repliesMatched; }
 
     // The sequencer closes the port and hides the progress window once nothing is left.
     void EnableWatchdog() { TransmisjaWr.start(); }
@@ -92,6 +101,11 @@ public:
 
     // Another transfer runs: a reply awaited, a job or a claimed chain.
     bool Busy() const { return m_replyEnd != 0 || m_job != nullptr || m_claim != nullptr; }
+    // A transfer runs that writes the board's configuration: stopping it now leaves the board
+    // half written. An editor's requests, with no job, count by the latest one.
+    bool WritingToBoard() const {
+        return m_job ? m_job->WritesConfiguration() : Busy() && m_request.function == 16;
+    }
 
     // Everything stops at once: no job, no claim, no timer, the port closed.
     void Abandon();
@@ -151,6 +165,7 @@ private:
     int m_readStart = 0;
     int m_lastWaiting = -1; // bytes seen by the previous reply poll
     PendingRequest m_request; // what the awaited reply must answer
+    unsigned m_repliesMatched = 0;
     LinkFailure m_failure;
     Job* m_job = nullptr;
     const void* m_claim = nullptr;

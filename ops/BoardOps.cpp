@@ -118,8 +118,9 @@ bool BoardOperations::StartClockRead() {
     return true;
 }
 
-bool BoardOperations::StartClockWrite(bool takePcTime) {
-    return m_t.MayStart(QStringLiteral("Zapis Zegara")) && ClockWrite(takePcTime);
+bool BoardOperations::StartClockWrite(bool takePcTime, const QString& operation) {
+    const QString name = operation.isEmpty() ? QStringLiteral("Zapis Zegara") : operation;
+    return m_t.MayStart(name) && ClockWrite(takePcTime);
 }
 
 bool BoardOperations::ClockWrite(bool takePcTime) {

@@ -24,7 +24,8 @@ public:
     bool StartPagesWrite();
     bool StartLinkChange();
     bool StartClockRead();
-    bool StartClockWrite(bool takePcTime);
+    // `operation` names it for a failure's details when the window has a name of its own for it.
+    bool StartClockWrite(bool takePcTime, const QString& operation = QString());
     bool StartTimeDisplayRead();
     bool StartTimeDisplayWrite();
     bool StartSlaveWrite();

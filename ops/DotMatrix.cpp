@@ -6,6 +6,8 @@
 #include <QImageReader>
 #include <QList>
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 namespace kx9::dots {
 
@@ -75,17 +77,72 @@ QStringList PictureFilePatterns() {
     return patterns;
 }
 
-QImage LoadPicture(const QString& fileName, QSize drawSize) {
-    QImageReader reader(fileName);
+QSize WithinReaderLimit(QSize size) {
+    const int limitMb = QImageReader::allocationLimit();
+    if (!size.isValid() || limitMb <= 0)
+        return size;
+    // Four bytes a pixel once read, with some room for the reader's own rounding.
+    const double limit = double(limitMb) * 1024 * 1024 * 0.9;
+    const double bytes = double(size.width()) * size.height() * 4;
+    if (bytes <= limit)
+        return size;
+    const double scale = std::sqrt(limit / bytes);
+    return QSize(std::max(1, int(size.width() * scale)), std::max(1, int(size.height() * scale)));
+}
+
+namespace {
+
+// A PNG whose chunks claim more bytes than the file holds is broken, and the PNG library would
+// first take all the memory a chunk claims: gigabytes, from a file of a few hundred bytes.
+bool PngChunksFit(QIODevice* device) {
+    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    if (!device || device->isSequential() || device->peek(8) != signature)
+        return true;
+    const qint64 start = device->pos();
+    const qint64 end = device->size();
+    bool fits = true;
+    for (qint64 at = start + 8; at + 8 <= end;) {
+        uchar head[8];
+        if (!device->seek(at) || device->read(reinterpret_cast<char*>(head), 8) != 8)
+            break;
+        const qint64 length = qint64(head[0]) << 24 | head[1] << 16 | head[2] << 8 | head[3];
+        // Length, type and CRC around the data.
+        if (length > end - at - 12) {
+            fits = false;
+            break;
+        }
+        if (std::memcmp(head + 4, "IEND", 4) == 0)
+            break;
+        at += 12 + length;
+    }
+    device->seek(start);
+    return fits;
+}
+
+QImage Read(QImageReader& reader, QSize drawSize) {
     const QByteArray format = reader.format().toLower();
-    if (!PictureFormats().contains(format))
+    if (!PictureFormats().contains(format) || (format == "png" && !PngChunksFit(reader.device())))
         return QImage();
     // A vector picture is drawn at the board's size rather than sampled; only for a page that
     // fits, so that a corrupt geometry cannot ask for a huge rendering.
     if (IsVector(format) && !drawSize.isEmpty() && RowsThatFit(drawSize) == drawSize.height())
         reader.setScaledSize(drawSize);
+    else if (const QSize scaled = WithinReaderLimit(reader.size()); scaled != reader.size())
+        reader.setScaledSize(scaled); // a camera's picture is read smaller rather than refused
     const QImage picture = reader.read();
     return picture.isNull() ? picture : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+} // namespace
+
+QImage LoadPicture(const QString& fileName, QSize drawSize) {
+    QImageReader reader(fileName);
+    return Read(reader, drawSize);
+}
+
+QImage LoadPicture(QIODevice* device, QSize drawSize) {
+    QImageReader reader(device);
+    return Read(reader, drawSize);
 }
 
 QImage BlankBitmap(QSize size) {

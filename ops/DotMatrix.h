@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -31,9 +32,14 @@ int UsedBytes(QSize size);
 // File patterns of the picture formats that load here ("*.bmp" ...): BMP, ICO, PNG, JPEG, GIF
 // and SVG, as far as the installed image readers take them.
 QStringList PictureFilePatterns();
+// The size a picture is read at so that it stays within the picture reader's memory limit.
+QSize WithinReaderLimit(QSize size);
 // The picture in a file (premultiplied ARGB); a null image when the file is not a picture of
-// those formats. A vector picture is rendered at `drawSize` when given and the page fits.
+// those formats. A vector picture is rendered at `drawSize` when given and the page fits; a
+// picture beyond the reader's memory limit is read smaller.
 QImage LoadPicture(const QString& fileName, QSize drawSize = QSize());
+// The same for the bytes of a picture, told by their contents alone.
+QImage LoadPicture(QIODevice* device, QSize drawSize = QSize());
 
 // A bitmap of `size` with every dot dark, cut to the rows that fit.
 QImage BlankBitmap(QSize size);

@@ -11,6 +11,7 @@ namespace kx9 {
 // A failure puts the PC's old settings back.
 class LinkChangeJob : public Job {
 public:
+    bool WritesConfiguration() const override { return true; }
     LinkChangeJob(Transfers& transfers, ModbusLink& link) : m_t(transfers), m_link(link) {}
     // False when the port did not open at the old settings.
     bool Begin();

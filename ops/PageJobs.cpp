@@ -2,6 +2,7 @@
 #include "PageJobs.h"
 
 #include "PageCodec.h"
+#include "RequestChain.h"
 
 namespace kx9 {
 
@@ -50,8 +51,29 @@ bool PagesReadJob::TakeReadReply() {
     return !m_converting || pagecodec::PageFromWindow(m_t.image) == 1;
 }
 
-bool PagesWriteJob::Begin() {
+QString PagesWriteJob::ConfirmedText(int confirmed) {
+    static const std::vector<ChainStep> plan = [] {
+        std::vector<ChainStep> steps(1);
+        for (int p = 0; p < PageCount; ++p)
+            steps.push_back({{}, -1, QStringLiteral("strony tekstowe")});
+        return steps;
+    }();
+    static const std::vector<PendingRequest> sent(size_t(Requests),
+                                                  PendingRequest{0, 16, RegOccasionalAllowed, 1});
+    return RequestChain::ConfirmedText(plan, sent, confirmed);
+}
+
+void PagesWriteJob::Confirmed(int requests) {
+    if (m_confirmed)
+        m_confirmed(requests);
+    else
+        m_t.scheduler.SetConfirmed(ConfirmedText(requests));
+}
+
+bool PagesWriteJob::Begin(std::function<void(int)> confirmed) {
     Scheduler& s = m_t.scheduler;
+    m_confirmed = std::move(confirmed);
+    Confirmed(0);
     if (s.OpenLink() != 1)
         return false;
     m_pageCounter = 0;
@@ -66,6 +88,7 @@ Job::StepResult PagesWriteJob::Step() {
         return StepResult::Finished;
     m_t.clock.pause(PageStepPauseMs);
     const int page = int(m_pageCounter);
+    Confirmed(1 + page); // register 4027 and the pages before this one
     m_t.progress.SetProgress(page * 100 / PageCount);
     pagecodec::PageToWindow(m_t.image, page);
     m_t.scheduler.SendWrite(RegPageSelector, page < LastPage ? PageWriteRegs : PageWindowRegs);

@@ -5,8 +5,8 @@ namespace kx9 {
 
 bool Transfers::MayStart(const QString& operation) {
     if (!scheduler.Busy()) {
-        if (!operation.isEmpty())
-            scheduler.SetOperationName(operation);
+        // Also without a name: the details must not name a transfer that ended before.
+        scheduler.SetOperationName(operation);
         return true;
     }
     dialogs.message(QStringLiteral("Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie."),
@@ -14,8 +14,8 @@ bool Transfers::MayStart(const QString& operation) {
     return false;
 }
 
-bool Transfers::Single(Kind kind, int firstRegister, int count) {
-    if (!MayStart() || scheduler.OpenLink() != 1)
+bool Transfers::Single(Kind kind, int firstRegister, int count, const QString& operation) {
+    if (!MayStart(operation) || scheduler.OpenLink() != 1)
         return false;
     if (kind == Kind::Write)
         scheduler.SendWrite(firstRegister, count);

@@ -7,6 +7,8 @@
 #include "link/Dialogs.h"
 #include "link/Transfer.h"
 
+#include <functional>
+
 namespace kx9 {
 
 // What every transfer of the program goes through: the one scheduler, the rule that only one
@@ -17,14 +19,24 @@ public:
         : image(image), scheduler(scheduler), dialogs(dialogs), clock(clock), progress(progress) {}
 
     // True when no other transfer runs; `operation` then names it for the details of a failure
-    // box. Otherwise the operator is told so, nothing starts, and the one running keeps its name.
+    // box (none: the details name the request). Otherwise the operator is told so, nothing
+    // starts, and the one running keeps its name.
     bool MayStart(const QString& operation = QString());
     bool Busy() const { return scheduler.Busy(); }
 
     // One request that the watchdog closes after (the editors' single reads and writes):
     // refused while another transfer runs; false when refused or the port did not open.
+    // `operation` is the window's name for it.
     enum class Kind { Read, Write };
-    bool Single(Kind kind, int firstRegister, int count);
+    bool Single(Kind kind, int firstRegister, int count, const QString& operation = QString());
+
+    // Before anything leaves the program (a write, a saved file) the shown windows store what
+    // they show; false when one refused (after its message), and nothing may go out.
+    std::function<bool()> storeShown;
+    bool StoreShown() const { return !storeShown || storeShown(); }
+    // The same before a write to the board; while another transfer runs the write is refused
+    // with its own message, and nothing is stored for it.
+    bool StoreShownBeforeWrite() const { return Busy() || StoreShown(); }
 
     // The progress window from nothing, with `title` (empty keeps the one shown).
     void ShowFromZero(const QString& title);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "WholeConfig.h"
 
+#include "RequestChain.h"
+
 namespace kx9 {
 
 namespace {
@@ -62,7 +64,33 @@ void WholeReadJob::Abandon() {
     m_inPages = false;
 }
 
+QString WholeWriteJob::ConfirmedText(int confirmed) {
+    static const std::pair<std::vector<ChainStep>, std::vector<PendingRequest>> plan = [] {
+        std::vector<ChainStep> steps;
+        std::vector<PendingRequest> sent;
+        auto block = [&](int first, int count) {
+            steps.push_back({});
+            sent.push_back({0, 16, first, count});
+        };
+        block(WriteFirst, 3);
+        block(RegClockTime, 3);
+        block(WriteBrightness, 4);
+        block(WriteLayout, 15);
+        block(WritePresentation, 115);
+        block(WriteTail, 17);
+        block(RegOccasionalAllowed, 1);
+        for (int p = 0; p < PageCount; ++p) {
+            steps.push_back({{}, -1, QStringLiteral("strony tekstowe")});
+            sent.push_back({});
+        }
+        block(SlaveBase, SlaveCount);
+        return std::pair{steps, sent};
+    }();
+    return RequestChain::ConfirmedText(plan.first, plan.second, confirmed);
+}
+
 void WholeWriteJob::Begin() {
+    m_t.scheduler.SetConfirmed(ConfirmedText(0));
     m_t.ShowFromZero(QStringLiteral("Zapis Konfiguracji"));
     m_step = 0;
     m_inPages = false;
@@ -82,6 +110,12 @@ Job::StepResult WholeWriteJob::Step() {
 Job::StepResult WholeWriteJob::ConfigWriteStep(int step) {
     Scheduler& s = m_t.scheduler;
     ProgressView& progress = m_t.progress;
+    // Each step runs once the reply to the one before is in; the pages count their own.
+    constexpr int BeforePages = 6;
+    if (step >= 1 && step <= BeforePages)
+        s.SetConfirmed(ConfirmedText(step));
+    else if (step == BeforePages + 1)
+        s.SetConfirmed(ConfirmedText(BeforePages + PagesWriteJob::Requests));
     switch (step) {
     case 1:
         progress.SetProgress(20);
@@ -106,7 +140,8 @@ Job::StepResult WholeWriteJob::ConfigWriteStep(int step) {
         s.SendWrite(WriteTail, 17);
         return StepResult::Continue;
     case 6:
-        m_inPages = m_pages.Begin();
+        m_inPages = m_pages.Begin(
+            [this](int confirmed) { m_t.scheduler.SetConfirmed(ConfirmedText(BeforePages + confirmed)); });
         return StepResult::Continue;
     case 7:
         m_t.ShowFromZero(QStringLiteral("Zapis Konfiguracji Slave"));

@@ -32,6 +32,7 @@ private:
 // then the slave block.
 class WholeWriteJob : public Job {
 public:
+    bool WritesConfiguration() const override { return true; }
     // `clockWrite` and `slaveWrite` are the operations the write reuses; each opens the port.
     WholeWriteJob(Transfers& transfers, std::function<bool()> clockWrite, std::function<bool()> slaveWrite)
         : m_t(transfers), m_pages(transfers), m_clockWrite(std::move(clockWrite)),
@@ -42,6 +43,10 @@ public:
 
     // One step of the write (1..8), as the sequencer runs it.
     StepResult ConfigWriteStep(int step);
+
+    static constexpr int Requests = 7 + PagesWriteJob::Requests;
+    // What the board confirmed of the write's requests, for a failure's details.
+    static QString ConfirmedText(int confirmed);
 
 private:
     Transfers& m_t;

@@ -3,7 +3,9 @@
 
 #include "config/ConfigImage.h"
 
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 
 namespace kx9 {
 
@@ -17,6 +19,39 @@ std::optional<int> DecimalIn(const QString& text, int low, int high) {
 
 void SelectOrNone(QComboBox* box, int index) {
     box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
+}
+
+namespace {
+
+class SectionTyping : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* field = static_cast<QDateTimeEdit*>(parent());
+        if (event->type() != QEvent::KeyPress || watched != field)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (text.size() != 1 || !text.front().isDigit())
+            return false;
+        const QLineEdit* line = field->findChild<QLineEdit*>();
+        const QDateTimeEdit::Section section = field->currentSection();
+        if (!line || line->hasSelectedText() || section == QDateTimeEdit::NoSection)
+            return false;
+        // Full: as long as the widest value the section can show.
+        const int width = section == QDateTimeEdit::YearSection ? 4 : 2;
+        if (field->sectionText(section).size() >= width)
+            field->setSelectedSection(section);
+        return false;
+    }
+};
+
+} // namespace
+
+void TakeTypedDigits(QDateTimeEdit* field) {
+    field->installEventFilter(new SectionTyping(field));
 }
 
 void AddFrameItems(QComboBox* box) {

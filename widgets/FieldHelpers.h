@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -20,6 +21,10 @@ std::optional<int> DecimalIn(const QString& text, int low, int high);
 void SelectOrNone(QComboBox* box, int index);
 
 void AddFrameItems(QComboBox* box);
+
+// A date or time field whose sections take typed digits: a digit typed into a full section
+// starts it afresh instead of being refused.
+void TakeTypedDigits(QDateTimeEdit* field);
 void AddBaudItems(QComboBox* box);
 
 // A labelled field as row `row` of `grid`; the label is named "Label<row + 1>".

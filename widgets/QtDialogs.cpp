@@ -3,6 +3,7 @@
 
 #include "ops/DotMatrix.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
@@ -36,6 +37,7 @@ void QtDialogs::message(const QString& text, const QString& title, MsgIcon icon)
 
 void QtDialogs::messageWithDetails(const QString& text, const QString& title, MsgIcon icon, const QString& details) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, nullptr);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint); // boxes come over the progress window
     // Qt's own button ("Pokaż szczegóły..." with the Polish catalogue) opens the details.
     if (!details.isEmpty())
         box.setDetailedText(details);
@@ -44,8 +46,19 @@ void QtDialogs::messageWithDetails(const QString& text, const QString& title, Ms
 
 bool QtDialogs::confirm(const QString& text, const QString& title, MsgIcon icon) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok | QMessageBox::Cancel, nullptr);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
+}
+
+bool QtDialogs::ask(const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, nullptr);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Tak"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Nie"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 QString QtDialogs::openFile(const QString& filter) {

@@ -11,6 +11,7 @@ public:
     void message(const QString& text, const QString& title, MsgIcon icon) override;
     void messageWithDetails(const QString& text, const QString& title, MsgIcon icon, const QString& details) override;
     bool confirm(const QString& text, const QString& title, MsgIcon icon) override;
+    bool ask(const QString& text, const QString& title) override;
     QString openFile(const QString& filter) override;
     QString saveFile(const QString& filter) override;
     QString openPicture() override;

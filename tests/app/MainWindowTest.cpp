@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "AppTestWorld.h"
+#include "common/NotAFile.h"
 #include "config/ConfigFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -42,7 +44,7 @@ TEST(MainWindow, FreshStartShowsDefaultLinkSettingsAndTitle) {
     EXPECT_EQ(w.panel(2), "8N2");
     EXPECT_EQ(w.panel(3), "Port komunikacyjny zamknięty");
     EXPECT_EQ(w.form().windowTitle(), "KX9 Konfigurator");
-    EXPECT_EQ(w.form().size(), QSize(173, 430));
+    EXPECT_EQ(w.form().size(), QSize(232, 430)) << "the four status panels fit";
     EXPECT_EQ(w.form().minimumSize(), w.form().maximumSize());
     // The defaults of the register map are in, the clock from the PC's time.
     EXPECT_EQ(w.image().Reg(RegClockTime), 14 * 100 + 35);
@@ -315,6 +317,30 @@ TEST(MainWindow, LoadingABadFileShowsTheMessageAndChangesNothing) {
     }
 }
 
+// A named pipe or a folder chosen in the open dialog is a bad file, said at once; the pipe is
+// never opened, so the window does not hang waiting for a writer.
+TEST(MainWindow, LoadingANamedPipeOrAFolderIsABadFileAtOnce) {
+    for (const char* name : {"pipe.cfg", "folder.cfg"}) {
+        SCOPED_TRACE(name);
+        AppWorld w;
+        w.start();
+        const QString path = w.path(name);
+        if (QByteArray(name) == "folder.cfg")
+            ASSERT_TRUE(QDir().mkdir(path));
+        else if (!test::MakeFifo(path))
+            GTEST_SKIP() << "no named pipes here";
+        w.dialogs.fileAnswers.push_back(path);
+        bool loaded = true;
+        const double seconds = test::TimedRead([&] { loaded = w.form().LoadConfigFile(); }, path);
+        EXPECT_FALSE(loaded);
+        EXPECT_LT(seconds, 1.0);
+        ASSERT_EQ(w.dialogs.boxes.size(), 1u);
+        EXPECT_EQ(w.dialogs.boxes[0].text, BadFileText);
+        EXPECT_EQ(w.dialogs.boxes[0].title, "Błąd otwarcia pliku");
+        EXPECT_EQ(w.form().windowTitle(), "KX9 Konfigurator");
+    }
+}
+
 TEST(MainWindow, LoadingAGoodFileTakesItAndNamesItInTheTitle) {
     AppWorld w;
     w.start();
@@ -363,13 +389,26 @@ TEST(MainWindow, SavingNamesTheFileAndKeepsTheTitle) {
     }
 }
 
-TEST(MainWindow, ASaveThatCannotBeWrittenIsSilent) {
+TEST(MainWindow, ASaveThatCannotBeWrittenSaysSoWithTheFileAndTheReason) {
     AppWorld w;
     w.start();
-    w.dialogs.fileAnswers.push_back(w.path("no/such/folder/konfig"));
-    w.form().SaveConfigFile();
-    EXPECT_TRUE(w.dialogs.boxes.empty());
-    EXPECT_FALSE(QFileInfo::exists(w.path("no/such/folder/konfig.cfg")));
+    QDir(w.dir.path()).mkdir("locked");
+    QFile::setPermissions(w.path("locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    for (const QString& chosen : {w.path("no/such/folder/konfig"), w.path("locked/konfig")}) {
+        w.dialogs.boxes.clear();
+        w.dialogs.fileAnswers.push_back(chosen);
+        w.form().SaveConfigFile();
+        const QString file = QDir::toNativeSeparators(chosen + ".cfg");
+        if (QFileInfo(w.path("locked")).isWritable() && chosen.contains("locked"))
+            continue; // root writes anywhere
+        ASSERT_EQ(w.dialogs.boxes.size(), 1u) << chosen.toStdString();
+        const auto& box = w.dialogs.boxes.front();
+        EXPECT_EQ(box.icon, MsgIcon::Error);
+        EXPECT_EQ(box.title, "Błąd zapisu pliku");
+        EXPECT_TRUE(box.text.startsWith("Nie można zapisać pliku: " + file + "\n")) << box.text.toStdString();
+        EXPECT_GT(box.text.size(), ("Nie można zapisać pliku: " + file + "\n").size()) << "the system's reason";
+        EXPECT_FALSE(QFileInfo::exists(chosen + ".cfg"));
+    }
 }
 
 TEST(MainWindow, ButtonsShowTheirWindowsNotModally) {

@@ -6,11 +6,23 @@
 #include "link/QtSerialPort.h"
 #include "ops/Program.h"
 
+#include <QDir>
 #include <QString>
+#include <QTemporaryDir>
 #include <utility>
 #include <vector>
 
 namespace kx9::test {
+
+// A test run in a folder of its own, for the files the program keeps beside "def.cfg".
+struct InFolder {
+    QTemporaryDir dir;
+    QString previous = QDir::currentPath();
+    InFolder() { QDir::setCurrent(dir.path()); }
+    ~InFolder() { QDir::setCurrent(previous); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+};
 
 // A real pseudo-terminal and the real clock.
 struct LineSeams {

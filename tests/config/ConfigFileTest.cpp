@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "config/ConfigFile.h"
+#include "common/NotAFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -294,6 +297,81 @@ TEST(ConfigFile, MissingOrUnreadableFilesAreBad) {
     EXPECT_FALSE(ReadConfigFile(dir.filePath("brak.cfg"), image));
     EXPECT_FALSE(ReadConfigFile(dir.path(), image));
     EXPECT_FALSE(ReadConfigFile(QString(), image));
+}
+
+// Whatever is no regular file of at most the file's size is a bad file, said at once: nothing
+// is opened that could block (a named pipe, a terminal) or read without end (a device).
+struct NotAConfigFile {
+    const char* name;
+    std::function<QString(const QTemporaryDir&)> make; // its path; empty where the system has none
+};
+
+const NotAConfigFile NotConfigFiles[] = {
+    {"Folder",
+     [](const QTemporaryDir& d) {
+         QDir(d.path()).mkdir("folder.cfg");
+         return d.filePath("folder.cfg");
+     }},
+    {"NamedPipe",
+     [](const QTemporaryDir& d) {
+         return test::MakeFifo(d.filePath("pipe.cfg")) ? d.filePath("pipe.cfg") : QString();
+     }},
+    {"LinkToANamedPipe",
+     [](const QTemporaryDir& d) {
+         if (!test::MakeFifo(d.filePath("pipe")) || !QFile::link(d.filePath("pipe"), d.filePath("link.cfg")))
+             return QString();
+         return d.filePath("link.cfg");
+     }},
+    {"DeviceThatIsEmpty",
+     [](const QTemporaryDir&) { return QFileInfo::exists("/dev/null") ? QString("/dev/null") : QString(); }},
+    {"DeviceWithoutEnd",
+     [](const QTemporaryDir&) { return QFileInfo::exists("/dev/zero") ? QString("/dev/zero") : QString(); }},
+    {"FarTooLarge",
+     [](const QTemporaryDir& d) {
+         QFile file(d.filePath("huge.cfg"));
+         // Sparse: a gigabyte that takes no room, and must not be read to be refused.
+         if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(1) << 30))
+             return QString();
+         return d.filePath("huge.cfg");
+     }},
+};
+
+class NotAFile : public ::testing::TestWithParam<NotAConfigFile> {};
+
+TEST_P(NotAFile, IsABadFileAtOnceAndChangesNothing) {
+    QTemporaryDir dir;
+    const QString path = GetParam().make(dir);
+    if (path.isEmpty())
+        GTEST_SKIP() << "not on this system";
+    ConfigImage image;
+    Fill(image);
+    const QByteArray before = EncodeConfigFile(image);
+    bool read = true;
+    const double seconds = test::TimedRead([&] { read = ReadConfigFile(path, image); }, path);
+    EXPECT_FALSE(read);
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_EQ(EncodeConfigFile(image), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(ConfigFile, NotAFile, ::testing::ValuesIn(NotConfigFiles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// "def.cfg" as a named pipe must not hang the start-up that loads it.
+TEST(ConfigFile, ADefaultFileThatIsANamedPipeIsLeftAlone) {
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    if (!test::MakeFifo(dir.filePath(DefaultFileName))) {
+        QDir::setCurrent(previous);
+        GTEST_SKIP() << "no named pipes here";
+    }
+    ConfigImage image;
+    bool loaded = true;
+    const double seconds =
+        test::TimedRead([&] { loaded = LoadDefaultFile(image); }, dir.filePath(DefaultFileName));
+    QDir::setCurrent(previous);
+    EXPECT_FALSE(loaded);
+    EXPECT_LT(seconds, 1.0);
 }
 
 TEST(ConfigFile, SaveIntoAMissingFolderFails) {

@@ -4,6 +4,8 @@
 #include "common/TestWorld.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace kx9 {
@@ -50,7 +52,7 @@ TEST(TfCzasData, ShowingTakesThePcTimeAndTheDisplayRegisters) {
     const int regs[] = {212, 1, 305, 9}; // 9: no such date format
     for (int i = 0; i < 4; ++i)
         w.image.SetReg(RegTimePosition + i, regs[i]);
-    w.win.FormShow();
+    w.win.FillAll();
     EXPECT_EQ(w.win.MonthCalendar1->text() + ' ' + w.win.DateTimePicker1->text(), "2026-12-07 14:35:59");
     EXPECT_EQ(w.win.Edit1->text() + w.win.Edit2->text(), "212305");
     EXPECT_EQ(w.win.ComboBox1->currentIndex(), 1);
@@ -250,6 +252,42 @@ TEST(TfCzasData, APortThatDoesNotOpenLeavesNoProgressWindow) {
         EXPECT_TRUE(w.board.Requests().empty());
     }
 }
+
+} // namespace
+} // namespace kx9
+
+namespace kx9 {
+namespace {
+
+// A date field takes typed digits in the section the cursor is in, as an operator types them.
+struct DateTyping {
+    QDateEdit::Section section;
+    const char* keys;
+    QDate expected;
+};
+
+class DateFieldTyping : public ::testing::TestWithParam<DateTyping> {};
+
+TEST_P(DateFieldTyping, DigitsReplaceTheSection) {
+    const DateTyping& row = GetParam();
+    CzasWorld w;
+    w.win.show();
+    QDateEdit* field = w.win.MonthCalendar1;
+    field->setDate(QDate(2026, 12, 7));
+    field->setFocus();
+    field->setCurrentSection(row.section);
+    // The cursor stands in the section without selecting it, as after a click.
+    QLineEdit* line = field->findChild<QLineEdit*>();
+    line->setCursorPosition(line->cursorPosition());
+    QTest::keyClicks(field, QString::fromLatin1(row.keys));
+    field->interpretText();
+    EXPECT_EQ(field->date(), row.expected) << field->text().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Czasdata, DateFieldTyping,
+                         ::testing::Values(DateTyping{QDateEdit::DaySection, "15", QDate(2026, 12, 15)},
+                                           DateTyping{QDateEdit::MonthSection, "03", QDate(2026, 3, 7)},
+                                           DateTyping{QDateEdit::YearSection, "2031", QDate(2031, 12, 7)}));
 
 } // namespace
 } // namespace kx9

@@ -4,7 +4,12 @@
 #include "common/TestWorld.h"
 #include "editors/Konf_graf.h"
 
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace kx9 {
 namespace {
@@ -12,6 +17,7 @@ namespace {
 const QString NoGraphic = QStringLiteral("Nie przypisano grafiki");
 
 struct GrafWorld : test::BoardWorld {
+    test::InFolder here;
     TKonGraf window{transfers};
     test::PictureFolder folder;
     // White left half, black right half.
@@ -19,7 +25,7 @@ struct GrafWorld : test::BoardWorld {
 
     GrafWorld() {
         image.ResetImage(clock.now());
-        window.FormShow();
+        window.FillAll();
     }
     void Assign(int slot, const QString& file) {
         window.TreeView1->setCurrentItem(window.Node(slot));
@@ -67,6 +73,53 @@ TEST(KonGraf, AssignShowsRemoveBlanksAndTheTreeSelectsTheSlot) {
     EXPECT_TRUE(w.dialogs.boxes.empty());
 }
 
+TEST(KonGraf, TheWindowActsOnTheSelectedRowHoweverItWasSelected) {
+    GrafWorld w;
+    // Selection alone, as keyboard navigation or assistive technology may move it.
+    const QModelIndex row = w.window.TreeView1->indexFromItem(w.window.Node(6));
+    w.window.TreeView1->selectionModel()->select(row, QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(w.window.SelectedSlot, 6);
+    w.dialogs.fileAnswers.push_back(w.half);
+    w.window.BitBtn1Click();
+    EXPECT_EQ(w.window.SlotFile(121), w.half);
+    EXPECT_EQ(w.window.SlotFile(115), QString());
+}
+
+TEST(KonGraf, AssignmentsOutliveTheRunAndAGoneFileIsSaid) {
+    GrafWorld w;
+    w.Assign(2, w.half);
+    const QString gone = w.folder.Write(test::Blocks({Qt::white}), "gone.png");
+    w.Assign(5, gone);
+    QFile::remove(gone);
+
+    TKonGraf next{w.transfers}; // the next run, in the same folder
+    next.FillAll();
+    EXPECT_EQ(next.SlotFile(117), w.half);
+    EXPECT_EQ(next.SlotFile(120), gone);
+    ASSERT_EQ(w.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(w.dialogs.boxes[0].text, "Nie znaleziono pliku graficznego:\n" + gone);
+    next.TreeView1->setCurrentItem(next.Node(5));
+    EXPECT_EQ(next.StatusPanel0->text(), "Nie znaleziono pliku graficznego: " + gone);
+    next.FillAll();
+    EXPECT_EQ(w.dialogs.boxes.size(), 1u) << "said once";
+}
+
+TEST(KonGraf, APictureBeyondTheReadersMemoryLimitIsReadSmaller) {
+    GrafWorld w;
+    // Four bytes a pixel once read: past the reader's limit at full size.
+    const int side = int(std::sqrt(QImageReader::allocationLimit() * 1024.0 * 1024.0 / 4)) + 200;
+    QImage big(side, side, QImage::Format_RGB32);
+    big.fill(Qt::white);
+    QImageWriter writer(w.folder.dir.filePath("big.png"));
+    writer.setQuality(0);
+    ASSERT_TRUE(writer.write(big));
+    big = QImage();
+    w.Assign(4, writer.fileName());
+    EXPECT_TRUE(w.dialogs.boxes.empty());
+    EXPECT_EQ(w.window.SlotFile(119), writer.fileName());
+    EXPECT_EQ(w.LitDots(4), 120 * 40);
+}
+
 TEST(KonGraf, AFileThatDoesNotLoadIsSaidAndTheSlotKeepsItsPicture) {
     GrafWorld w;
     w.Assign(2, w.half);
@@ -94,7 +147,7 @@ TEST_P(KonGrafSend, SendsSixFramesASlotAndTheBoardKeepsTheDots) {
     GrafWorld w;
     w.image.SetReg(RegBoardSize, r.boardSize);
     w.image.SetReg(RegLineLength, r.lineLength);
-    w.window.FormShow();
+    w.window.FillAll();
     w.Assign(4, w.half);
     w.window.BitBtn4Click();
     w.Run();

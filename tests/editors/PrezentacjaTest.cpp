@@ -15,6 +15,7 @@ const QString IntervalText =
     "Czas przełączania musi być z zakresu 1...240 sekund. Sprawdź wartość i spróbuj ponownie.";
 
 struct ShowWorld : test::BoardWorld {
+    test::InFolder here;
     TPStron stron{transfers, ops};
     TKonGraf graf{transfers};
     TfPrezentacja window{transfers, stron};

@@ -194,5 +194,34 @@ TEST(TPStronControls, TrackingOverAPortThatCannotBeReopenedStopsAfterOnePairOfBo
     EXPECT_TRUE(w.window.TreeView1->isEnabled());
 }
 
+// Tracking is a transfer of its own: started while another runs it is refused and leaves that
+// one's port alone; stopped while another runs, it leaves the port to that one.
+TEST(TPStronControls, TrackingNeverTouchesThePortOfAnotherTransfer) {
+    Editor w;
+    ASSERT_TRUE(w.transfers.Single(Transfers::Kind::Write, RegScrollSpeed, 3));
+    w.window.CheckBox3->setChecked(true);
+    EXPECT_FALSE(w.window.CheckBox3->isChecked());
+    EXPECT_FALSE(w.window.Timer1->isActive());
+    ASSERT_EQ(w.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(w.dialogs.boxes[0].text,
+              QStringLiteral("Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie."));
+    EXPECT_TRUE(w.image.link.PortOpen);
+    test::TickUntilIdle(w.scheduler, w.port);
+    EXPECT_EQ(w.board.Requests().size(), 1u) << "the write went out once and was answered";
+    EXPECT_FALSE(w.scheduler.TransferError());
+
+    // Tracking on, then another transfer between two of its reads, then tracking off.
+    w.dialogs.boxes.clear();
+    w.window.CheckBox3->setChecked(true);
+    ASSERT_TRUE(w.window.Timer1->isActive());
+    ASSERT_TRUE(w.transfers.Single(Transfers::Kind::Write, RegScrollSpeed, 3));
+    w.window.CheckBox3->setChecked(false);
+    EXPECT_TRUE(w.image.link.PortOpen) << "the write's reply is still awaited";
+    test::TickUntilIdle(w.scheduler, w.port);
+    EXPECT_TRUE(w.dialogs.boxes.empty());
+    EXPECT_FALSE(w.image.link.PortOpen);
+    EXPECT_EQ(w.board.Requests().size(), 2u);
+}
+
 } // namespace
 } // namespace kx9

@@ -5,37 +5,17 @@
 // operation works.
 #include "SimProcess.h"
 #include "common/TestWorld.h"
-#include "link/Failure.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 #include <set>
 
 namespace kx9::test {
 namespace {
 
-constexpr int ReplyTimeoutMs = 150;
 constexpr int BoardStatus = 0xC000; // two error bits, so the write-back has something to clear
-
-struct Fault {
-    const char* name;
-    const char* option; // --fault of kx9-sim; "exception" takes a code by operation
-    const char* cause;  // what the details say; for "exception" built from the code
-};
-
-const Fault Faults[] = {
-    {"NoReply", "noreply", "brak odpowiedzi w ciągu 150 ms"},
-    {"BadCrc", "badcrc", "odpowiedź z błędną sumą kontrolną CRC"},
-    {"WrongAddress", "wrongaddr", "odpowiedź z adresu 2"},
-    {"CutShort", "short", "odpowiedź niepełna: "},
-    {"Exception", "exception", ""},
-    {"Late", "late:300", "brak odpowiedzi w ciągu 150 ms"}, // lands while the next operation opens
-    {"Flood", "flood", "odpowiedź, która nie odpowiada na zapytanie ("},
-    {"PortRemoved", "vanish", "port zniknął w trakcie transmisji"},
-};
 
 struct Operation {
     const char* name;
@@ -66,28 +46,12 @@ const Operation Operations[] = {
      }},
 };
 
-// Exception codes 1..4 take turns over the operations, so each shows its meaning.
-int ExceptionCodeFor(int operation) { return 1 + operation % 4; }
-
 // Registers the operations set themselves: the page selector, the PC's clock, the cleared status.
 const std::set<int> SetByTheOperation = {RegPageSelector, RegClockTime, RegClockYear, RegClockDate, RegStatus,
                                          RegBoardAddress, RegBoardFrame, RegBoardBaud};
 
-class FaultMatrix : public ::testing::TestWithParam<std::tuple<int, int>>, protected LineWorld {
+class FaultMatrix : public OnTheLine<LineWorld, ::testing::TestWithParam<std::tuple<int, int>>> {
 protected:
-    void TearDown() override {
-        program.scheduler.Abandon();
-        if (!m_oldDir.isEmpty())
-            QDir::setCurrent(m_oldDir);
-    }
-
-    void StartSim(const QStringList& args) {
-        sim = std::make_unique<SimProcess>(args);
-        ASSERT_TRUE(sim->Start()) << sim->Log().constData();
-        m_oldDir = QDir::currentPath();
-        QDir::setCurrent(sim->Dir());
-    }
-
     // Values no board register holds after power-up, so anything the board sent stands out.
     void FillImage() {
         for (int r = MainBase; r < MainBase + MainCount; ++r)
@@ -97,23 +61,14 @@ protected:
         for (int p = 0; p < PageCount; ++p)
             image.pages[size_t(p)].fill(uint8_t('a' + p % 26));
     }
-
-    std::unique_ptr<SimProcess> sim;
-
-private:
-    QString m_oldDir;
 };
 
 TEST_P(FaultMatrix, EndsInItsMessageAndTheNextOperationWorks) {
     const auto [f, o] = GetParam();
-    const Fault& fault = Faults[f];
+    const SimFault& fault = SimFaults[f];
     const Operation& op = Operations[o];
-    const bool exception = QByteArray(fault.option) == "exception";
-    const QString option =
-        exception ? QStringLiteral("exception:%1").arg(ExceptionCodeFor(o)) : QString::fromLatin1(fault.option);
-    StartSim({"--fault", option, "--fault-count", "1", "--fault-after", QString::number(op.soundReplies),
-              "--status", QString::number(BoardStatus)});
-    image.link.ReplyTimeoutMs = ReplyTimeoutMs;
+    StartSim(FaultCellArgs(fault, o, op.soundReplies, {"--status", QString::number(BoardStatus)}));
+    image.link.ReplyTimeoutMs = MatrixReplyTimeoutMs;
     FillImage();
     const ConfigImage::Page firstPage = image.pages[0];
     const auto mainBefore = image.main;
@@ -125,20 +80,7 @@ TEST_P(FaultMatrix, EndsInItsMessageAndTheNextOperationWorks) {
 
     // The message, with details that say what happened.
     ASSERT_EQ(dialogs.boxes.size(), 1u) << sim->Log().constData();
-    const auto& box = dialogs.boxes[0];
-    EXPECT_EQ(box.text, QStringLiteral("Błąd transmisji danych"));
-    EXPECT_EQ(box.title, QStringLiteral("Błąd"));
-    EXPECT_EQ(box.icon, MsgIcon::Error);
-    const QString cause = exception ? QStringLiteral("tablica odrzuciła zapytanie: wyjątek %1 (%2)")
-                                          .arg(ExceptionCodeFor(o))
-                                          .arg(ExceptionMeaning(ExceptionCodeFor(o)))
-                                    : QString::fromUtf8(fault.cause);
-    for (const QString& line :
-         {QStringLiteral("Operacja: ") + QString::fromUtf8(op.title) + QStringLiteral("\n"),
-          QStringLiteral("Port: COM1 (urządzenie ") + sim->LinkPath() + QStringLiteral(")\n"),
-          QStringLiteral("Adres tablicy: 1, prędkość: 115200 bit/s, ramka: 8N2\n"), QStringLiteral("Przyczyna: ") + cause,
-          QStringLiteral("\nSprawdź: ")})
-        EXPECT_TRUE(box.details.contains(line)) << line.toStdString() << "\nin:\n" << box.details.toStdString();
+    ExpectTransferErrorBox(dialogs.boxes[0], *sim, QString::fromUtf8(op.title), QString(), FaultCause(fault, o));
 
     // Nothing stored that the board did not send.
     for (int r = MainBase; r < SlaveBase + SlaveCount; ++r) {
@@ -167,10 +109,10 @@ TEST_P(FaultMatrix, EndsInItsMessageAndTheNextOperationWorks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix,
-                         ::testing::Combine(::testing::Range(0, int(std::size(Faults))),
+                         ::testing::Combine(::testing::Range(0, int(std::size(SimFaults))),
                                             ::testing::Range(0, int(std::size(Operations)))),
                          [](const auto& info) {
-                             return std::string(Faults[std::get<0>(info.param)].name) + "_" +
+                             return std::string(SimFaults[std::get<0>(info.param)].name) + "_" +
                                     Operations[std::get<1>(info.param)].name;
                          });
 

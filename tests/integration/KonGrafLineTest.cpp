@@ -17,7 +17,7 @@ class KonGrafOnTheLine : public OnTheLine<LineWorld> {
 protected:
     void SetUp() override {
         image.ResetImage(clock.now());
-        window.FormShow();
+        window.FillAll();
         StartSim();
     }
     void Assign(int slot, const QImage& picture) {
@@ -28,6 +28,7 @@ protected:
     std::vector<QByteArray> Frames() const { return sim->Requests(); }
 
     PictureFolder folder;
+    InFolder here;
     TKonGraf window{transfers};
 };
 

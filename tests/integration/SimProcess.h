@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "common/TestSeams.h"
+#include "link/Failure.h"
+#include "link/Transfer.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,6 +14,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -60,6 +67,7 @@ public:
     }
 
     bool Running() const { return m_process.state() == QProcess::Running; }
+    qint64 Pid() const { return m_process.processId(); }
     QString Dir() const { return m_dir.path(); }
     QString LinkPath() const { return QDir(m_dir.path()).absoluteFilePath(m_link); }
 
@@ -107,5 +115,106 @@ protected:
 private:
     QString m_oldDir;
 };
+
+// Runs the scheduler's poll and sequencer and every running timer of `windows` (their Timer1,
+// previews, tracking) as fast as the replies come, until `done` holds; the reply time-out stays a
+// real timer. False when `ms` passed first.
+template <class Window>
+bool DriveTimers(Scheduler& scheduler, const std::vector<Window*>& windows, const std::function<bool()>& done,
+                 int ms = 60000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.hasExpired(ms))
+            return false;
+        if (scheduler.PollActive())
+            scheduler.TestOdpowiedziTimer();
+        if (scheduler.SequencerActive())
+            scheduler.TransmisjaWrTimer();
+        for (Window* window : windows)
+            for (QTimer* timer : window->template findChildren<QTimer*>())
+                if (timer->isActive())
+                    QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection);
+        QCoreApplication::processEvents();
+        QThread::usleep(300);
+    }
+    return true;
+}
+
+// The faults kx9-sim injects, one column of each fault matrix: the option and what the details
+// of the failure box say is the cause.
+struct SimFault {
+    const char* name;
+    const char* option; // --fault; "exception" takes a code by row
+    const char* cause;  // start of the "Przyczyna" line; for "exception" built from the code
+};
+
+inline const SimFault SimFaults[] = {
+    {"NoReply", "noreply", "brak odpowiedzi w ciągu 150 ms"},
+    {"BadCrc", "badcrc", "odpowiedź z błędną sumą kontrolną CRC"},
+    {"WrongAddress", "wrongaddr", "odpowiedź z adresu 2"},
+    {"CutShort", "short", "odpowiedź niepełna: "},
+    {"Exception", "exception", ""},
+    {"Late", "late:300", "brak odpowiedzi w ciągu 150 ms"}, // lands while the next transfer opens
+    {"Flood", "flood", "odpowiedź, która nie odpowiada na zapytanie ("},
+    {"PortRemoved", "vanish", "port zniknął w trakcie transmisji"},
+};
+
+// The reply time-out the matrices set, so that a cell takes a fraction of a second.
+constexpr int MatrixReplyTimeoutMs = 150;
+
+// Exception codes 1..4 take turns over the rows, so each shows its meaning.
+inline int ExceptionCodeFor(int row) {
+    return 1 + row % 4;
+}
+inline bool IsException(const SimFault& fault) {
+    return QByteArray(fault.option) == "exception";
+}
+
+// kx9-sim's arguments for one cell: the fault hits once, after `soundReplies` replies.
+inline QStringList FaultCellArgs(const SimFault& fault, int row, int soundReplies,
+                                 const QStringList& more = {}) {
+    const QString option = IsException(fault) ? QStringLiteral("exception:%1").arg(ExceptionCodeFor(row))
+                                              : QString::fromLatin1(fault.option);
+    return QStringList{"--fault", option,          "--fault-count",
+                       "1",       "--fault-after", QString::number(soundReplies)} +
+           more;
+}
+
+// The "Przyczyna" line's text (or its start) for the fault in `row`; whole also for a cut or a
+// flooded reply when the awaited reply's length, `replyBytes`, is given.
+inline QString FaultCause(const SimFault& fault, int row, int replyBytes = 0) {
+    const QByteArray option(fault.option);
+    if (replyBytes > 0 && option == "short")
+        return QStringLiteral("odpowiedź niepełna: %1 z %2 bajtów w ciągu %3 ms")
+            .arg(replyBytes / 2)
+            .arg(replyBytes)
+            .arg(MatrixReplyTimeoutMs);
+    if (replyBytes > 0 && option == "flood")
+        return QStringLiteral("odpowiedź, która nie odpowiada na zapytanie (300 bajtów zamiast %1)").arg(replyBytes);
+    if (!IsException(fault))
+        return QString::fromUtf8(fault.cause);
+    return QStringLiteral("tablica odrzuciła zapytanie: wyjątek %1 (%2)")
+        .arg(ExceptionCodeFor(row))
+        .arg(ExceptionMeaning(ExceptionCodeFor(row)));
+}
+
+// The box of a failed transfer over `sim`'s line: its text, title and icon, and details that name
+// `operation`, the request in flight (when given), the port and device, the link and the cause.
+inline void ExpectTransferErrorBox(const RecordingDialogs::Box& box, const SimProcess& sim,
+                                   const QString& operation, const QString& request, const QString& cause) {
+    EXPECT_EQ(box.text, QStringLiteral("Błąd transmisji danych"));
+    EXPECT_EQ(box.title, QStringLiteral("Błąd"));
+    EXPECT_EQ(box.icon, MsgIcon::Error);
+    QStringList lines{QStringLiteral("Operacja: ") + operation + QStringLiteral("\n"),
+                      QStringLiteral("Port: COM1 (urządzenie ") + sim.LinkPath() + QStringLiteral(")\n"),
+                      QStringLiteral("Adres tablicy: 1, prędkość: 115200 bit/s, ramka: 8N2\n"),
+                      QStringLiteral("Przyczyna: ") + cause, QStringLiteral("\nSprawdź: ")};
+    if (!request.isEmpty())
+        lines << QStringLiteral("Zapytanie: ") + request + QStringLiteral("\n");
+    for (const QString& line : lines)
+        EXPECT_TRUE(box.details.contains(line)) << line.toStdString() << "\nin:\n"
+                                                << box.details.toStdString();
+}
 
 } // namespace kx9::test

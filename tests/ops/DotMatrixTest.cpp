@@ -2,6 +2,7 @@
 #include "ops/DotMatrix.h"
 #include "common/PictureFiles.h"
 
+#include <QBuffer>
 #include <gtest/gtest.h>
 
 namespace kx9 {
@@ -131,6 +132,35 @@ TEST(DotMatrix, LoadsExactlyTheOfferedFormats) {
     const QString notAPicture = folder.WriteBytes("b.png", "no picture");
     for (const QString& file : {folder.Write(dot, "a.tif"), notAPicture, folder.dir.filePath("missing.bmp")})
         EXPECT_TRUE(LoadPicture(file).isNull()) << file.toStdString();
+}
+
+// A PNG whose chunk claims more bytes than the file holds is refused before the PNG library
+// takes the memory it claims; a sound one loads, from a file or from bytes alike.
+TEST(DotMatrix, APngWhoseChunkClaimsMoreThanTheFileIsRefused) {
+    QByteArray png;
+    {
+        QBuffer out(&png);
+        out.open(QIODevice::WriteOnly);
+        QImage picture = test::Blocks({Qt::white, Qt::black}, 8);
+        picture.setText("Opis", "kropki"); // a text chunk to spoil
+        ASSERT_TRUE(picture.save(&out, "PNG"));
+    }
+    const int text = png.indexOf("tEXt");
+    ASSERT_GT(text, 4);
+    QByteArray spoiled = png;
+    spoiled.replace(text - 4, 4, QByteArray("\x7f\xff\xff\xf0", 4)); // about 2 GB
+
+    test::PictureFolder folder;
+    const QString file = folder.WriteBytes("dobre.png", png);
+    EXPECT_EQ(LoadPicture(file).size(), QSize(16, 8));
+    QBuffer bytes(&png);
+    bytes.open(QIODevice::ReadOnly);
+    EXPECT_EQ(LoadPicture(&bytes), LoadPicture(file));
+
+    EXPECT_TRUE(LoadPicture(folder.WriteBytes("zepsute.png", spoiled)).isNull());
+    QBuffer spoiledBytes(&spoiled);
+    spoiledBytes.open(QIODevice::ReadOnly);
+    EXPECT_TRUE(LoadPicture(&spoiledBytes).isNull());
 }
 
 } // namespace

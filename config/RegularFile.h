@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// Files that are read or written whole: only regular files, looked at before anything is
+// opened, so that a named pipe, a device or a folder never blocks a read or gets replaced.
+namespace kx9 {
+
+enum class FileProblem {
+    None,
+    Missing,    // nothing by that name (a link that points nowhere included)
+    NotRegular, // a folder, a named pipe, a device or a socket
+    TooLarge,   // more bytes than the reader takes
+    Unreadable, // there, but it cannot be opened or read
+};
+
+// What stands in the way of reading `path` whole when it may hold at most `maxBytes`.
+FileProblem CheckInputFile(const QString& path, qint64 maxBytes);
+
+// The bytes of `path` when it is a regular file of at most `maxBytes`; `problem` (may be null)
+// says why not. Never opens anything but a regular file, and never reads past `maxBytes` + 1
+// even when the file grows meanwhile.
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, FileProblem* problem = nullptr);
+
+// What stands in the way of (re)placing `path` by a new file: it must be a regular file or not
+// there at all, in a folder that exists. Missing means the folder is missing here.
+FileProblem CheckOutputFile(const QString& path);
+
+} // namespace kx9

@@ -1,0 +1,202 @@
+// SPDX-License-Identifier: MIT
+#include "PortMap.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace kx9 {
+
+namespace {
+
+const QString Group = QStringLiteral("Porty/");
+
+int ComNumber(const QString& name) {
+    static const QRegularExpression com(QStringLiteral("^COM([1-9][0-9]*)$"));
+    const QRegularExpressionMatch match = com.match(name);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+QString Canonical(const QString& path) {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
+
+std::optional<SerialDevice> Listed(const QString& device, const std::vector<SerialDevice>& devices) {
+    const QString canonical = Canonical(device);
+    const auto it = std::find_if(devices.begin(), devices.end(), [&](const SerialDevice& d) {
+        return d.device == device || d.stableName == device || Canonical(d.device) == canonical;
+    });
+    if (it == devices.end())
+        return std::nullopt;
+    return *it;
+}
+
+// A by-id name or a device's name without its folder, when there is such a device.
+QString BareName(const QString& name) {
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return name;
+    for (const char* folder : {"/dev/serial/by-id/", "/dev/"}) {
+        const QString path = QLatin1String(folder) + name;
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return name;
+}
+
+} // namespace
+
+PortMap::PortMap(QString file, DeviceLister lister) : m_file(std::move(file)), m_lister(std::move(lister)) {
+    if (!m_lister)
+        m_lister = &PortMap::SystemDevices;
+}
+
+QString PortMap::UserFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/kx9-konfigurator/porty.ini");
+}
+
+bool PortMap::ComNamesAreDevices() {
+#if defined(Q_OS_WIN)
+    return true;
+#else
+    return false;
+#endif
+}
+
+std::vector<SerialDevice> PortMap::SystemDevices() {
+    QFileInfoList byId;
+    if (!ComNamesAreDevices())
+        byId = QDir(QStringLiteral("/dev/serial/by-id"))
+                   .entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    std::vector<SerialDevice> devices;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        SerialDevice d{info.systemLocation(), {}, info.description(), info.manufacturer(), info.serialNumber()};
+        const QString canonical = Canonical(d.device);
+        for (const QFileInfo& link : byId)
+            if (link.canonicalFilePath() == canonical) {
+                d.stableName = link.absoluteFilePath();
+                break;
+            }
+        devices.push_back(d);
+    }
+    return devices;
+}
+
+bool PortMap::Load() {
+    m_mapping.clear();
+    if (m_file.isEmpty() || !QFileInfo::exists(m_file))
+        return true;
+    const QSettings settings(m_file, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError)
+        return false;
+    for (int k = 0; k < Names; ++k) {
+        const QString device = settings.value(Group + Name(k)).toString().trimmed();
+        if (!device.isEmpty())
+            m_mapping[Name(k)] = device;
+    }
+    return true;
+}
+
+bool PortMap::Save() const {
+    if (m_file.isEmpty() || !QDir().mkpath(QFileInfo(m_file).absolutePath()))
+        return false;
+    QSettings settings(m_file, QSettings::IniFormat);
+    for (int k = 0; k < Names; ++k) {
+        const QString device = Mapped(Name(k));
+        if (device.isEmpty())
+            settings.remove(Group + Name(k));
+        else
+            settings.setValue(Group + Name(k), device);
+    }
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+QString PortMap::Mapped(const QString& name) const {
+    const auto it = m_mapping.find(name);
+    return it == m_mapping.end() ? QString() : it->second;
+}
+
+void PortMap::SetMapped(const QString& name, const QString& device) {
+    if (device.trimmed().isEmpty())
+        m_mapping.erase(name);
+    else
+        m_mapping[name] = device.trimmed();
+}
+
+std::vector<SerialDevice> PortMap::Devices() const {
+    return m_lister();
+}
+
+PortRoute PortMap::Route(const QString& name) const {
+    return Route(name, Devices());
+}
+
+PortRoute PortMap::Route(const QString& name, const std::vector<SerialDevice>& devices) const {
+    PortRoute r;
+    r.name = name;
+    const int number = ComNumber(name);
+    if (ComNamesAreDevices()) {
+        r.device = number > 0 ? QStringLiteral("\\\\.\\") + name : name;
+        r.via = number > 0 ? PortRoute::Via::Default : PortRoute::Via::Path;
+        r.known = Listed(name, devices);
+        r.present = r.known.has_value();
+        return r;
+    }
+    const QFileInfo local(name);
+    if (number == 0) {
+        r.device = BareName(name);
+        r.via = PortRoute::Via::Path;
+    } else if (local.exists() || local.isSymLink()) {
+        r.device = local.absoluteFilePath();
+        r.via = PortRoute::Via::Folder;
+    } else if (const QString mapped = Mapped(name); !mapped.isEmpty()) {
+        r.device = mapped;
+        r.via = PortRoute::Via::User;
+    } else {
+        r.device = QStringLiteral("/dev/ttyS") + QString::number(number - 1);
+    }
+    // A link that points nowhere does not exist: that is an unplugged adapter.
+    r.present = QFileInfo::exists(r.device);
+    if (r.present)
+        r.known = Listed(r.device, devices);
+    return r;
+}
+
+QString DeviceText(const SerialDevice& device) {
+    QStringList about;
+    for (const QString& part : {device.description, device.serialNumber})
+        if (!part.isEmpty())
+            about << part;
+    return about.isEmpty() ? device.device : device.device + QStringLiteral(" (") + about.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+QString RouteText(const PortRoute& route) {
+    QString device = route.device;
+    QStringList about;
+    if (route.known) {
+        device = route.known->device;
+        for (const QString& part : {route.known->description, route.known->serialNumber})
+            if (!part.isEmpty())
+                about << part;
+    } else if (route.via == PortRoute::Via::Folder && QFileInfo(route.device).isSymLink()) {
+        device = QFileInfo(route.device).symLinkTarget();
+    }
+    if (route.via == PortRoute::Via::Folder)
+        about << QStringLiteral("łącze w folderze roboczym");
+    if (!route.present)
+        about << (route.via == PortRoute::Via::Default ? QStringLiteral("brak urządzenia") : QStringLiteral("odłączone"));
+    QString text = route.name + QStringLiteral(" → ") + device;
+    if (!about.isEmpty())
+        text += QStringLiteral(" (") + about.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return text;
+}
+
+} // namespace kx9

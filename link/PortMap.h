@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace kx9 {
+
+// A serial device the system has.
+struct SerialDevice {
+    QString device;     // where the system has it: "/dev/ttyUSB0", "COM3"
+    QString stableName; // "/dev/serial/by-id/..." where the system has one; it survives re-plugging
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+
+    // What a mapping keeps.
+    QString Preferred() const { return stableName.isEmpty() ? device : stableName; }
+};
+
+// Where a port name leads, and why.
+struct PortRoute {
+    enum class Via {
+        Folder,  // the file "COMn" in the working folder (a link such as kx9-sim's)
+        User,    // the user's mapping
+        Default, // the system's own port of that number
+        Path,    // not a COM name: a device path or a by-id name as given
+    };
+    QString name;
+    QString device; // what opening `name` opens
+    Via via = Via::Default;
+    bool present = false;              // the device is there now
+    std::optional<SerialDevice> known; // the system's device it is, when listed
+};
+
+// The names COM1..COM8 and the devices they lead to. On Windows COMn is the device COMn and the
+// user's mapping is not used. Elsewhere "COMn" is, in this order: the file COMn in the working
+// folder when there is one (a link that points nowhere included: an unplugged adapter is a
+// failed open, never another device), the user's mapping, /dev/ttyS<n-1>. The mapping lives in
+// a settings file of the user's; the configuration files keep only the port number.
+class PortMap {
+public:
+    using DeviceLister = std::function<std::vector<SerialDevice>()>;
+
+    // `file` empty: a map that is never saved. `lister` empty: the system's devices.
+    explicit PortMap(QString file = QString(), DeviceLister lister = {});
+
+    static constexpr int Names = 8;
+    static QString Name(int index) { return QStringLiteral("COM%1").arg(index + 1); }
+    // The user's mapping file in the user's configuration folder, shared by the program and kx9ctl.
+    static QString UserFile();
+    // The serial devices of this system, with their by-id names where there are some.
+    static std::vector<SerialDevice> SystemDevices();
+    // The user's mapping does not apply on this system (Windows).
+    static bool ComNamesAreDevices();
+
+    // False when the file exists and cannot be read; the mapping is then empty.
+    bool Load();
+    // False when the file could not be written.
+    bool Save() const;
+    const QString& File() const { return m_file; }
+
+    // The device the user chose for `name`; empty when none.
+    QString Mapped(const QString& name) const;
+    // Empty `device` removes the choice.
+    void SetMapped(const QString& name, const QString& device);
+    const std::map<QString, QString>& Mapping() const { return m_mapping; }
+    void SetMapping(std::map<QString, QString> mapping) { m_mapping = std::move(mapping); }
+
+    std::vector<SerialDevice> Devices() const;
+    // Where `name` leads: a COM name by the rules above; anything else is a device path, or a
+    // by-id name or a device's bare name ("ttyUSB0") when such a device exists.
+    PortRoute Route(const QString& name) const;
+    // The same with `devices` as the system's list, so that one listing serves many routes.
+    PortRoute Route(const QString& name, const std::vector<SerialDevice>& devices) const;
+    QString DeviceFor(const QString& name) const { return Route(name, {}).device; }
+
+private:
+    QString m_file;
+    DeviceLister m_lister;
+    std::map<QString, QString> m_mapping;
+};
+
+// "/dev/ttyUSB0 (FT232R USB UART, A50285BI)".
+QString DeviceText(const SerialDevice& device);
+// "COM1 → /dev/ttyUSB0 (FT232R USB UART, A50285BI)", "COM2 → /dev/ttyS1 (brak urządzenia)".
+QString RouteText(const PortRoute& route);
+
+} // namespace kx9

@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: MIT
+#include "BoardScan.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <set>
+#include <tuple>
+
+namespace kx9 {
+
+namespace {
+
+constexpr int FirstAddress = 1;
+constexpr int LastAddress = 247;
+constexpr int RequestBytes = 4;   // address, 17, CRC
+constexpr int KX9ReplyBytes = 12; // what a KX9 board answers to it
+constexpr int OpenPauseMs = 200;  // every open of the link waits that long
+// What sending a probe and looking at the line add to its window, at most, on a PC that is
+// not overloaded.
+constexpr double ProbeUpkeepMs = 2;
+constexpr uint8_t Kx9SlaveId = 0x98;
+
+double CharMs(int baudIndex, int frameIndex) {
+    const LineSettings line = LineSettingsFor(frameIndex, baudIndex);
+    const int bits = 1 + 8 + (line.parity == Parity::None ? 0 : 1) + line.stopBits;
+    return 1000.0 * bits / line.baud;
+}
+
+bool Listed(const std::vector<int>& list, int value) {
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+bool Kx9Reply(const ModbusLink& link) {
+    return link.RxLength >= KX9ReplyBytes && link.RxBuffer[3] == Kx9SlaveId && link.RxBuffer[5] == 'K' &&
+           link.RxBuffer[6] == 'X' && link.RxBuffer[7] == '9';
+}
+
+} // namespace
+
+std::vector<int> ScanRates() {
+    return {7, 6, 5, 4, 3, 2, 1, 0};
+}
+
+std::vector<int> ScanFrames() {
+    return {1, 0, 2, 3};
+}
+
+std::vector<ScanPoint> ScanOrder(const ScanPoint& first, const std::vector<int>& rates,
+                                 const std::vector<int>& frames) {
+    std::vector<ScanPoint> order;
+    std::set<std::tuple<int, int, int>> taken;
+    const auto add = [&](const ScanPoint& p) {
+        const bool valid = p.address >= FirstAddress && p.address <= LastAddress &&
+                           Listed(rates, p.baudIndex) && Listed(frames, p.frameIndex);
+        if (valid && taken.insert({p.address, p.baudIndex, p.frameIndex}).second)
+            order.push_back(p);
+    };
+    add(first);
+    add(BoardDefaults);
+    for (int rate : rates)
+        for (int frame : frames)
+            for (int address = FirstAddress; address <= LastAddress; ++address)
+                add({address, rate, frame});
+    return order;
+}
+
+double ProbeWindowMs(int baudIndex, int frameIndex, int probeMs) {
+    return (RequestBytes + KX9ReplyBytes + 3.5) * CharMs(baudIndex, frameIndex) + probeMs;
+}
+
+double ScanWorstCaseMs(const std::vector<ScanPoint>& order, int probeMs) {
+    double ms = 0;
+    const ScanPoint* open = nullptr;
+    for (const ScanPoint& p : order) {
+        if (!open || open->baudIndex != p.baudIndex || open->frameIndex != p.frameIndex)
+            ms += OpenPauseMs;
+        open = &p;
+        ms += ProbeWindowMs(p.baudIndex, p.frameIndex, probeMs) + ProbeUpkeepMs;
+    }
+    return ms;
+}
+
+double SweepWorstCaseMs(const std::vector<int>& rates, const std::vector<int>& frames, int probeMs) {
+    double ms = 0;
+    for (int rate : rates)
+        for (int frame : frames)
+            ms += OpenPauseMs +
+                  (LastAddress - FirstAddress + 1) * (ProbeWindowMs(rate, frame, probeMs) + ProbeUpkeepMs);
+    return ms;
+}
+
+QString DurationText(double ms) {
+    if (ms < 60000)
+        return QStringLiteral("%1 s").arg(ms / 1000, 0, 'f', 1);
+    const qint64 s = std::llround(ms / 1000);
+    if (s < 3600)
+        return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60);
+    return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
+}
+
+BoardScan::BoardScan(ModbusLink& link, ConfigImage& image, const Plan& plan, ProgressView* progress)
+    : m_link(link), m_image(image), m_plan(plan), m_progress(progress),
+      m_order(ScanOrder(plan.first, plan.rates, plan.frames)), m_start(image.link) {
+    m_plan.probeMs = std::clamp(plan.probeMs, MinProbeMs, MaxProbeMs);
+    SetTicker({});
+    if (m_order.empty())
+        m_state = State::Finished;
+}
+
+BoardScan::~BoardScan() {
+    if (m_state == State::Running)
+        End(State::Stopped);
+}
+
+int BoardScan::Percent() const {
+    return m_order.empty() ? 100 : int(m_next * 100 / m_order.size());
+}
+
+const ScanFind* BoardScan::FirstKx9() const {
+    const auto kx9 = std::find_if(m_found.begin(), m_found.end(), [](const ScanFind& f) { return f.kx9; });
+    return kx9 == m_found.end() ? nullptr : &*kx9;
+}
+
+bool BoardScan::Answered(int address) const {
+    return std::any_of(m_found.begin(), m_found.end(),
+                       [&](const ScanFind& f) { return f.at.address == address; });
+}
+
+bool BoardScan::Step() {
+    if (m_state != State::Running)
+        return false;
+    return m_out ? TakeReply() : SendNext();
+}
+
+void BoardScan::SetTicker(std::function<double()> nowMs) {
+    if (!nowMs) {
+        auto clock = std::make_shared<QElapsedTimer>();
+        clock->start();
+        nowMs = [clock] { return clock->nsecsElapsed() / 1e6; };
+    }
+    m_nowMs = std::move(nowMs);
+}
+
+void BoardScan::Stop() {
+    if (m_state == State::Running)
+        End(State::Stopped);
+}
+
+bool BoardScan::SendNext() {
+    while (m_next < m_order.size() && Answered(m_order[m_next].address))
+        ++m_next;
+    if (m_next == m_order.size()) {
+        End(State::Finished);
+        return false;
+    }
+    const ScanPoint& p = m_order[m_next];
+    m_image.link.BoardAddress = uint8_t(p.address);
+    if (!m_portSet || m_portAt.baudIndex != p.baudIndex || m_portAt.frameIndex != p.frameIndex) {
+        if (m_progress)
+            m_progress->ShowProgress(
+                QStringLiteral("Szukanie tablicy: %1 %2")
+                    .arg(BaudText(p.baudIndex), QLatin1String(FrameNames[size_t(p.frameIndex)])));
+        // The open's own box says why it failed.
+        if (m_link.Open(m_start.PortIndex, p.frameIndex, p.baudIndex) != 1) {
+            End(State::Failed);
+            return false;
+        }
+        m_portSet = true;
+        m_portAt = p;
+    }
+    if (m_progress)
+        m_progress->SetProgress(Percent());
+    ++m_probes;
+    m_sentAtMs = m_nowMs();
+    m_seen = 0;
+    m_lastChangeMs = 0;
+    m_out = true;
+    m_link.Send(m_link.BuildIdentifyRequest(p.address));
+    return TakeReply();
+}
+
+bool BoardScan::TakeReply() {
+    const ScanPoint& p = m_order[m_next];
+    const int waiting = m_link.BytesWaiting();
+    if (!m_link.IsOpen) {
+        // The adapter went away: no later probe can reach anything.
+        m_lost = true;
+        m_reason = m_link.PortError();
+        End(State::Failed);
+        return false;
+    }
+    const double now = m_nowMs() - m_sentAtMs;
+    if (waiting != m_seen) {
+        m_seen = waiting;
+        m_lastChangeMs = now;
+    }
+    const double charMs = CharMs(p.baudIndex, p.frameIndex);
+    const double windowMs = ProbeWindowMs(p.baudIndex, p.frameIndex, m_plan.probeMs);
+    // Once bytes come, the reply has ended when the line stays quiet for 3.5 characters; a
+    // device that never stops talking is cut off after a buffer's worth.
+    const double quietMs = std::max(3.5 * charMs, 2.0);
+    const double capMs = windowMs + frame::BufferSize * charMs;
+    const bool over =
+        (m_seen > 0 && now - m_lastChangeMs >= quietMs) || (m_seen == 0 && now >= windowMs) || now >= capMs;
+    if (!over)
+        return true;
+    m_out = false;
+    ++m_next;
+    if (m_seen > 0 && !m_link.CheckAnswer({p.address, 17, 0, 0}).Failed()) {
+        m_found.push_back({p, m_link.DescribeIdentification(), Kx9Reply(m_link)});
+        if (m_found.back().kx9 && !m_plan.all) {
+            End(State::Finished);
+            return false;
+        }
+    }
+    return true;
+}
+
+void BoardScan::End(State state) {
+    m_state = state;
+    m_out = false;
+    if (m_link.IsOpen)
+        m_link.Close();
+    if (m_progress)
+        m_progress->HideProgress();
+    // The address, rate and frame were only tried; the ones in use stay.
+    LinkSettings& link = m_image.link;
+    link.PortIndex = m_start.PortIndex;
+    link.BoardAddress = m_start.BoardAddress;
+    link.BaudIndex = m_start.BaudIndex;
+    link.FrameIndex = m_start.FrameIndex;
+}
+
+} // namespace kx9

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "BoardScan.h"
+#include "Transfers.h"
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace kx9 {
+
+// The board scan as a transfer of the program (the "Szukaj tablicy" of the connection window):
+// refused while another transfer runs, and every other transfer refused while it runs. It is
+// the scheduler's running job, so the progress window's "Przerwij" stops it; its own timer
+// drives the probes, as often as a reply's end needs to be seen. The port is closed and the
+// link settings put back when it ends, however it ends.
+class ScanTransfer : public QObject, private Job {
+    Q_OBJECT
+public:
+    explicit ScanTransfer(Transfers& transfers);
+    ~ScanTransfer() override;
+
+    // Scans on port `portIndex` (the settings in force keep theirs); `ended` runs once the scan
+    // has ended, not when it did not start. False, after the program's message, while another
+    // transfer runs, or when the port did not open (its own box said why).
+    bool Start(int portIndex, const BoardScan::Plan& plan, std::function<void()> ended = {});
+    // Ends the scan now.
+    void Stop();
+    bool Running() const { return m_scan && m_scan->Status() == BoardScan::State::Running; }
+    // The scan that ran last, its finds and how it ended; null before the first.
+    const BoardScan* Last() const { return m_scan.get(); }
+
+    // The timer's tick; tests may call it.
+    void Timer1Timer();
+    QTimer Timer1;
+
+private:
+    StepResult Step() override { return StepResult::Continue; }
+    void Abandon() override { Stop(); }
+    // After the scan ended: the scheduler let go, the port number as it was, `ended` told.
+    void Finish();
+
+    Transfers& m_t;
+    std::unique_ptr<BoardScan> m_scan;
+    std::function<void()> m_ended;
+    int m_keptPort = 0;
+    bool m_active = false;
+};
+
+} // namespace kx9

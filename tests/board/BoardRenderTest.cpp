@@ -1,0 +1,335 @@
+// SPDX-License-Identifier: MIT
+// What the simulated board lights, fed through the board's own requests: pages through the page
+// window, graphics through registers 0..600, settings through their registers.
+#include "board/BoardModel.h"
+#include "board/view/BoardRender.h"
+#include "board/view/DotFont.h"
+#include "common/RequestFrames.h"
+#include "config/ConfigImage.h"
+#include "config/Cp1250.h"
+#include "config/PageLayout.h"
+#include "ops/PageCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kx9::test {
+namespace {
+
+using view::DisplayTime;
+using view::DotFrame;
+
+const QDateTime Noon(QDate(2026, 12, 7), QTime(12, 0, 0));
+
+void Write(BoardModel& board, int first, const std::vector<int32_t>& values) {
+    ASSERT_FALSE(board.Handle(WriteFrame(first, values)).isEmpty()) << "write of " << first << " refused";
+}
+
+// The page as the configurator writes it: laid out for the board's geometry, translated into
+// the board's codes, selected and stored through the page window in one request.
+void WritePage(BoardModel& board, int page, const std::vector<QString>& lines) {
+    ConfigImage image;
+    const int size = board.Holding(RegBoardSize), length = board.Holding(RegLineLength);
+    std::vector<QByteArray> bytes;
+    for (const QString& line : lines) bytes.push_back(*cp1250::FromUnicode(line));
+    image.SetPage(page, layout::LinesToPage(bytes, size, length));
+    ASSERT_EQ(pagecodec::PageToWindow(image, page), 1);
+    std::vector<int32_t> window;
+    for (int reg = RegPageSelector; reg < RegPageWindow + 100; ++reg) window.push_back(image.Reg(reg));
+    Write(board, RegPageSelector, window);
+}
+
+DotFrame Compose(const BoardModel& board, const DisplayTime& time = {0, Noon}) {
+    DotFrame f;
+    view::ComposeDisplay(board, time, f);
+    return f;
+}
+
+// "#####" rows, as a glyph reads on paper.
+std::vector<std::string> Cells(const DotFrame& f, int x0, int y0, int width, int height) {
+    std::vector<std::string> rows;
+    for (int y = y0; y < y0 + height; ++y) {
+        std::string row;
+        for (int x = x0; x < x0 + width; ++x) row += f.Lit(x, y) ? '#' : '.';
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+int LitCount(const DotFrame& f, int y0, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = 0; x < f.width; ++x) n += f.Lit(x, y);
+    return n;
+}
+
+// ---- Text, double height ----
+
+struct GlyphCase {
+    const char* name;
+    int index; // character of "Zażółć"
+    std::vector<std::string> rows;
+};
+void PrintTo(const GlyphCase& c, std::ostream* os) { *os << c.name; }
+
+class ZazolcGlyphs : public ::testing::TestWithParam<GlyphCase> {};
+
+TEST_P(ZazolcGlyphs, StandAtTheirCellsOfLineOne) {
+    BoardModel board;
+    Write(board, RegBoardSize, {414, 14}); // 5 lines of 20 characters: 120 x 40 dots
+    WritePage(board, 0, {QStringLiteral("Zażółć")});
+    const DotFrame f = Compose(board);
+    ASSERT_EQ(f.width, 120);
+    ASSERT_EQ(f.height, 40);
+    const GlyphCase& c = GetParam();
+    EXPECT_EQ(Cells(f, 6 * c.index, 0, 6, 8), c.rows);
+    EXPECT_EQ(LitCount(f, 8, 40), 0) << "nothing below line 1";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ZazolcGlyphs,
+    ::testing::Values(
+        GlyphCase{"Z", 0, {"#####.", "....#.", "...#..", "..#...", ".#....", "#.....", "#####.", "......"}},
+        GlyphCase{"a", 1, {"......", "......", ".###..", "....#.", ".####.", "#...#.", ".####.", "......"}},
+        GlyphCase{"zDot", 2, {"..#...", "......", "#####.", "...#..", "..#...", ".#....", "#####.", "......"}},
+        GlyphCase{"oAcute", 3, {"...#..", "..#...", ".###..", "#...#.", "#...#.", "#...#.", ".###..", "......"}},
+        GlyphCase{"lStroke", 4, {".##...", "..#...", "..##..", ".##...", "..#...", "..#...", ".###..", "......"}},
+        GlyphCase{"cAcute", 5, {"...#..", "..#...", ".###..", "#.....", "#.....", "#...#.", ".###..", "......"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct HeightCase {
+    const char* name;
+    int boardSize;
+    int line; // 0-based line holding the text
+};
+void PrintTo(const HeightCase& c, std::ostream* os) { *os << c.name; }
+
+class DoubleHeight : public ::testing::TestWithParam<HeightCase> {};
+
+TEST_P(DoubleHeight, DoublesEveryRowOfTheLine) {
+    const HeightCase& c = GetParam();
+    BoardModel board;
+    Write(board, RegBoardSize, {c.boardSize, 14});
+    std::vector<QString> lines(size_t(c.line + 1));
+    lines.back() = QStringLiteral("Ąg|ł");
+    WritePage(board, 0, lines);
+    const DotFrame single = Compose(board);
+    Write(board, RegDoubleHeight, {1});
+    const DotFrame twice = Compose(board);
+    ASSERT_GT(LitCount(single, 8 * c.line, 8 * c.line + 8), 0);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < single.width; ++x) {
+            const bool lit = single.Lit(x, 8 * c.line + y);
+            ASSERT_EQ(twice.Lit(x, 16 * c.line + 2 * y), lit) << x << "," << y;
+            ASSERT_EQ(twice.Lit(x, 16 * c.line + 2 * y + 1), lit) << x << "," << y;
+        }
+    EXPECT_EQ(LitCount(twice, 0, 16 * c.line), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DoubleHeight,
+                         ::testing::Values(HeightCase{"FirstLine", 414, 0}, HeightCase{"SecondLine", 414, 1},
+                                           HeightCase{"ThirdLineOfSix", 514, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Graphic pages ----
+
+struct GraphicCase {
+    const char* name;
+    int boardSize;
+    int lineLength; // the graphic is as wide as a page line, which may be wider than the board
+    int slot;
+};
+void PrintTo(const GraphicCase& c, std::ostream* os) { *os << c.name; }
+
+class GraphicDots : public ::testing::TestWithParam<GraphicCase> {};
+
+TEST_P(GraphicDots, EqualTheBitsSent) {
+    const GraphicCase& c = GetParam();
+    BoardModel board;
+    Write(board, RegBoardSize, {c.boardSize, c.lineLength});
+    std::vector<uint8_t> bytes(1200);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 37 + (i >> 3) * 11 + 5);
+    // As the graphics window sends it: the slot, then 600 words in frames of 100.
+    std::vector<int32_t> words(601);
+    words[0] = c.slot;
+    for (int j = 1; j <= 600; ++j) words[size_t(j)] = bytes[size_t(2 * j - 2)] * 256 + bytes[size_t(2 * j - 1)];
+    for (int first = 0; first <= 500; first += 100)
+        Write(board, first, std::vector<int32_t>(words.begin() + first, words.begin() + first + (first ? 100 : 101)));
+    Write(board, RegActivePage, {115 + c.slot});
+
+    const DotFrame f = Compose(board);
+    const int graphicWidth = (c.lineLength + 1) * 8;
+    int lit = 0;
+    for (int y = 0; y < f.height; ++y)
+        for (int x = 0; x < f.width; ++x) {
+            const size_t at = size_t(graphicWidth * (y / 8) + x);
+            const bool sent = x < graphicWidth && at < bytes.size() && (bytes[at] >> (7 - y % 8)) & 1;
+            ASSERT_EQ(f.Lit(x, y), sent) << "dot " << x << "," << y;
+            lit += sent;
+        }
+    EXPECT_GT(lit, 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, GraphicDots,
+                         ::testing::Values(GraphicCase{"Defaults", 414, 14, 0},
+                                           GraphicCase{"LineWiderThanBoard", 209, 14, 3},
+                                           GraphicCase{"LastSlot", 111, 11, 9}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Brightness ----
+
+struct BrightnessCase {
+    const char* name;
+    int reg;       // the register that sets the level in force
+    int sensor;    // 4015
+    QTime clock;
+};
+void PrintTo(const BrightnessCase& c, std::ostream* os) { *os << c.name; }
+
+class Brightness : public ::testing::TestWithParam<BrightnessCase> {};
+
+TEST_P(Brightness, FiftyHalvesTheDotIntensity) {
+    const BrightnessCase& c = GetParam();
+    BoardModel board;
+    WritePage(board, 0, {QStringLiteral("I")});
+    Write(board, RegLightSensorOn, {c.sensor});
+    const DisplayTime time{0, QDateTime(Noon.date(), c.clock)};
+    constexpr int Pitch = 6;
+    // The centre of the I's stem: column 2 of the first cell, row 1.
+    const auto centreRed = [&](int level) {
+        Write(board, c.reg, {level});
+        const DotFrame f = Compose(board, time);
+        EXPECT_EQ(f.level, level);
+        return qRed(view::RenderBoard(board, time, Pitch).pixel(2 * Pitch + Pitch / 2, 1 * Pitch + Pitch / 2));
+    };
+    const int full = centreRed(100), half = centreRed(50);
+    EXPECT_EQ(full, qRed(view::LitColour));
+    EXPECT_NEAR(half, full / 2, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Brightness,
+                         ::testing::Values(BrightnessCase{"Day", RegDayBrightness, 0, QTime(12, 0)},
+                                           BrightnessCase{"Night", RegNightBrightness, 0, QTime(23, 30)},
+                                           BrightnessCase{"NightBeforeDawn", RegNightBrightness, 0, QTime(5, 59)},
+                                           BrightnessCase{"Sensor", RegCurrentBrightness, 1, QTime(12, 0)}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Which page, where it moves ----
+
+struct PageCase {
+    const char* name;
+    std::vector<std::pair<int, int>> regs;
+    int64_t ms;
+    QTime clock;
+    int page;
+};
+void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
+
+class Shown : public ::testing::TestWithParam<PageCase> {};
+
+TEST_P(Shown, PageOfTheMoment) {
+    const PageCase& c = GetParam();
+    BoardModel board;
+    for (const auto& [reg, value] : c.regs) Write(board, reg, {value});
+    EXPECT_EQ(view::ShownPage(board, {c.ms, QDateTime(Noon.date(), c.clock)}), c.page);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Shown,
+    ::testing::Values(
+        PageCase{"Active", {{RegActivePage, 7}}, 0, QTime(12, 0), 7},
+        PageCase{"NoSuchPage", {{RegActivePage, 125}}, 0, QTime(12, 0), view::NoPage},
+        // Three entries, 2 s each: 9, 118, 4, then 9 again.
+        PageCase{"PresentationFirst", {{4029, 9}, {4030, 118}, {4031, 4}, {4145, 3}, {4028, 2}}, 1999, QTime(12, 0), 9},
+        PageCase{"PresentationSecond", {{4029, 9}, {4030, 118}, {4031, 4}, {4145, 3}, {4028, 2}}, 2000, QTime(12, 0), 118},
+        PageCase{"PresentationAgain", {{4029, 9}, {4030, 118}, {4031, 4}, {4145, 3}, {4028, 2}}, 6500, QTime(12, 0), 9},
+        PageCase{"OccasionalInItsHours", {{4027, 1}, {4149, 1207}, {4154, 1100}, {4159, 1300}}, 0, QTime(12, 0), 112},
+        PageCase{"OccasionalAfterItsEnd", {{4027, 1}, {4149, 1207}, {4154, 1100}, {4159, 1200}, {4146, 3}}, 0,
+                 QTime(12, 0), 3},
+        PageCase{"OccasionalOtherDay", {{4027, 1}, {4149, 1208}, {4154, 0}, {4159, 2359}, {4146, 3}}, 0,
+                 QTime(12, 0), 3},
+        PageCase{"OccasionalNotAllowed", {{4149, 1207}, {4154, 1100}, {4159, 1300}, {4146, 3}}, 0, QTime(12, 0), 3},
+        PageCase{"OccasionalOverPresentation", {{4029, 9}, {4145, 1}, {4027, 1}, {4147, 1207}}, 0, QTime(12, 0), 110}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ScrollCase {
+    const char* name;
+    int direction;
+    int64_t ms;
+    int x; // where the first character's left column stands
+};
+void PrintTo(const ScrollCase& c, std::ostream* os) { *os << c.name; }
+
+class Scrolling : public ::testing::TestWithParam<ScrollCase> {};
+
+// "I" on line 2 of a 120-dot board, 10 ms a step; the glyph's stem is its column 2.
+TEST_P(Scrolling, LineMovesAtItsSpeed) {
+    const ScrollCase& c = GetParam();
+    BoardModel board;
+    WritePage(board, 0, {QStringLiteral("A"), QStringLiteral("I")});
+    Write(board, RegScrollSpeed, {10, c.direction, 0b10});
+    const DotFrame f = Compose(board, {c.ms, Noon});
+    std::vector<int> stem;
+    for (int x = 0; x < f.width; ++x)
+        if (f.Lit(x, 8 + 3)) stem.push_back(x);
+    EXPECT_EQ(stem, std::vector<int>{c.x + 2});
+    EXPECT_EQ(Cells(f, 0, 0, 6, 1), std::vector<std::string>{".###.."}) << "line 1 stands still";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Scrolling,
+                         ::testing::Values(ScrollCase{"LeftEntersAtTheRight", 0, 30, 117},
+                                           ScrollCase{"LeftAfter50Steps", 0, 509, 70},
+                                           ScrollCase{"RightEntersAtTheLeft", 1, 50, -1},
+                                           ScrollCase{"AlternatingStartsRight", 2, 0, 114},
+                                           ScrollCase{"AlternatingTurnsAtTheLeft", 2, 1150, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ClockOnTheDisplay, TimeAndDateStandWherePlaced) {
+    BoardModel board;
+    WritePage(board, 0, {QStringLiteral("xxxxxxxxxxxxxxxxxxxx"), QStringLiteral("xxxxxxxxxxxxxxxxxxxx")});
+    Write(board, RegTimePosition, {103, 1, 201, 3}); // time at line 1 char 3 "GG:MM"; date at line 2 "DD:MM:RR"
+    const DotFrame f = Compose(board, {0, QDateTime(QDate(2026, 12, 7), QTime(9, 5, 42))});
+    DotFrame expected;
+    BoardModel text;
+    WritePage(text, 0, {QStringLiteral("xx09:05xxxxxxxxxxxxx"), QStringLiteral("07:12:26xxxxxxxxxxxx")});
+    view::ComposeDisplay(text, {0, Noon}, expected);
+    EXPECT_EQ(f.dots, expected.dots);
+}
+
+// ---- The font ----
+
+TEST(DotFont, EveryCharacterThePageEditorTakesHasAGlyph) {
+    int printing = 0;
+    for (char16_t c = 1; c < 0xFFFF; ++c) {
+        if (QChar(c).isSurrogate() || !pagecodec::BoardText(QString(QChar(c)))) continue;
+        const std::optional<view::Glyph> g = view::FindGlyph(c);
+        ASSERT_TRUE(g.has_value()) << "U+" << std::hex << int(c);
+        const bool ink = *g != view::Glyph{};
+        if (QChar(c).isPrint() && !QChar(c).isSpace()) {
+            EXPECT_TRUE(ink) << "U+" << std::hex << int(c) << " prints nothing";
+            ++printing;
+        }
+    }
+    EXPECT_GE(printing, 94 + 90);
+}
+
+TEST(DotFont, PolishLettersDifferFromTheirBaseAndFromEachOther) {
+    const QString letters = QStringLiteral("AĄCĆEĘLŁNŃOÓSŚZŹŻaącćeęlłnńoóśszźż");
+    for (qsizetype i = 0; i < letters.size(); ++i)
+        for (qsizetype j = i + 1; j < letters.size(); ++j)
+            EXPECT_NE(*view::FindGlyph(letters[i].unicode()), *view::FindGlyph(letters[j].unicode()))
+                << qPrintable(QString(letters[i])) << " " << qPrintable(QString(letters[j]));
+}
+
+TEST(DotFont, BoardCodesAreThePolishLettersAndZeroIsBlank) {
+    const QString polish = QStringLiteral("ĄĆĘŁŃÓŚŹŻąćęłńóśźż");
+    for (int k = 0; k < 18; ++k) EXPECT_EQ(view::BoardGlyph(uint8_t(128 + k)), *view::FindGlyph(polish[k].unicode())) << k;
+    EXPECT_EQ(view::BoardGlyph(0), view::Glyph{});
+    EXPECT_EQ(view::BoardGlyph('Z'), *view::FindGlyph(u'Z'));
+}
+
+} // namespace
+} // namespace kx9::test

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+// kx9ctl scan against kx9-sim with several boards on its line.
+#include "common/Kx9ctlRun.h"
+#include "common/SchedulerTicks.h"
+#include "integration/SimProcess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kx9::test {
+namespace {
+
+class ScanOnTheLine : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { EnsureCoreApplication(); }
+
+    void StartSim(const QStringList& args) {
+        sim = std::make_unique<SimProcess>(args);
+        ASSERT_TRUE(sim->Start()) << sim->Log().constData();
+    }
+    Ran Kx9ctl(const QStringList& args) { return RunKx9ctl(sim->Dir(), args); }
+
+    std::unique_ptr<SimProcess> sim;
+};
+
+TEST_F(ScanOnTheLine, AllListsEveryBoardOnceWithItsAddressRateAndFrame) {
+    StartSim({"--address", "3,9,17", "--frame", "8N2,8O1,8N2"});
+    const Ran scan =
+        Kx9ctl({"--json", "scan", "--all", "--rates", "115200", "--frames", "8N2,8O1", "--probe-ms", "40"});
+    ASSERT_EQ(scan.code, 0) << scan.err.toStdString();
+    // The plan first: 2 x 247 probes at most, and how long they may take.
+    EXPECT_TRUE(scan.err.startsWith("kx9ctl: Szukanie tablicy: zapytań najwyżej 494, najdłużej 22.1 s, "
+                                    "odpowiedź oczekiwana do 40 ms po zapytaniu\n"))
+        << scan.err.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(scan.out).object();
+    const QJsonArray found = json.value("found").toArray();
+    ASSERT_EQ(found.size(), 3) << scan.out.constData();
+    const struct {
+        int address;
+        const char* frame;
+    } expected[] = {{3, "8N2"}, {17, "8N2"}, {9, "8O1"}};
+    for (int k = 0; k < 3; ++k) {
+        const QJsonObject hit = found[k].toObject();
+        EXPECT_EQ(hit.value("address").toInt(), expected[k].address) << k;
+        EXPECT_EQ(hit.value("baud").toInt(), 115200) << k;
+        EXPECT_EQ(hit.value("frame").toString(), expected[k].frame) << k;
+        EXPECT_TRUE(hit.value("kx9").toBool()) << k;
+    }
+    // 3 and 17 are not asked again at 8O1.
+    EXPECT_EQ(json.value("probes").toInt(), 2 * 247 - 2);
+    EXPECT_EQ(json.value("probeMs").toInt(), 40);
+}
+
+} // namespace
+} // namespace kx9::test

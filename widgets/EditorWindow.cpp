@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: MIT
+#include "EditorWindow.h"
+
+#include "ops/Transfers.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+namespace kx9 {
+
+namespace {
+
+constexpr int AfterTransferPollMs = 20;
+
+// What a control shows, as far as the operator can change it; empty for anything else.
+QString Shown(const QObject* object) {
+    if (auto* box = qobject_cast<const QAbstractSpinBox*>(object))
+        return box->text();
+    if (auto* edit = qobject_cast<const QLineEdit*>(object))
+        return edit->isReadOnly() ? QString() : edit->text();
+    if (auto* button = qobject_cast<const QAbstractButton*>(object))
+        return button->isCheckable() ? QString::number(button->isChecked()) : QString();
+    if (auto* combo = qobject_cast<const QComboBox*>(object))
+        return QString::number(combo->currentIndex()) + '|' + combo->currentText();
+    if (auto* calendar = qobject_cast<const QCalendarWidget*>(object))
+        return calendar->selectedDate().toString(Qt::ISODate);
+    if (auto* text = qobject_cast<const QPlainTextEdit*>(object))
+        return text->toPlainText();
+    if (auto* text = qobject_cast<const QTextEdit*>(object))
+        return text->toPlainText();
+    return QString();
+}
+
+} // namespace
+
+EditorWindow::EditorWindow(QWidget* parent) : QDialog(parent) {
+    m_afterTransfer.setInterval(AfterTransferPollMs);
+    connect(&m_afterTransfer, &QTimer::timeout, this, [this] {
+        if (m_transfers && m_transfers->Busy())
+            return;
+        m_afterTransfer.stop();
+        if (isVisible())
+            Refresh();
+    });
+}
+
+EditorWindow::Capture EditorWindow::CaptureControls() const {
+    Capture capture;
+    for (const QWidget* child : findChildren<QWidget*>()) {
+        const QString shown = Shown(child);
+        if (!shown.isNull())
+            capture.insert(child, shown);
+    }
+    return capture;
+}
+
+bool EditorWindow::Edited() const {
+    return CaptureControls() != m_filled;
+}
+
+void EditorWindow::Refresh() {
+    const Capture before = CaptureControls();
+    FormActivate();
+    // A control loaded again now shows the image: that is its new "filled" state. One left
+    // alone keeps its old one, so typing in it still counts as a change.
+    const Capture after = CaptureControls();
+    for (auto it = after.cbegin(); it != after.cend(); ++it)
+        if (!before.contains(it.key()) || before.value(it.key()) != it.value() || !m_filled.contains(it.key()))
+            m_filled.insert(it.key(), it.value());
+    for (auto it = m_filled.begin(); it != m_filled.end();)
+        it = after.contains(it.key()) ? std::next(it) : m_filled.erase(it);
+}
+
+bool EditorWindow::StoreIfChanged() {
+    if (!Edited())
+        return true;
+    if (!StoreControls())
+        return false;
+    NoteStored();
+    return true;
+}
+
+void EditorWindow::NoteStored() {
+    m_filled = CaptureControls();
+}
+
+void EditorWindow::RefreshWhenDone(const Transfers& transfers) {
+    m_transfers = &transfers;
+    m_afterTransfer.start();
+}
+
+bool EditorWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        Refresh();
+    return QDialog::event(event);
+}
+
+void EditorWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FillAll();
+}
+
+void EditorWindow::FillAll() {
+    m_fillingAll = true;
+    FormShow();
+    FormActivate();
+    m_fillingAll = false;
+    NoteStored();
+}
+
+void EditorWindow::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous())
+        FormHide();
+}
+
+bool EditorSet::StoreShown() const {
+    for (EditorWindow* window : m_windows)
+        if (window->isVisible() && !window->StoreIfChanged())
+            return false;
+    return true;
+}
+
+} // namespace kx9
