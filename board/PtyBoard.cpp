@@ -97,14 +97,10 @@ SeenLine Observe(int masterFd) {
     SeenLine seen;
     termios t{};
     if (tcgetattr(masterFd, &t) != 0) return seen;
-    seen.baud = BaudOfCode(cfgetospeed(&t));
+    seen.baud = TerminalRate(masterFd);
     seen.stop2 = (t.c_cflag & CSTOPB) != 0;
     seen.parEnb = (t.c_cflag & PARENB) != 0;
     seen.parOdd = (t.c_cflag & PARODD) != 0;
-#ifdef KX9_HAVE_TERMIOS2
-    termios2 t2{};
-    if (ioctl(masterFd, TCGETS2, &t2) == 0 && t2.c_ospeed > 0) seen.baud = int(t2.c_ospeed);
-#endif
     return seen;
 }
 
@@ -400,6 +396,17 @@ private:
 };
 
 } // namespace
+
+int TerminalRate(int fd) {
+    termios t{};
+    if (tcgetattr(fd, &t) != 0) return 0;
+    int rate = BaudOfCode(cfgetospeed(&t));
+#ifdef KX9_HAVE_TERMIOS2
+    termios2 t2{};
+    if (ioctl(fd, TCGETS2, &t2) == 0 && t2.c_ospeed > 0) rate = int(t2.c_ospeed);
+#endif
+    return rate;
+}
 
 int RunPtyBoard(const std::vector<BoardModel*>& boards, const SimOptions& options) {
     if (boards.empty()) return 1;

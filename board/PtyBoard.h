@@ -26,6 +26,10 @@ int BitsPerByte(int frameIndex);
 // pseudo-terminal delivers bytes in bursts, not at the rate of a line.
 double FrameGapMs(int frameIndex, int baud);
 
+// The output rate a terminal is set to, in bit/s, rates without a Bxxx constant (14400)
+// included; 0 where it cannot be read.
+int TerminalRate(int fd);
+
 // Offers `boards` on one new pseudo-terminal linked at options.link, as boards chained on one
 // RS-485 line, and answers requests until SIGINT or SIGTERM. Returns the exit code. Only on
 // systems with pseudo-terminals.

@@ -6,7 +6,7 @@
 #include "config/Cp1250.h"
 #include "config/PageLayout.h"
 #include "config/RegularFile.h"
-#include "link/QtSerialPort.h"
+#include "link/PortMap.h"
 #include "ops/PageCodec.h"
 
 #include <QDeadlineTimer>
@@ -51,8 +51,14 @@ QString PortOf(const LinkChoice& link, const QString& fallback) {
 }
 
 // The device a port name leads to, so that two names for one adapter are caught.
+// The device a port name leads to, through the user's choices as the port itself opens it.
 QString DeviceOf(const QString& port) {
-    const QFileInfo device(QtSerialPort::DeviceFor(port));
+    static const PortMap map = [] {
+        PortMap m(PortMap::UserFile());
+        m.Load();
+        return m;
+    }();
+    const QFileInfo device(map.DeviceFor(port));
     const QString canonical = device.canonicalFilePath();
     return canonical.isEmpty() ? device.absoluteFilePath() : canonical;
 }

@@ -100,8 +100,9 @@ TEST_F(FleetOnTheLine, TwoLinesRunSideBySideAndABoardThatNeverAnswersIsNamedWith
     EXPECT_EQ(json.value("summary").toObject().value("failed").toInt(), 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("kx9ctl: [%1, adres 9] Błąd: Błąd transmisji danych").arg(faulty.LinkPath())))
         << run.err.toStdString();
-    // Two whole writes on the good line, one beside them on the other: well under their sum.
-    EXPECT_LT(json.value("seconds").toDouble(), 0.8 * boardSeconds) << run.out.constData();
+    // Two whole writes on the good line, one beside them on the other: about two thirds of their
+    // sum; in a row it would be all of it.
+    EXPECT_LT(json.value("seconds").toDouble(), 0.85 * boardSeconds) << run.out.constData();
     EXPECT_EQ(AddressesAsked(good), (std::set<int>{3, 9}));
 }
 

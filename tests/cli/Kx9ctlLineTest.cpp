@@ -2,6 +2,7 @@
 // The kx9ctl program against kx9-sim on a pseudo-terminal; the board is looked at through a
 // port of the test's own.
 #include "cli/Report.h"
+#include "common/RawLine.h"
 #include "common/SchedulerTicks.h"
 #include "config/ConfigFile.h"
 #include "config/PageLayout.h"
@@ -27,59 +28,6 @@ namespace {
 
 using Registers = std::map<int, int>;
 
-// Requests of the test's own to the board at 115200 bit/s, 8N2, address 1.
-class BoardLine {
-public:
-    explicit BoardLine(QString device) : m_device(std::move(device)) {}
-
-    std::vector<int> Read(int first, int count) {
-        uint8_t out[frame::BufferSize];
-        const QByteArray reply = Exchange(out, frame::BuildRead(out, 1, first, count), 5 + 2 * count);
-        std::vector<int> values;
-        for (int k = 0; reply.size() == 5 + 2 * count && k < count; ++k)
-            values.push_back(uint8_t(reply[3 + 2 * k]) * 256 + uint8_t(reply[4 + 2 * k]));
-        return values;
-    }
-    bool Write(int first, const std::vector<int32_t>& values) {
-        uint8_t out[frame::BufferSize];
-        return Exchange(out, frame::BuildWrite(out, 1, first, int(values.size()), values.data()), 8).size() ==
-               8;
-    }
-    // Registers 0..600 and 4000..4344 as the board holds them.
-    Registers Snapshot() {
-        Registers all;
-        for (const auto& [first, last] : {std::pair{0, 600}, std::pair{MainBase, SlaveBase + SlaveCount - 1}})
-            for (int at = first; at <= last; at += 125) {
-                const int count = std::min(125, last - at + 1);
-                const std::vector<int> values = Read(at, count);
-                EXPECT_EQ(int(values.size()), count) << "read " << at;
-                for (size_t k = 0; k < values.size(); ++k)
-                    all[at + int(k)] = values[k];
-            }
-        return all;
-    }
-
-private:
-    QByteArray Exchange(const uint8_t* request, int length, int replyLength) {
-        QtSerialPort port;
-        if (!port.open(m_device, LineSettingsFor(1, 7)))
-            return {};
-        port.write(request, length);
-        QElapsedTimer t;
-        t.start();
-        while (port.bytesWaiting() < replyLength && !t.hasExpired(2000))
-            QThread::msleep(2);
-        QByteArray reply(frame::BufferSize, '\0');
-        reply.resize(port.read(reinterpret_cast<uint8_t*>(reply.data()), frame::BufferSize));
-        const bool good =
-            reply.size() == replyLength &&
-            frame::CrcMatches(reinterpret_cast<const uint8_t*>(reply.constData()), int(reply.size()));
-        return good ? reply : QByteArray();
-    }
-
-    QString m_device;
-};
-
 struct Finished {
     int code = -1;
     QString out;
@@ -93,7 +41,7 @@ protected:
     void StartSim(const QStringList& args) {
         sim = std::make_unique<SimProcess>(args);
         ASSERT_TRUE(sim->Start()) << sim->Log().constData();
-        board = std::make_unique<BoardLine>(sim->LinkPath());
+        board = std::make_unique<RawLine>(sim->LinkPath(), 1);
     }
 
     Finished Kx9ctl(const QStringList& args) {
@@ -112,7 +60,7 @@ protected:
     QString Here(const QString& name) const { return QDir(sim ? sim->Dir() : m_dir.path()).filePath(name); }
 
     std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<BoardLine> board;
+    std::unique_ptr<RawLine> board;
 
 private:
     QTemporaryDir m_dir;

@@ -20,6 +20,11 @@
 #include <memory>
 #include <vector>
 
+#ifdef __linux__
+#include <signal.h>
+#include <sys/prctl.h>
+#endif
+
 #ifndef KX9_SIM_PATH
 #error "KX9_SIM_PATH must name the kx9-sim program"
 #endif
@@ -43,6 +48,10 @@ public:
         m_process.setWorkingDirectory(m_dir.path());
         m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("sim.out")));
         m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("sim.log")));
+#ifdef __linux__
+        // A runner killed mid-test (a time-out, a crash) must not leave its board behind.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
         m_process.start(QStringLiteral(KX9_SIM_PATH), QStringList{QStringLiteral("--link"), m_link} + m_args);
         if (!m_process.waitForStarted(timeoutMs)) return false;
         QElapsedTimer t;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The frame on the line is exactly the one asked for, whatever an earlier open left there.
+#include "board/PtyBoard.h"
 #include "common/SchedulerTicks.h"
 #include "link/QtSerialPort.h"
 
@@ -14,16 +15,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#if defined(__linux__) && defined(TCGETS2)
-// The kernel's termios with the exact rate (TCGETS2 names it), for rates that have no Bxxx
-// constant; glibc's header does not declare it.
-struct termios2 {
-    tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
-    cc_t c_line;
-    cc_t c_cc[19];
-    speed_t c_ispeed, c_ospeed;
-};
-#endif
 
 using namespace kx9;
 
@@ -79,11 +70,7 @@ protected:
 #ifdef CMSPAR
         f.markSpace = (t.c_cflag & CMSPAR) != 0;
 #endif
-#if defined(__linux__) && defined(TCGETS2)
-        termios2 t2{};
-        if (::ioctl(m_master, TCGETS2, &t2) == 0)
-            f.baud = int(t2.c_ospeed);
-#endif
+        f.baud = TerminalRate(m_master);
         return f;
     }
 
