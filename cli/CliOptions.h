@@ -83,6 +83,8 @@ Parsed ParseOptions(const QStringList& arguments);
 QString CommandName(Command command);
 
 // Rate and frame indexes from "9600" and "8O1"; nothing when the text names none.
+// `text` as a whole number within low..high.
+std::optional<int> NumberIn(const QString& text, int low, int high);
 std::optional<int> BaudIndexOf(const QString& text);
 std::optional<int> FrameIndexOf(const QString& text);
 
