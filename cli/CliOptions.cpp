@@ -25,10 +25,13 @@ Commands:
   diff A.cfg B.cfg [--bytes]
                         every register, page, name and link setting that differs;
                         a blank and an empty place count alike unless --bytes
-  page N [--name TEXT] [LINE ...]
+  page N [--name TEXT | --verify] [LINE ...]
                         set text page N (0..114) on the board to the lines given
                         (none: an empty page); the page and its name are kept in
                         def.cfg as well. Put "--" before a line that starts with "-".
+                        --verify only compares page N on the board with the lines
+                        (exit 1 when it differs); it selects the page to read it
+                        and writes nothing else
   clock [--sync | --minute | --set "YYYY-MM-DD HH:MM"]
                         read the board's clock; or set it from this PC now, at the
                         next full minute, or to the time given (the board's time,
@@ -108,6 +111,7 @@ constexpr OwnOption OwnOptions[] = {
     {"set", Command::Clock},   {"clear", Command::Status}, {"rates", Command::Scan},
     {"frames", Command::Scan}, {"all", Command::Scan},     {"save", Command::Scan},
     {"output-dir", Command::Read}, {"bytes", Command::Diff}, {"probe-ms", Command::Scan},
+    {"verify", Command::Page},
 };
 
 // Commands that take lists of ports and addresses.
@@ -211,6 +215,9 @@ QString ParseCommandOptions(const QCommandLineParser& p, Options& o) {
             return QStringLiteral("page: N must be a text page 0..114");
         if (p.isSet("name"))
             o.name = p.value("name");
+        o.verifyPage = p.isSet("verify");
+        if (o.verifyPage && o.name)
+            return QStringLiteral("page --verify compares the board's text; names are kept only in def.cfg");
         if (o.name) {
             if (const QString why = RefuseControls(QStringLiteral("--name"), *o.name); !why.isEmpty())
                 return why;
@@ -342,6 +349,7 @@ Parsed ParseOptions(const QStringList& arguments) {
         {"output-dir", "", "DIR"},
         {"bytes", ""},
         {"probe-ms", "", "MS"},
+        {"verify", ""},
     });
 
     Parsed parsed;

@@ -64,6 +64,7 @@ struct Options {
     // page: the page and its name also go into def.cfg; a fleet keeps def.cfg apart from its
     // boards' threads and saves it once.
     bool keepPage = true;
+    bool verifyPage = false; // page --verify: compare the board's page with the lines, write nothing
 };
 
 // Several boards (a list, or a folder of files for read) or a manifest: the fleet runner and

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Commands.h"
 
+#include "PageCheck.h"
 #include "Ports.h"
 #include "Report.h"
 #include "Scan.h"
@@ -190,6 +191,8 @@ Outcome Page(Session& s) {
         if (line.size() > length)
             return Usage(s, QStringLiteral("page: a line of the board holds %1 characters").arg(length));
     const ConfigImage::Page text = layout::LinesToPage(bytes, sizeCode, lineCode);
+    if (o.verifyPage)
+        return CheckPage(s, page, text, lines);
 
     Transfers& t = s.program.transfers;
     const bool sent = s.Run([&] {
@@ -433,7 +436,7 @@ QString Precheck(const Options& o) {
     case Command::Page:
         if (const QString why = PageTextProblem(o); !why.isEmpty())
             return why;
-        return o.keepPage ? OutputFileProblem(DefaultsPath()) : QString();
+        return o.keepPage && !o.verifyPage ? OutputFileProblem(DefaultsPath()) : QString();
     case Command::Graphic:
         return PictureProblem(a[1]);
     case Command::Scan:

@@ -414,7 +414,7 @@ QJsonObject FleetJson(const std::vector<FleetBoard>& boards) {
 }
 
 QString KeepFleetPage(const Options& options, const std::vector<FleetBoard>& boards) {
-    if (options.command != Command::Page || !options.keepPage)
+    if (options.command != Command::Page || !options.keepPage || options.verifyPage)
         return {};
     if (std::none_of(boards.begin(), boards.end(), [](const FleetBoard& b) { return b.ran && b.code == Done; }))
         return {};

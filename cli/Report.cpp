@@ -233,8 +233,12 @@ Report Verify(const ConfigImage& file, const ConfigImage& board) {
         r.text += QStringLiteral("%1  %2: plik %3, tablica %4\n")
                       .arg(reg)
                       .arg(Meaning(reg), ValueText(reg, x), ValueText(reg, y));
-        registers.append(
-            QJsonObject{{"register", reg}, {"meaning", Meaning(reg)}, {"file", x}, {"board", y}});
+        registers.append(QJsonObject{{"register", reg},
+                                     {"meaning", Meaning(reg)},
+                                     {"file", x},
+                                     {"board", y},
+                                     {"fileText", ValueText(reg, x)},
+                                     {"boardText", ValueText(reg, y)}});
         ++r.differences;
     });
     QJsonArray pages;

@@ -92,7 +92,7 @@ _kx9ctl() {
     case $command in
     read) own="--output-dir" ;;
     diff) own="--bytes" ;;
-    page) own="--name" ;;
+    page) own="--name --verify" ;;
     clock) own="--sync --minute --set" ;;
     status) own="--clear" ;;
     scan) own="--rates --frames --all --save --probe-ms" ;;

@@ -7,6 +7,7 @@
 #include "config/Cp1250.h"
 #include "config/PageLayout.h"
 
+#include <QJsonArray>
 #include <gtest/gtest.h>
 
 namespace kx9::cli {
@@ -35,6 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionsRow{{"page", "115", "x"}, "0..114"},
                       OptionsRow{{"page", "1", "a", "b", "c", "d", "e", "f"}, "wrong number"},
                       OptionsRow{{"page", "114", "--name", "x", "--", "-dash"}, {}},
+                      OptionsRow{{"page", "3", "--verify", "--name", "x"}, "only in def.cfg"},
+                      OptionsRow{{"verify", "a.cfg", "--verify"}, "does not go with verify"},
                       OptionsRow{{"--name", "x", "status"}, "--name does not go with status"},
                       OptionsRow{{"clock", "--sync", "--minute"}, "one of"},
                       OptionsRow{{"clock", "--set", "2031-05-06 07:08"}, {}},
@@ -168,6 +171,10 @@ TEST(Reports, VerifyComparesWhatTheWholeWriteSends) {
                   "  tablica: | Kas\n"
                   "Różnic: 3\n")
                   .toStdString());
+    // A script names each register as the text does, value and meaning.
+    const QJsonObject first = Verify(file, board).json.value("registers").toArray().at(0).toObject();
+    EXPECT_EQ(first.value("fileText").toString(), QStringLiteral("115200bps (9)"));
+    EXPECT_EQ(first.value("boardText").toString(), QStringLiteral("9600bps (2)"));
 }
 
 TEST(Reports, DumpShowsLinkRegistersAndPages) {

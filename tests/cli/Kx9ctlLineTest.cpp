@@ -221,6 +221,7 @@ Registers TopRowGraphic(int slot) {
 INSTANTIATE_TEST_SUITE_P(Rows, EachCommandOnTheLine,
                          ::testing::Values(ChangeRow{{"page", "9", "--name", "Kasa", "Abc"},
                                                      {{4162, 9}, {4163, 0x4162}, {4164, 0x6300}}},
+                                           ChangeRow{{"page", "9", "--verify"}, {{4162, 9}}},
                                            ChangeRow{{"clock", "--set", "2031-05-06 07:08"},
                                                      {{4006, 708}, {4007, 31}, {4008, 506}}},
                                            ChangeRow{{"status", "--clear"}, {{4265, 0x0001}}},
@@ -257,6 +258,30 @@ TEST_F(Kx9ctlOnTheLine, ScanFindsABoardAtAnUnknownAddressRateAndFrame) {
     EXPECT_GT(requests, 247);
     EXPECT_EQ(Kx9ctl({"identify"}).code, 0); // at the settings kept
 }
+
+struct PageCheckRow {
+    QStringList lines;
+    int code;
+    int differences;
+};
+
+class PageVerify : public Kx9ctlOnTheLine, public ::testing::WithParamInterface<PageCheckRow> {};
+
+TEST_P(PageVerify, ComparesTheBoardsPageAndKeepsNothing) {
+    StartSim({});
+    ASSERT_TRUE(board->Write(RegPageSelector, PageWindow(3, "Hello")));
+    ASSERT_TRUE(board->Write(RegPageSelector, PageWindow(4, "Other")));
+    const Finished run = Kx9ctl(QStringList{"--fast", "--json", "page", "3", "--verify"} + GetParam().lines);
+    ASSERT_EQ(run.code, GetParam().code) << run.err.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    EXPECT_EQ(json.value("differences").toInt(), GetParam().differences);
+    EXPECT_EQ(json.value("board").toArray(), QJsonArray{"Hello"});
+    EXPECT_FALSE(QFile::exists(Here("def.cfg")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PageVerify,
+                         ::testing::Values(PageCheckRow{{"Hello"}, 0, 0}, PageCheckRow{{"Hello", "x"}, 1, 1},
+                                           PageCheckRow{{"Hell"}, 1, 1}, PageCheckRow{{}, 1, 1}));
 
 struct FaultRow {
     QString fault;
