@@ -94,9 +94,9 @@ def offset_seconds(board_text, now):
 
 
 def main():
-    spec = link_argument_spec()
-    spec.update(tolerance=dict(type='int', default=60), minute=dict(type='bool', default=False))
-    module = AnsibleModule(argument_spec=spec, supports_check_mode=True)
+    args = link_argument_spec()
+    args.update(tolerance=dict(type='int', default=60), minute=dict(type='bool', default=False))
+    module = AnsibleModule(argument_spec=args, supports_check_mode=True)
     if module.params['tolerance'] < 0:
         module.fail_json(msg='tolerance must be 0 or more seconds')
     kx9 = Kx9ctl(module)

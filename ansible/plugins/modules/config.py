@@ -112,9 +112,9 @@ def diff_of(path, name, verify):
 
 
 def main():
-    spec = link_argument_spec()
-    spec.update(src=dict(type='path'), path=dict(type='path'))
-    module = AnsibleModule(argument_spec=spec, supports_check_mode=True,
+    args = link_argument_spec()
+    args.update(src=dict(type='path'), path=dict(type='path'))
+    module = AnsibleModule(argument_spec=args, supports_check_mode=True,
                            mutually_exclusive=[('src', 'path')], required_one_of=[('src', 'path')])
     path = module.params['path']
     if path is None:

@@ -133,11 +133,11 @@ def save_state(module, path, state):
 
 
 def main():
-    spec = link_argument_spec()
-    spec.update(slot=dict(type='int', required=True), src=dict(type='path'), path=dict(type='path'),
+    args = link_argument_spec()
+    args.update(slot=dict(type='int', required=True), src=dict(type='path'), path=dict(type='path'),
                 state_file=dict(type='path', default='~/.local/state/kx9-board/graphics.json'),
                 force=dict(type='bool', default=False))
-    module = AnsibleModule(argument_spec=spec, supports_check_mode=True,
+    module = AnsibleModule(argument_spec=args, supports_check_mode=True,
                            mutually_exclusive=[('src', 'path')], required_one_of=[('src', 'path')])
     p = module.params
     slot = p['slot']

@@ -102,10 +102,10 @@ def kept_name(kx9, number):
 
 
 def main():
-    spec = link_argument_spec()
-    spec.update(number=dict(type='int', required=True), lines=dict(type='list', elements='str', default=[]),
+    args = link_argument_spec()
+    args.update(number=dict(type='int', required=True), lines=dict(type='list', elements='str', default=[]),
                 name=dict(type='str'))
-    module = AnsibleModule(argument_spec=spec, supports_check_mode=True)
+    module = AnsibleModule(argument_spec=args, supports_check_mode=True)
     number, lines, name = module.params['number'], module.params['lines'], module.params['name']
     if not 0 <= number <= 114:
         module.fail_json(msg='number must be a text page 0..114')
