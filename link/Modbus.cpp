@@ -24,7 +24,9 @@ ModbusLink::~ModbusLink() {
     SetOpen(false);
 }
 
-QString ModbusLink::PortName(int portIndex) { return QStringLiteral("COM") + QString::number(portIndex + 1); }
+QString ModbusLink::PortName(int portIndex) {
+    return LineSpec::ComName(portIndex);
+}
 
 void ModbusLink::SetOpen(bool open) {
     IsOpen = open;
@@ -42,64 +44,57 @@ void ModbusLink::DropIfLost() {
 }
 
 int ModbusLink::Open(int portIndex, int frameIndex, int baudIndex) {
+    return Open(LineSpec{portIndex >= 0 && portIndex <= 255 ? PortName(portIndex) : QString(), frameIndex,
+                         baudIndex, m_image.link.BoardAddress});
+}
+
+int ModbusLink::Open(const LineSpec& line) {
     if (IsOpen)
         Close();
     PortLost = false;
+    m_line = line;
 
     // Settings from a file or the board are checked here, where they are used; they are kept as
     // they came, so a refused one names itself in the details and the file stays as it was.
     using C = LinkFailure::Cause;
     LinkFailure refusal;
-    const int address = m_image.link.BoardAddress;
-    if (portIndex < 0 || portIndex > 255)
-        refusal = LinkFailure::Of(C::BadPort, portIndex);
-    else if (frameIndex < 0 || frameIndex >= int(FrameNames.size()))
-        refusal = LinkFailure::Of(C::BadFrame, frameIndex);
-    else if (baudIndex < 0 || baudIndex >= int(BaudRates.size()))
-        refusal = LinkFailure::Of(C::BadBaud, baudIndex);
-    else if (address < MinAddress || address > MaxAddress)
-        refusal = LinkFailure::Of(C::BadAddress, address);
-    else if (!m_port.open(PortName(portIndex), LineSettingsFor(frameIndex, baudIndex)))
+    if (line.port.isEmpty())
+        refusal = LinkFailure::Of(C::BadPort, 0);
+    else if (line.frameIndex < 0 || line.frameIndex >= int(FrameNames.size()))
+        refusal = LinkFailure::Of(C::BadFrame, line.frameIndex);
+    else if (line.baudIndex < 0 || line.baudIndex >= int(BaudRates.size()))
+        refusal = LinkFailure::Of(C::BadBaud, line.baudIndex);
+    else if (line.address < MinAddress || line.address > MaxAddress)
+        refusal = LinkFailure::Of(C::BadAddress, line.address);
+    else if (!m_port.open(line.port, line.Settings()))
         refusal = LinkFailure::Of(C::OpenFailed, 0, m_port.lastError());
 
     if (refusal.Failed()) {
         m_everOpened = false;
         SetOpen(false);
-        FailureReport report;
-        report.operation = m_operation;
-        report.confirmed = m_confirmed;
-        report.port = PortName(portIndex);
-        report.device = m_port.deviceName(report.port);
-        report.address = address;
-        report.frameIndex = frameIndex;
-        report.baudIndex = baudIndex;
-        report.failure = refusal;
         m_dialogs.messageWithDetails(QStringLiteral("Niewłaściwa nazwa portu lub  port jest aktywny\n"
                                                     "Zamknij uruchomione aplikacje lub wybierz inny port"),
-                                     QStringLiteral("Błąd otwarcia portu"), MsgIcon::Information, FailureDetails(report));
+                                     QStringLiteral("Błąd otwarcia portu"), MsgIcon::Information,
+                                     FailureText(refusal, QString()));
         return -1;
     }
     m_everOpened = true;
     m_port.purge();
     SetOpen(true);
-    m_image.link.PortIndex = static_cast<uint8_t>(portIndex);
-    m_image.link.FrameIndex = static_cast<uint8_t>(frameIndex);
-    m_image.link.BaudIndex = static_cast<uint8_t>(baudIndex);
     m_clock.pause(200);
     return 1;
 }
 
 QString ModbusLink::FailureText(const LinkFailure& failure, const QString& request) const {
-    const LinkSettings& s = m_image.link;
     FailureReport report;
     report.operation = m_operation;
     report.confirmed = m_confirmed;
     report.request = request;
-    report.port = PortName(s.PortIndex);
+    report.port = m_line.port;
     report.device = m_port.deviceName(report.port);
-    report.address = s.BoardAddress;
-    report.frameIndex = s.FrameIndex;
-    report.baudIndex = s.BaudIndex;
+    report.address = m_line.address;
+    report.frameIndex = m_line.frameIndex;
+    report.baudIndex = m_line.baudIndex;
     report.failure = failure;
     return FailureDetails(report);
 }
@@ -127,7 +122,9 @@ int ModbusLink::BuildWriteRequest(int address, int firstRegister, int count, con
     return frame::BuildWrite(TxBuffer, address, firstRegister, count, block + slot);
 }
 
-int ModbusLink::BuildIdentifyRequest(int address) { return frame::BuildIdentify(TxBuffer, address); }
+int ModbusLink::BuildIdentifyRequest(int address) {
+    return frame::BuildIdentify(TxBuffer, address);
+}
 
 int ModbusLink::Send(int length) {
     if (!IsOpen || length <= 0 || TxBuffer[0] < MinAddress || TxBuffer[0] > MaxAddress)
@@ -236,14 +233,14 @@ QString ModbusLink::DescribeIdentification() const {
     if (dataEnd <= 3)
         return failed;
     if (RxBuffer[3] != Kx9SlaveId)
-        return QStringLiteral("Urządzenie o adresie: ") + QString::number(m_image.link.BoardAddress) +
+        return QStringLiteral("Urządzenie o adresie: ") + QString::number(RxBuffer[0]) +
                QStringLiteral(" nie jest tablicą KX9");
     if (dataEnd <= 9 || RxBuffer[5] != 'K' || RxBuffer[6] != 'X' || RxBuffer[7] != '9')
         return failed;
     const int columns = RxBuffer[8] + 1;
     const int rows = RxBuffer[9] + 1;
-    return QStringLiteral("Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: ") + QString::number(columns) +
-           QStringLiteral("x") + QString::number(rows) + QStringLiteral("\n") +
+    return QStringLiteral("Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: ") +
+           QString::number(columns) + QStringLiteral("x") + QString::number(rows) + QStringLiteral("\n") +
            QStringLiteral("Rozdzielczość tablicy :") + QString::number(columns * rows * 64) +
            QStringLiteral(" punktów");
 }

@@ -5,6 +5,7 @@
 #include "../config/ConfigImage.h"
 #include "Dialogs.h"
 #include "Failure.h"
+#include "LineSpec.h"
 #include "ModbusFrame.h"
 #include "ReplyCheck.h"
 #include "SerialPort.h"
@@ -20,9 +21,14 @@ public:
     ModbusLink(ConfigImage& image, SerialPort& port, Dialogs& dialogs, Clock& clock);
     ~ModbusLink();
 
-    // Refused, with the open failure box, when the settings name no port, frame or rate of the
-    // tables or the board address lies outside 1..247 (0 would be a broadcast).
+    // Refused, with the open failure box, when the line names no port, frame or rate of the
+    // tables or the board address lies outside 1..247 (0 would be a broadcast). The line is
+    // kept as the one in use; the settings stay as they are.
+    int Open(const LineSpec& line);
+    // COM<portIndex + 1> at the settings' board address.
     int Open(int portIndex, int frameIndex, int baudIndex);
+    // The line opened last (or refused last), as failure details name it.
+    const LineSpec& Line() const { return m_line; }
     int Close();
 
     static uint16_t Crc16(const uint8_t* data, int length) { return frame::Crc16(data, length); }
@@ -59,7 +65,7 @@ public:
     void SetConfirmed(const QString& text) { m_confirmed = text; }
     // Why the port failed, in the system's words.
     QString PortError() const { return m_port.lastError(); }
-    // The details text of a failure on the port now set, with `request` in flight (may be empty).
+    // The details text of a failure on the line in use, with `request` in flight (may be empty).
     QString FailureText(const LinkFailure& failure, const QString& request) const;
 
     // "COM1".."COM8" for index 0..7.
@@ -83,6 +89,7 @@ private:
     Dialogs& m_dialogs;
     Clock& m_clock;
     bool m_everOpened = false;
+    LineSpec m_line;
     QString m_operation;
     QString m_confirmed;
 };

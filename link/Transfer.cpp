@@ -47,7 +47,9 @@ void Scheduler::StartJob(Job& job) {
     TransmisjaWr.start();
 }
 
-int Scheduler::ClampedTimeout(int ms) { return std::clamp(ms, MinReplyTimeoutMs, MaxReplyTimeoutMs); }
+int Scheduler::ClampedTimeout(int ms) {
+    return std::clamp(ms, MinReplyTimeoutMs, MaxReplyTimeoutMs);
+}
 
 void Scheduler::Abandon() {
     m_link.SetOperationName(QString());
@@ -62,8 +64,11 @@ void Scheduler::Abandon() {
 }
 
 int Scheduler::OpenLink() {
-    const LinkSettings& s = m_image.link;
-    int result = m_link.Open(s.PortIndex, s.FrameIndex, s.BaudIndex);
+    return OpenLink(LineSpec::Of(m_image.link));
+}
+
+int Scheduler::OpenLink(const LineSpec& line) {
+    const int result = m_link.Open(line);
     if (m_linkShown)
         m_linkShown();
     return result;
@@ -274,8 +279,9 @@ void Scheduler::TimeOutTimer() {
     if (m_image.link.PortOpen || m_link.PortLost) {
         m_link.PortLost = false;
         const QString request = DescribeRequest(m_request.function, m_request.firstRegister, m_request.count);
-        m_dialogs.messageWithDetails(QString::fromUtf8(TransmissionErrorText), QString::fromUtf8(TransmissionErrorTitle),
-                                     MsgIcon::Error, m_link.FailureText(m_failure, request));
+        m_dialogs.messageWithDetails(QString::fromUtf8(TransmissionErrorText),
+                                     QString::fromUtf8(TransmissionErrorTitle), MsgIcon::Error,
+                                     m_link.FailureText(m_failure, request));
         HideProgress();
     }
     m_link.SetOperationName(QString());

@@ -45,7 +45,10 @@ public:
     // Hides the progress window when a transfer ends or fails.
     void SetProgressHider(std::function<void()> hide) { m_hideProgress = std::move(hide); }
 
+    // The line of the settings in use.
     int OpenLink();
+    // Another line (a link change's new one); the settings stay as they are.
+    int OpenLink(const LineSpec& line);
     void CloseLink();
     void StartReplyWait();
 
@@ -123,7 +126,9 @@ public:
     int TimeOutInterval() const { return TimeOut.interval(); }
 
     // No timer running: nothing awaited, no job left.
-    bool Idle() const { return !TimeOut.isActive() && !TestOdpowiedzi.isActive() && !TransmisjaWr.isActive(); }
+    bool Idle() const {
+        return !TimeOut.isActive() && !TestOdpowiedzi.isActive() && !TransmisjaWr.isActive();
+    }
     // Runs the event loop until Idle(); false when `timeoutMs` passed first.
     bool WaitUntilIdle(int timeoutMs, int pollMs = 5) const;
 
@@ -163,7 +168,7 @@ private:
     bool m_transferError = false;
     int m_replyEnd = 0; // index of the last byte of the awaited reply; 0 = none awaited
     int m_readStart = 0;
-    int m_lastWaiting = -1; // bytes seen by the previous reply poll
+    int m_lastWaiting = -1;   // bytes seen by the previous reply poll
     PendingRequest m_request; // what the awaited reply must answer
     unsigned m_repliesMatched = 0;
     LinkFailure m_failure;

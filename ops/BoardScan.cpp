@@ -101,8 +101,10 @@ QString DurationText(double ms) {
 }
 
 BoardScan::BoardScan(ModbusLink& link, ConfigImage& image, const Plan& plan, ProgressView* progress)
-    : m_link(link), m_image(image), m_plan(plan), m_progress(progress),
-      m_order(ScanOrder(plan.first, plan.rates, plan.frames)), m_start(image.link) {
+    : m_link(link), m_plan(plan), m_progress(progress),
+      m_order(ScanOrder(plan.first, plan.rates, plan.frames)), m_base(LineSpec::Of(image.link)) {
+    if (!plan.port.isEmpty())
+        m_base.port = plan.port;
     m_plan.probeMs = std::clamp(plan.probeMs, MinProbeMs, MaxProbeMs);
     SetTicker({});
     if (m_order.empty())
@@ -156,14 +158,17 @@ bool BoardScan::SendNext() {
         return false;
     }
     const ScanPoint& p = m_order[m_next];
-    m_image.link.BoardAddress = uint8_t(p.address);
     if (!m_portSet || m_portAt.baudIndex != p.baudIndex || m_portAt.frameIndex != p.frameIndex) {
         if (m_progress)
             m_progress->ShowProgress(
                 QStringLiteral("Szukanie tablicy: %1 %2")
                     .arg(BaudText(p.baudIndex), QLatin1String(FrameNames[size_t(p.frameIndex)])));
         // The open's own box says why it failed.
-        if (m_link.Open(m_start.PortIndex, p.frameIndex, p.baudIndex) != 1) {
+        LineSpec line = m_base;
+        line.address = p.address;
+        line.frameIndex = p.frameIndex;
+        line.baudIndex = p.baudIndex;
+        if (m_link.Open(line) != 1) {
             End(State::Failed);
             return false;
         }
@@ -225,12 +230,6 @@ void BoardScan::End(State state) {
         m_link.Close();
     if (m_progress)
         m_progress->HideProgress();
-    // The address, rate and frame were only tried; the ones in use stay.
-    LinkSettings& link = m_image.link;
-    link.PortIndex = m_start.PortIndex;
-    link.BoardAddress = m_start.BoardAddress;
-    link.BaudIndex = m_start.BaudIndex;
-    link.FrameIndex = m_start.FrameIndex;
 }
 
 } // namespace kx9

@@ -60,12 +60,14 @@ struct ScanFind {
 // The scan, one step at a time, so that a window's timer can drive it and stop it between
 // steps as well as a loop can. Each device is listed once: an address that answered is not
 // asked again at another rate or frame (on a real line a board often also answers at a frame
-// close to its own). The link settings are put back when the scan ends. It talks to the link
-// itself, past the scheduler: the caller starts it only while no other transfer runs.
+// close to its own). It tries its lines on copies of its own: the link settings stay as they
+// are. It talks to the link itself, past the scheduler: the caller starts it only while no
+// other transfer runs.
 class BoardScan {
 public:
     struct Plan {
         ScanPoint first = BoardDefaults; // tried first: the settings in use
+        QString port;                    // empty: the port of the settings in use
         std::vector<int> rates = ScanRates();
         std::vector<int> frames = ScanFrames();
         int probeMs = DefaultProbeMs;
@@ -108,11 +110,10 @@ private:
     bool Answered(int address) const;
 
     ModbusLink& m_link;
-    ConfigImage& m_image;
     Plan m_plan;
     ProgressView* m_progress;
     std::vector<ScanPoint> m_order;
-    LinkSettings m_start;
+    LineSpec m_base; // the port scanned; address, rate and frame vary
     State m_state = State::Running;
     size_t m_next = 0; // next point of m_order
     bool m_portSet = false;

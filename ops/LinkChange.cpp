@@ -15,56 +15,52 @@ constexpr int LinkSettleMs = 300;     // the board answers the write, then switc
 bool LinkChangeJob::Begin() {
     Scheduler& s = m_t.scheduler;
     ConfigImage& image = m_t.image;
-    LinkSettings& link = image.link;
 
     const int newBaud = BaudIndexFromCode(image.Reg(RegBoardBaud));
     const int newFrame = image.Reg(RegBoardFrame) & 0xFF;
 
-    if (s.OpenLink() != 1)
+    const LineSpec old = LineSpec::Of(image.link);
+    if (s.OpenLink(old) != 1)
         return false;
-
-    m_savedAddress = link.BoardAddress;
-    m_savedFrameIndex = link.FrameIndex;
-    m_savedBaudIndex = link.BaudIndex;
     s.ClearTransferError();
 
-    // A code the board refuses leaves its setting as it is, so the PC keeps its own too.
+    // The new line is a copy: the settings change only once the PC talks on it. A code the
+    // board refuses leaves its setting as it is, so the PC keeps its own too.
+    m_new = old;
     if (newFrame < static_cast<int>(FrameNames.size()))
-        link.FrameIndex = static_cast<uint8_t>(newFrame);
+        m_new.frameIndex = newFrame;
     if (newBaud >= 0)
-        link.BaudIndex = static_cast<uint8_t>(newBaud);
+        m_new.baudIndex = newBaud;
 
     // Sent at the old settings; the board answers before it switches, and that reply is
     // dropped by the reopening below, so none is awaited.
-    const int length = m_link.BuildWriteRequest(link.BoardAddress, RegBoardAddress, BoardLinkRegisters,
-                                                image.main.data());
+    const int length =
+        m_link.BuildWriteRequest(old.address, RegBoardAddress, BoardLinkRegisters, image.main.data());
     m_link.Send(length);
 
     m_t.clock.pause(LinkSettleMs);
     s.CloseLink();
-    // A failure here shows at the next tick, which puts the old settings back.
-    s.OpenLink();
+    // A failure here shows at the next tick, which drops the job with the settings untouched.
+    s.OpenLink(m_new);
     return true;
 }
 
 Job::StepResult LinkChangeJob::Step() {
     Scheduler& s = m_t.scheduler;
-    m_t.image.link.BoardAddress = uint8_t(m_t.image.Reg(RegBoardAddress) & 0xFF);
-    if (s.OpenLink() != 1) {
-        // The port is closed now: the next tick abandons the job and restores the settings.
+    m_new.address = m_t.image.Reg(RegBoardAddress) & 0xFF;
+    if (s.OpenLink(m_new) != 1) {
+        // The port is closed now: the next tick abandons the job, the settings as they were.
         return StepResult::Continue;
     }
+    // The PC follows the board from here on, whatever the identification finds.
+    LinkSettings& link = m_t.image.link;
+    link.BoardAddress = uint8_t(m_new.address);
+    link.FrameIndex = uint8_t(m_new.frameIndex);
+    link.BaudIndex = uint8_t(m_new.baudIndex);
     s.SendIdentify();
     // The identification reply closes the port, or the time-out does.
     s.StopWatchdog();
     return StepResult::Finished;
-}
-
-void LinkChangeJob::Abandon() {
-    LinkSettings& link = m_t.image.link;
-    link.BoardAddress = m_savedAddress;
-    link.FrameIndex = m_savedFrameIndex;
-    link.BaudIndex = m_savedBaudIndex;
 }
 
 } // namespace kx9

@@ -8,7 +8,7 @@ namespace kx9 {
 
 // A change of the board's own address, frame and rate (registers 4000..4002): the write goes
 // out at the old settings, the PC follows, and the board is identified at its new address.
-// A failure puts the PC's old settings back.
+// The settings change only once the PC has opened the new line; a failure before leaves them.
 class LinkChangeJob : public Job {
 public:
     bool WritesConfiguration() const override { return true; }
@@ -16,14 +16,11 @@ public:
     // False when the port did not open at the old settings.
     bool Begin();
     StepResult Step() override;
-    void Abandon() override;
 
 private:
     Transfers& m_t;
     ModbusLink& m_link;
-    uint8_t m_savedAddress = 1;
-    uint8_t m_savedFrameIndex = 1;
-    uint8_t m_savedBaudIndex = 7;
+    LineSpec m_new;
 };
 
 } // namespace kx9

@@ -27,10 +27,9 @@ ScanTransfer::~ScanTransfer() {
 bool ScanTransfer::Start(int portIndex, const BoardScan::Plan& plan, std::function<void()> ended) {
     if (!m_t.MayStart(QString::fromUtf8(OperationName)))
         return false;
-    LinkSettings& link = m_t.image.link;
-    m_keptPort = link.PortIndex;
-    link.PortIndex = uint8_t(portIndex);
-    m_scan = std::make_unique<BoardScan>(m_t.scheduler.Link(), m_t.image, plan, &m_t.progress);
+    BoardScan::Plan onPort = plan;
+    onPort.port = ModbusLink::PortName(portIndex);
+    m_scan = std::make_unique<BoardScan>(m_t.scheduler.Link(), m_t.image, onPort, &m_t.progress);
     m_ended = std::move(ended);
     m_active = true;
     // An earlier failure must not end this transfer at the sequencer's first look.
@@ -80,20 +79,19 @@ void ScanTransfer::Finish() {
     Timer1.stop();
     if (m_t.scheduler.JobRunning())
         m_t.scheduler.EndJob();
-    // A lost port is said with the port scanned; then its number is put back before anything
-    // (the status bar, "def.cfg") looks at the settings.
+    // A lost port is said with the line scanned.
     QString lost;
     if (m_scan->PortLost())
         lost = m_t.scheduler.Link().FailureText(
-            LinkFailure::Of(LinkFailure::Cause::PortLost, 0, m_scan->FailureReason()), DescribeRequest(17, 0, 0));
-    m_t.image.link.PortIndex = uint8_t(m_keptPort);
+            LinkFailure::Of(LinkFailure::Cause::PortLost, 0, m_scan->FailureReason()),
+            DescribeRequest(17, 0, 0));
     if (m_t.image.link.PortOpen)
         m_t.scheduler.CloseLink();
     m_t.progress.HideProgress();
     m_t.scheduler.SetOperationName(QString());
     if (!lost.isEmpty())
-        m_t.dialogs.messageWithDetails(QStringLiteral("Błąd transmisji danych"), QStringLiteral("Błąd"), MsgIcon::Error,
-                                       lost);
+        m_t.dialogs.messageWithDetails(QStringLiteral("Błąd transmisji danych"), QStringLiteral("Błąd"),
+                                       MsgIcon::Error, lost);
     const std::function<void()> ended = std::move(m_ended);
     m_ended = {};
     if (ended)

@@ -14,8 +14,8 @@ namespace kx9 {
 // The board scan as a transfer of the program (the "Szukaj tablicy" of the connection window):
 // refused while another transfer runs, and every other transfer refused while it runs. It is
 // the scheduler's running job, so the progress window's "Przerwij" stops it; its own timer
-// drives the probes, as often as a reply's end needs to be seen. The port is closed and the
-// link settings put back when it ends, however it ends.
+// drives the probes, as often as a reply's end needs to be seen. The port is closed when it
+// ends, however it ends; the link settings are never touched.
 class ScanTransfer : public QObject, private Job {
     Q_OBJECT
 public:
@@ -45,7 +45,6 @@ private:
     Transfers& m_t;
     std::unique_ptr<BoardScan> m_scan;
     std::function<void()> m_ended;
-    int m_keptPort = 0;
     bool m_active = false;
 };
 

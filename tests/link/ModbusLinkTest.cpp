@@ -110,17 +110,20 @@ protected:
     void Deliver(const QByteArray& bytes) { port.input += bytes; }
 };
 
-TEST_F(ModbusLinkTest, OpenConfiguresPurgesAndStoresIndexes) {
-    EXPECT_EQ(link.Open(2, 2, 4), 1);
+TEST_F(ModbusLinkTest, OpenConfiguresPurgesAndLeavesTheSettings) {
+    image.link.BoardAddress = 9;
+    EXPECT_EQ(link.Open(LineSpec{QStringLiteral("COM3"), 2, 4, 9}), 1);
     EXPECT_TRUE(link.IsOpen);
     EXPECT_TRUE(image.link.PortOpen);
     EXPECT_EQ(port.events, QStringList({"open:COM3", "purge"}));
     EXPECT_EQ(port.lastLine.baud, 19200);
     EXPECT_EQ(port.lastLine.parity, Parity::Even);
     EXPECT_EQ(port.lastLine.stopBits, 1);
-    EXPECT_EQ(image.link.PortIndex, 2);
-    EXPECT_EQ(image.link.FrameIndex, 2);
-    EXPECT_EQ(image.link.BaudIndex, 4);
+    // The line is a value: the settings keep theirs.
+    EXPECT_EQ(image.link.PortIndex, 0);
+    EXPECT_EQ(image.link.FrameIndex, 1);
+    EXPECT_EQ(image.link.BaudIndex, 7);
+    EXPECT_EQ(link.Line(), (LineSpec{QStringLiteral("COM3"), 2, 4, 9}));
     EXPECT_EQ(clock.pauses, std::vector<int>({200}));
     EXPECT_TRUE(dialogs.boxes.empty());
 }

@@ -651,11 +651,11 @@ TEST_F(TransferTest, LinkChangeIdentifiesTheBoardAtItsNewAddress) {
 }
 
 // The port cannot be opened at the new settings: either when the change reopened it, or when
-// its job step does. Both put the old settings back at the next tick, before the port closes,
-// so the status bar shows what is in force.
+// its job step does. The new line was only tried: the settings in force never change, and the
+// status bar shows them.
 class LinkChangeFailure : public TransferTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(LinkChangeFailure, PutsTheSavedSettingsBack) {
+TEST_P(LinkChangeFailure, LeavesTheSettingsInForce) {
     const bool failAtReopen = GetParam();
     image.link.BoardAddress = 3;
     image.link.FrameIndex = 1;
