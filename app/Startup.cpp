@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "Startup.h"
 
+#include "config/SlotFiles.h"
+#include "link/PortMap.h"
+
 #include <QMessageBox>
+#include <QTimer>
 #include <exception>
 
 namespace kx9 {
@@ -79,6 +83,18 @@ Kx9App::Kx9App(Program& program, PortMap* ports) : program(program) {
     ops.SetStatusView(status.get());
     TForm1* main = form1.get();
     program.scheduler.SetLinkShown([main] { main->ShowLinkSettings(); });
+
+    // Settings files that were left unread are said once the main window is up: none stands
+    // yet while they are read.
+    QStringList skipped;
+    if (ports && ports->LoadProblem() != FileProblem::None)
+        skipped << LoadProblemText(*ports);
+    if (konGraf->SlotFilesProblem() != FileProblem::None)
+        skipped << SlotFilesProblemText(konGraf->SlotFilesProblem());
+    if (!skipped.isEmpty())
+        QTimer::singleShot(0, main, [&dialogs = program.dialogs, text = skipped.join(QLatin1Char('\n'))] {
+            dialogs.message(text, QStringLiteral("Błąd otwarcia pliku"), MsgIcon::Information);
+        });
 }
 
 Kx9App::~Kx9App() {

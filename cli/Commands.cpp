@@ -406,9 +406,11 @@ QString PageTextProblem(const Options& o) {
 
 QString PictureProblem(const QString& file) {
     // A pipe or a device is never handed to the picture reader, which would block on it.
-    const FileProblem problem = CheckInputFile(file, std::numeric_limits<qint64>::max());
+    const FileProblem problem = CheckInputFile(file, dots::MaxPictureFileBytes);
     if (problem == FileProblem::Missing)
         return QStringLiteral("Nie można wczytać pliku graficznego: nie ma takiego pliku: ") + file;
+    if (problem == FileProblem::TooLarge)
+        return QStringLiteral("Nie można wczytać pliku graficznego: plik jest za duży: ") + file;
     if (problem != FileProblem::None)
         return QStringLiteral("Nie można wczytać pliku graficznego: to nie jest zwykły plik: ") + file;
     if (dots::LoadPicture(file).isNull())
@@ -478,7 +480,7 @@ Outcome Execute(Session& s) {
     case Command::Ports: {
         PortMap map(PortMap::UserFile());
         if (!map.Load())
-            s.dialogs.Report(QStringLiteral("Nie można odczytać pliku: ") + map.File());
+            s.dialogs.Report(LoadProblemText(map));
         return ListPorts(map);
     }
     case Command::Apply:

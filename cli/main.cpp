@@ -2,6 +2,7 @@
 // kx9ctl: the KX9 board from a terminal, for provisioning and automation.
 #include "Commands.h"
 #include "Fleet.h"
+#include "link/PortMap.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -156,5 +157,12 @@ int main(int argc, char** argv) {
         return BadUsage;
     }
     const Options& options = *parsed.options;
+    if (options.command != Command::Ports) {
+        // Every port opened reads the user's port names; a file that cannot be read is said
+        // once here and left out (`ports` says it in its own report).
+        kx9::PortMap map(kx9::PortMap::UserFile());
+        if (!map.Load())
+            Print(stderr, QStringLiteral("kx9ctl: ") + Printable(kx9::LoadProblemText(map)) + QLatin1Char('\n'));
+    }
     return IsFleet(options) ? Fleet(options) : OneBoard(options);
 }

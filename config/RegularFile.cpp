@@ -54,4 +54,20 @@ FileProblem CheckOutputFile(const QString& path) {
     return info.absoluteDir().exists() ? FileProblem::None : FileProblem::Missing;
 }
 
+QString FileProblemText(FileProblem problem) {
+    switch (problem) {
+    case FileProblem::None:
+        break;
+    case FileProblem::Missing:
+        return QStringLiteral("nie ma takiego pliku");
+    case FileProblem::NotRegular:
+        return QStringLiteral("to nie jest zwykły plik (folder, potok lub urządzenie)");
+    case FileProblem::TooLarge:
+        return QStringLiteral("plik jest za duży");
+    case FileProblem::Unreadable:
+        return QStringLiteral("nie można odczytać pliku");
+    }
+    return {};
+}
+
 } // namespace kx9

@@ -17,6 +17,12 @@ enum class FileProblem {
     Unreadable, // there, but it cannot be opened or read
 };
 
+// Small settings files of the program and kx9ctl (porty.ini, grafika.ini) are never larger.
+constexpr qint64 MaxSettingsFileBytes = 1024 * 1024;
+
+// The reason in Polish, lower case, as it follows a file's name: "to nie jest zwykły plik ...".
+QString FileProblemText(FileProblem problem);
+
 // What stands in the way of reading `path` whole when it may hold at most `maxBytes`.
 FileProblem CheckInputFile(const QString& path, qint64 maxBytes);
 

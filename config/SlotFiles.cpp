@@ -13,15 +13,30 @@ QString Key(int slot) {
 
 } // namespace
 
-SlotFileList LoadSlotFiles() {
+SlotFileList LoadSlotFiles(FileProblem* problem) {
     SlotFileList files;
+    const QString name = QString::fromLatin1(SlotFilesName);
+    // Looked at before QSettings, which opens whatever stands there and would block on a pipe.
+    const FileProblem why = CheckInputFile(name, MaxSettingsFileBytes);
+    if (problem)
+        *problem = why == FileProblem::Missing ? FileProblem::None : why;
+    if (why != FileProblem::None)
+        return files;
     const QSettings settings(QString::fromLatin1(SlotFilesName), QSettings::IniFormat);
     for (int k = 0; k < SlotFileCount; ++k)
         files[size_t(k)] = settings.value(Key(k)).toString();
     return files;
 }
 
+QString SlotFilesProblemText(FileProblem problem) {
+    return QStringLiteral("Pominięto plik przypisań grafik: ") + QString::fromLatin1(SlotFilesName) +
+           QStringLiteral(": ") + FileProblemText(problem);
+}
+
 bool SaveSlotFiles(const SlotFileList& files) {
+    // QSettings reads the file before it writes it.
+    if (CheckOutputFile(QString::fromLatin1(SlotFilesName)) != FileProblem::None)
+        return false;
     QSettings settings(QString::fromLatin1(SlotFilesName), QSettings::IniFormat);
     for (int k = 0; k < SlotFileCount; ++k)
         if (files[size_t(k)].isEmpty())

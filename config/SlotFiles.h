@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "RegularFile.h"
+
 #include <QString>
 #include <array>
 
@@ -12,8 +14,12 @@ inline constexpr char SlotFilesName[] = "grafika.ini";
 inline constexpr int SlotFileCount = 10;
 using SlotFileList = std::array<QString, SlotFileCount>;
 
-SlotFileList LoadSlotFiles();
-// False when the settings file could not be written.
+// The assignments kept; none when the settings file is missing or is no small regular file
+// (a pipe there would block the reader for ever), and then `problem` (may be null) says why.
+SlotFileList LoadSlotFiles(FileProblem* problem = nullptr);
+// "Pominięto plik przypisań grafik: grafika.ini: to nie jest zwykły plik ...".
+QString SlotFilesProblemText(FileProblem problem);
+// False when the settings file could not be written, or what stands there is no regular file.
 bool SaveSlotFiles(const SlotFileList& files);
 
 } // namespace kx9

@@ -53,7 +53,7 @@ TKonGraf::TKonGraf(Transfers& transfers)
     setWindowTitle(QStringLiteral("Konfiguracja Grafik"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     BuildControls();
-    const SlotFileList kept = LoadSlotFiles();
+    const SlotFileList kept = LoadSlotFiles(&m_slotFilesProblem);
     std::copy(kept.begin(), kept.end(), m_files.begin());
     RecreateSlotBitmaps();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "config/RegularFile.h"
 #include "ops/DotMatrix.h"
 #include "ops/RequestChain.h"
 #include "ops/Transfers.h"
@@ -43,6 +44,8 @@ public:
     // Slot k's bitmap (W x H, cube palette, entry 0 dark) and the size it was made for.
     const QImage& SlotBitmap(int slot) const { return m_bitmaps[size_t(slot)]; }
     QSize GraphicSize() const { return m_size; }
+    // Why the kept assignments were left unread at creation; None when they were read.
+    FileProblem SlotFilesProblem() const { return m_slotFilesProblem; }
     QTreeWidgetItem* Node(int slot) const { return m_nodes[size_t(slot)]; }
 
     void RecreateSlotBitmaps();
@@ -92,6 +95,7 @@ private:
     dots::Buffer m_buffer{};
     // Files that did not load during a send; their pages went out blank.
     QStringList m_unreadable;
+    FileProblem m_slotFilesProblem = FileProblem::None;
 };
 
 } // namespace kx9

@@ -91,11 +91,22 @@ std::vector<SerialDevice> PortMap::SystemDevices() {
 
 bool PortMap::Load() {
     m_mapping.clear();
-    if (m_file.isEmpty() || !QFileInfo::exists(m_file))
+    m_loadProblem = FileProblem::None;
+    if (m_file.isEmpty())
         return true;
-    const QSettings settings(m_file, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
+    // Looked at before QSettings, which opens whatever stands there and would block on a pipe.
+    const FileProblem problem = CheckInputFile(m_file, MaxSettingsFileBytes);
+    if (problem == FileProblem::Missing)
+        return true;
+    if (problem != FileProblem::None) {
+        m_loadProblem = problem;
         return false;
+    }
+    const QSettings settings(m_file, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError) {
+        m_loadProblem = FileProblem::Unreadable;
+        return false;
+    }
     for (int k = 0; k < Names; ++k) {
         const QString device = settings.value(Group + Name(k)).toString().trimmed();
         if (!device.isEmpty())
@@ -106,6 +117,9 @@ bool PortMap::Load() {
 
 bool PortMap::Save() const {
     if (m_file.isEmpty() || !QDir().mkpath(QFileInfo(m_file).absolutePath()))
+        return false;
+    // QSettings reads the file before it writes it.
+    if (CheckOutputFile(m_file) != FileProblem::None)
         return false;
     QSettings settings(m_file, QSettings::IniFormat);
     for (int k = 0; k < Names; ++k) {
@@ -168,6 +182,11 @@ PortRoute PortMap::Route(const QString& name, const std::vector<SerialDevice>& d
     if (r.present)
         r.known = Listed(r.device, devices);
     return r;
+}
+
+QString LoadProblemText(const PortMap& map) {
+    return QStringLiteral("Pominięto plik przypisań portów do urządzeń: ") +
+           QDir::toNativeSeparators(map.File()) + QStringLiteral(": ") + FileProblemText(map.LoadProblem());
 }
 
 QString DeviceText(const SerialDevice& device) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "../config/RegularFile.h"
+
 #include <QString>
 #include <functional>
 #include <map>
@@ -57,9 +59,11 @@ public:
     // The user's mapping does not apply on this system (Windows).
     static bool ComNamesAreDevices();
 
-    // False when the file exists and cannot be read; the mapping is then empty.
+    // False when the file exists and cannot be read, or is no small regular file (a pipe there
+    // would block the reader for ever); the mapping is then empty and LoadProblem() says why.
     bool Load();
-    // False when the file could not be written.
+    FileProblem LoadProblem() const { return m_loadProblem; }
+    // False when the file could not be written, or what stands there is no regular file.
     bool Save() const;
     const QString& File() const { return m_file; }
 
@@ -82,7 +86,11 @@ private:
     QString m_file;
     DeviceLister m_lister;
     std::map<QString, QString> m_mapping;
+    FileProblem m_loadProblem = FileProblem::None;
 };
+
+// "Pominięto plik ustawień ...: to nie jest zwykły plik ...", for a file Load() refused.
+QString LoadProblemText(const PortMap& map);
 
 // "/dev/ttyUSB0 (FT232R USB UART, A50285BI)".
 QString DeviceText(const SerialDevice& device);

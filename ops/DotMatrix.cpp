@@ -2,6 +2,7 @@
 #include "DotMatrix.h"
 
 #include "config/PageLayout.h"
+#include "config/RegularFile.h"
 
 #include <QImageReader>
 #include <QList>
@@ -136,6 +137,9 @@ QImage Read(QImageReader& reader, QSize drawSize) {
 } // namespace
 
 QImage LoadPicture(const QString& fileName, QSize drawSize) {
+    // The reader opens what it is given: a pipe would block it for ever.
+    if (CheckInputFile(fileName, MaxPictureFileBytes) != FileProblem::None)
+        return QImage();
     QImageReader reader(fileName);
     return Read(reader, drawSize);
 }

@@ -34,9 +34,12 @@ int UsedBytes(QSize size);
 QStringList PictureFilePatterns();
 // The size a picture is read at so that it stays within the picture reader's memory limit.
 QSize WithinReaderLimit(QSize size);
+// No picture file a board could use is larger; the reader's own memory limit is as large.
+constexpr qint64 MaxPictureFileBytes = 256 * 1024 * 1024;
 // The picture in a file (premultiplied ARGB); a null image when the file is not a picture of
-// those formats. A vector picture is rendered at `drawSize` when given and the page fits; a
-// picture beyond the reader's memory limit is read smaller.
+// those formats, or no regular file of at most MaxPictureFileBytes (a pipe is never opened). A vector picture
+// is rendered at `drawSize` when given and the page fits; a picture beyond the reader's memory limit is read
+// smaller.
 QImage LoadPicture(const QString& fileName, QSize drawSize = QSize());
 // The same for the bytes of a picture, told by their contents alone.
 QImage LoadPicture(QIODevice* device, QSize drawSize = QSize());

@@ -341,6 +341,34 @@ TEST(MainWindow, LoadingANamedPipeOrAFolderIsABadFileAtOnce) {
     }
 }
 
+// Pipes at the user's port names and at grafika.ini once froze the start: both are left unread,
+// and one box says so once the main window is up.
+TEST(MainWindow, PipesAtTheSettingsFilesAreSaidOnceTheWindowIsUp) {
+    AppWorld w;
+    const QString names = w.path("config/porty.ini");
+    ASSERT_TRUE(QDir().mkpath(w.path("config")));
+    if (!test::MakeFifo(names) || !test::MakeFifo(w.path("grafika.ini")))
+        GTEST_SKIP() << "no named pipes here";
+    PortMap ports(names);
+    const double seconds = test::TimedRead(
+        [&] {
+            test::TimedRead([&] { ports.Load(); }, names);
+            w.app = CreateApp(w.program, &ports);
+        },
+        w.path("grafika.ini"));
+    EXPECT_LT(seconds, 2.0);
+    EXPECT_TRUE(w.dialogs.boxes.empty()) << "no window stands yet";
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(w.dialogs.boxes[0].text, "Pominięto plik przypisań portów do urządzeń: " + names +
+                                           ": to nie jest zwykły plik (folder, potok lub urządzenie)\n"
+                                           "Pominięto plik przypisań grafik: grafika.ini: to nie jest zwykły "
+                                           "plik (folder, potok lub urządzenie)");
+    EXPECT_EQ(w.dialogs.boxes[0].title, "Błąd otwarcia pliku");
+    EXPECT_EQ(w.dialogs.boxes[0].icon, MsgIcon::Information);
+    w.app.reset(); // before the port names it points to
+}
+
 TEST(MainWindow, LoadingAGoodFileTakesItAndNamesItInTheTitle) {
     AppWorld w;
     w.start();
