@@ -157,9 +157,15 @@ void CliDialogs::messageWithDetails(const QString& text, const QString& title, M
     QString details = given;
     if (!portGiven.isEmpty()) {
         QStringList lines = details.split(QLatin1Char('\n'));
-        for (QString& line : lines)
-            if (line.startsWith(QLatin1String("Port: ")))
-                line = QStringLiteral("Port: ") + portGiven;
+        for (QString& line : lines) {
+            if (!line.startsWith(QLatin1String("Port: ")))
+                continue;
+            // The port as typed; the device it led to stays where it is another path.
+            const QString device = line.section(QStringLiteral(" (urządzenie "), 1);
+            line = QStringLiteral("Port: ") + portGiven;
+            if (device.endsWith(QLatin1Char(')')) && device.chopped(1) != portGiven)
+                line += QStringLiteral(" (urządzenie ") + device;
+        }
         details = lines.join(QLatin1Char('\n'));
     }
     const Box box{text, title, details, icon};

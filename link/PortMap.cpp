@@ -38,16 +38,30 @@ std::optional<SerialDevice> Listed(const QString& device, const std::vector<Seri
     return *it;
 }
 
-// A by-id name or a device's name without its folder, when there is such a device.
-QString BareName(const QString& name) {
-    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+// Where a name that is no COM name leads: a file of that name in the working folder (a link
+// such as kx9-sim's, absolute from here on), else a by-id name or a device's name without its
+// folder. `tried` gets the places looked at when none of them is there.
+QString PathName(const QString& name, QStringList& tried) {
+    if (name.isEmpty())
         return name;
+    const QFileInfo local(name);
+    if (local.isAbsolute() || name.startsWith(QLatin1String("\\\\.\\")))
+        return name;
+    // A link that points nowhere is that link: an unplugged adapter, never another device.
+    if (local.exists() || local.isSymLink())
+        return local.absoluteFilePath();
+    tried << local.absoluteFilePath();
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return local.absoluteFilePath();
     for (const char* folder : {"/dev/serial/by-id/", "/dev/"}) {
         const QString path = QLatin1String(folder) + name;
-        if (QFileInfo::exists(path))
+        if (QFileInfo::exists(path)) {
+            tried.clear();
             return path;
+        }
+        tried << path;
     }
-    return name;
+    return tried.last();
 }
 
 } // namespace
@@ -166,7 +180,7 @@ PortRoute PortMap::Route(const QString& name, const std::vector<SerialDevice>& d
     }
     const QFileInfo local(name);
     if (number == 0) {
-        r.device = BareName(name);
+        r.device = PathName(name, r.tried);
         r.via = PortRoute::Via::Path;
     } else if (local.exists() || local.isSymLink()) {
         r.device = local.absoluteFilePath();
@@ -179,6 +193,8 @@ PortRoute PortMap::Route(const QString& name, const std::vector<SerialDevice>& d
     }
     // A link that points nowhere does not exist: that is an unplugged adapter.
     r.present = QFileInfo::exists(r.device);
+    if (!r.present && r.via == PortRoute::Via::Default)
+        r.tried = QStringList{local.absoluteFilePath(), r.device};
     if (r.present)
         r.known = Listed(r.device, devices);
     return r;

@@ -4,6 +4,7 @@
 #include "../config/RegularFile.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <map>
 #include <optional>
@@ -33,6 +34,7 @@ struct PortRoute {
     };
     QString name;
     QString device; // what opening `name` opens
+    QStringList tried; // the places looked at for `name`, in order, when none of them is there
     Via via = Via::Default;
     bool present = false;              // the device is there now
     std::optional<SerialDevice> known; // the system's device it is, when listed

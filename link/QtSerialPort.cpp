@@ -2,6 +2,7 @@
 #include "QtSerialPort.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 
 #if defined(Q_OS_WIN)
 #ifndef NOMINMAX
@@ -52,7 +53,15 @@ QString QtSerialPort::deviceName(const QString& name) const {
 bool QtSerialPort::open(const QString& name, const LineSettings& line) {
     close();
     m_lastError.clear();
-    m_port.setPortName(deviceName(name));
+    const PortRoute route = m_map ? m_map->Route(name, {}) : PortMap().Route(name, {});
+    QString device = route.device;
+#if !defined(Q_OS_WIN)
+    // Qt's lock file is named after the path it is given: the device's own path makes two links
+    // of one name in two folders two ports, and two names of one device one.
+    if (const QString canonical = QFileInfo(device).canonicalFilePath(); !canonical.isEmpty())
+        device = canonical;
+#endif
+    m_port.setPortName(device);
     // Open with plain settings every tty accepts; the wanted line follows below, and whatever
     // the device refuses (parity or modem lines on a pseudo-terminal) leaves the port usable.
     m_port.setBaudRate(QSerialPort::Baud9600);
@@ -62,6 +71,9 @@ bool QtSerialPort::open(const QString& name, const LineSettings& line) {
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastError = describeError();
+        if (m_port.error() == QSerialPort::DeviceNotFoundError && !route.tried.isEmpty())
+            m_lastError +=
+                QStringLiteral(" (sprawdzono: ") + route.tried.join(QStringLiteral(", ")) + QLatin1Char(')');
         m_port.clearError();
         return false;
     }

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Port names and the devices they lead to: the working folder's links, the user's mapping, the
 // system's ports; and an open of a mapped device that is gone.
+#include "link/PortMap.h"
+#include "common/SchedulerTicks.h"
 #include "common/TestSeams.h"
 #include "config/ConfigImage.h"
 #include "link/Modbus.h"
-#include "link/PortMap.h"
 #include "link/QtSerialPort.h"
 
 #include <QDir>
@@ -128,6 +129,55 @@ TEST_F(PortFolder, OpenOfAGoneDeviceFailsNamingItNeverAnother) {
     map.SetMapped("COM2", adapter);
     EXPECT_EQ(port.deviceName("COM2"), adapter);
 }
+
+struct PathCase {
+    const char* what;
+    const char* name;      // as typed after --port
+    const char* inFolder;  // what the working folder holds under `name` ("" nothing)
+    const char* device;    // "=" the file in the working folder
+    const char* triedFrom; // the places looked at when nothing is there, after the folder's
+};
+
+// A name that is no COM name: a file of that name in the working folder first (kx9-sim's
+// --link LINE1), absolute from then on; a name that leads nowhere names every place looked at.
+const PathCase PathCases[] = {
+    {"a link in the working folder", "LINE1", "/nonexistent-kx9/pts", "=", nullptr},
+    {"a link one folder down", "hall/LINE1", "/nonexistent-kx9/pts", "=", nullptr},
+    {"nothing anywhere", "kx9-nope", "", "/dev/kx9-nope", "/dev/serial/by-id/kx9-nope, /dev/kx9-nope"},
+    {"nothing one folder down", "hall/kx9-nope", "", "=", ""},
+};
+
+class PathNames : public PortFolder, public ::testing::WithParamInterface<PathCase> {};
+
+TEST_P(PathNames, AreTheWorkingFolderFileOrNameWhereTheyLooked) {
+    const PathCase& c = GetParam();
+    const QString name = QString::fromUtf8(c.name);
+    QDir().mkpath(Path("hall"));
+    if (*c.inFolder) {
+        ASSERT_EQ(::symlink(c.inFolder, c.name), 0);
+    }
+    const PortRoute route = map.Route(name);
+    EXPECT_EQ(route.via, PortRoute::Via::Path);
+    EXPECT_EQ(route.device, QString::fromUtf8(c.device) == "=" ? Path(name) : QString::fromUtf8(c.device));
+    QStringList tried;
+    if (c.triedFrom) {
+        tried << Path(name);
+        if (*c.triedFrom)
+            tried << QString::fromUtf8(c.triedFrom).split(", ");
+    }
+    EXPECT_EQ(route.tried, tried);
+    // The open names them too.
+    EnsureCoreApplication();
+    QtSerialPort port(map);
+    EXPECT_FALSE(port.open(name, LineSettingsFor(1, 7)));
+    if (c.triedFrom) {
+        EXPECT_TRUE(port.lastError().endsWith(" (sprawdzono: " + tried.join(", ") + ")"))
+            << port.lastError().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PortMap, PathNames, ::testing::ValuesIn(PathCases),
+                         [](const auto& info) { return "Row" + std::to_string(info.index); });
 
 } // namespace
 } // namespace kx9::test

@@ -309,6 +309,35 @@ TEST_F(PtyTest, LinkReadsRegistersAndSurvivesLostDevice) {
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
+// Two adapters, each linked as "R1" in a folder of its own, opened as "./R1" from each folder:
+// two ports; one adapter reached under two names: one port, the second open refused.
+TEST_F(InTempFolder, ThePortLockIsTheDevicesNotTheNames) {
+    int masters[2] = {-1, -1};
+    for (int k = 0; k < 2; ++k) {
+        masters[k] = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(masters[k], 0);
+        ASSERT_EQ(grantpt(masters[k]), 0);
+        ASSERT_EQ(unlockpt(masters[k]), 0);
+        const QString folder = Path(QStringLiteral("hall%1").arg(k));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_EQ(::symlink(ptsname(masters[k]), qPrintable(folder + "/R1")), 0);
+    }
+    ASSERT_EQ(::symlink(ptsname(masters[0]), "COM1"), 0);
+    QtSerialPort first, second, again;
+    ASSERT_TRUE(QDir::setCurrent(Path("hall0")));
+    EXPECT_TRUE(first.open("./R1", LineSettingsFor(1, 7))) << first.lastError().toStdString();
+    ASSERT_TRUE(QDir::setCurrent(Path("hall1")));
+    EXPECT_TRUE(second.open("./R1", LineSettingsFor(1, 7))) << second.lastError().toStdString();
+    ASSERT_TRUE(QDir::setCurrent(Path(".")));
+    EXPECT_FALSE(again.open("COM1", LineSettingsFor(1, 7)));
+    first.close();
+    EXPECT_TRUE(again.open("COM1", LineSettingsFor(1, 7))) << again.lastError().toStdString();
+    again.close();
+    second.close();
+    for (int master : masters)
+        ::close(master);
+}
+
 #endif // Q_OS_UNIX
 
 } // namespace
