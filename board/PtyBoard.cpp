@@ -301,9 +301,20 @@ private:
         const QByteArray link = m_options.link.toLocal8Bit();
         struct stat st{};
         if (::lstat(link.constData(), &st) == 0) {
-            // A link left by a run that was killed is taken over; anything else is not ours.
+            // Only a link left by a run that was killed is taken over: one to a pseudo-terminal
+            // that is gone. Anything else (the user's COM1 -> /dev/ttyUSB0, a file, a pipe) is
+            // not ours to replace, nor to delete at exit.
             if (!S_ISLNK(st.st_mode)) {
-                std::fprintf(stderr, "kx9-sim: %s exists and is not a link\n", link.constData());
+                std::fprintf(stderr, "kx9-sim: %s exists and is not a link; choose another --link\n",
+                             link.constData());
+                return false;
+            }
+            const QByteArray target = LinkTarget(link);
+            if (!StalePtyLink(link, target)) {
+                std::fprintf(stderr,
+                             "kx9-sim: %s is a link to %s, which is no pseudo-terminal of an ended kx9-sim; "
+                             "remove it or choose another --link\n",
+                             link.constData(), target.constData());
                 return false;
             }
             ::unlink(link.constData());
@@ -315,11 +326,29 @@ private:
 
     void RemoveLink() {
         if (!m_linked) return;
+        // Only the link this run made: one put there meanwhile by someone else stays.
         const QByteArray link = m_options.link.toLocal8Bit();
+        if (LinkTarget(link) == m_slaveName)
+            ::unlink(link.constData());
+        m_linked = false;
+    }
+
+    static QByteArray LinkTarget(const QByteArray& link) {
         char target[4096];
         const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
-        if (n > 0 && QByteArray(target, int(n)) == m_slaveName) ::unlink(link.constData());
-        m_linked = false;
+        return n > 0 ? QByteArray(target, int(n)) : QByteArray();
+    }
+
+    // A link into the folder of this system's pseudo-terminals (where ours is) to one that no
+    // longer exists.
+    bool StalePtyLink(const QByteArray& link, const QByteArray& target) const {
+        const qsizetype slash = m_slaveName.lastIndexOf('/');
+        const QByteArray folder = m_slaveName.left(slash + 1);
+        if (slash <= 0 || !target.startsWith(folder) || target.size() == folder.size() ||
+            target.mid(folder.size()).contains('/'))
+            return false;
+        struct stat st {};
+        return ::stat(link.constData(), &st) != 0 && errno == ENOENT;
     }
 
     // "9600 8O1" of every board, each setting once.

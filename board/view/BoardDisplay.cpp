@@ -2,6 +2,7 @@
 #include "BoardDisplay.h"
 
 #include "config/ConfigImage.h"
+#include "config/RegularFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -127,11 +128,30 @@ int BoardDisplay::Service() {
 
 // Replaces the file whole, so that a reader never sees half a picture.
 bool BoardDisplay::WriteSnapshot(const QImage& image) {
+    // Looked at again before each picture: whatever took the file's place meanwhile is not ours.
+    if (const QString why = SnapshotProblem(m_options.snapshot); !why.isEmpty()) {
+        std::fprintf(stderr, "kx9-sim: %s\n", qPrintable(why));
+        return false;
+    }
     QSaveFile file(m_options.snapshot);
     if (file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit()) return true;
     std::fprintf(stderr, "kx9-sim: cannot write the snapshot %s: %s\n", qPrintable(m_options.snapshot),
                  qPrintable(file.errorString()));
     return false;
+}
+
+QString BoardDisplay::SnapshotProblem(const QString& path) {
+    // The picture replaces the file whole: only a regular file, or none, is ours to replace;
+    // a pipe, a device (/dev/null) or a link that points nowhere is left alone.
+    switch (CheckOutputFile(path)) {
+    case FileProblem::None:
+        return {};
+    case FileProblem::Missing:
+        return "--snapshot " + path + ": no such folder";
+    default:
+        return "--snapshot " + path +
+               " exists and is not a regular file; kx9-sim replaces only a picture file";
+    }
 }
 
 void BoardDisplay::AddOptions(QCommandLineParser& parser) {
@@ -158,6 +178,8 @@ std::unique_ptr<BoardDisplay> BoardDisplay::FromOptions(const QCommandLineParser
         error = "--snapshot needs a file name";
         return nullptr;
     }
+    if (!options.snapshot.isEmpty() && !(error = SnapshotProblem(options.snapshot)).isEmpty())
+        return nullptr;
     if (parser.isSet("dot")) {
         bool ok = false;
         options.dotPitch = parser.value("dot").toInt(&ok);

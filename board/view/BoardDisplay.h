@@ -41,6 +41,9 @@ public:
     static std::unique_ptr<BoardDisplay> FromOptions(const QCommandLineParser& parser, const BoardModel& board,
                                                      QString& error);
 
+    // Why the snapshot may not be written at `path`; empty when it may.
+    static QString SnapshotProblem(const QString& path);
+
 private:
     int PitchFor(int width) const;
     bool WriteSnapshot(const QImage& image);
