@@ -60,9 +60,10 @@ bool SaveOrSay(Session& s, const QString& path, const ConfigImage& image) {
         s.dialogs.Report(why);
         return false;
     }
-    if (WriteConfigFile(path, image))
+    QString reason;
+    if (WriteConfigFile(path, image, &reason))
         return true;
-    s.dialogs.Report(QStringLiteral("Nie można zapisać pliku: ") + path);
+    s.dialogs.Report(SaveFailureText(path, reason));
     return false;
 }
 
@@ -426,7 +427,12 @@ QString Precheck(const Options& o) {
     ConfigImage image;
     switch (o.command) {
     case Command::Read:
-        return a.isEmpty() ? QStringLiteral("read: no file named") : OutputFileProblem(a[0]);
+        if (a.isEmpty())
+            return QStringLiteral("read: no file named");
+        if (const QString why = OutputFileProblem(a[0]); !why.isEmpty())
+            return why;
+        // Before the many requests of a whole read, not after them.
+        return OutputFolderProblem(a[0]);
     case Command::Write:
     case Command::Verify:
     case Command::Dump:
@@ -438,7 +444,11 @@ QString Precheck(const Options& o) {
     case Command::Page:
         if (const QString why = PageTextProblem(o); !why.isEmpty())
             return why;
-        return o.keepPage && !o.verifyPage ? OutputFileProblem(DefaultsPath()) : QString();
+        if (!o.keepPage || o.verifyPage)
+            return {};
+        if (const QString why = OutputFileProblem(DefaultsPath()); !why.isEmpty())
+            return why;
+        return OutputFolderProblem(DefaultsPath());
     case Command::Graphic:
         return PictureProblem(a[1]);
     case Command::Scan:

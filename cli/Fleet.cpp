@@ -90,8 +90,16 @@ void PlanLists(const Options& options, FleetPlan& plan) {
         board.steps.push_back(step);
         plan.boards.push_back(std::move(board));
     }
-    if (!options.outputDir.isEmpty() && !QFileInfo(options.outputDir).isDir())
+    if (options.outputDir.isEmpty())
+        return;
+    if (!QFileInfo(options.outputDir).isDir())
         plan.errors << QStringLiteral("Nie można zapisać plików: nie ma takiego folderu: ") + options.outputDir;
+    else if (const QString why =
+                 FolderWriteProblem(QDir(options.outputDir).filePath(QStringLiteral("x")), ConfigFileSize);
+             !why.isEmpty())
+        // Before the first board, not after the last one's whole read.
+        plan.errors
+            << QStringLiteral("Nie można zapisać plików w folderze: %1 (%2)").arg(options.outputDir, why);
 }
 
 // The manifest's boards, each with its link settings completed from its configuration file
@@ -290,6 +298,21 @@ FleetPlan PlanFleet(const Options& options) {
         for (const Options& step : b.steps)
             if (const QString why = Precheck(step); !why.isEmpty() && seen.insert(why).second)
                 plan.errors << why;
+    // Every board's link as its commands will use it (its file, its entry, the command line):
+    // one that no board can be reached at stops the run before anything is sent to any board.
+    for (const FleetBoard& b : plan.boards)
+        for (const Options& step : b.steps) {
+            if (step.command == Command::Dump || step.command == Command::Diff ||
+                step.command == Command::Ports)
+                continue;
+            if (const QString why = LinkProblem(PlannedLink(step)); !why.isEmpty()) {
+                const bool fromFile = step.command == Command::Write || step.command == Command::Verify;
+                plan.errors << BoardName(b) + QStringLiteral(": ") + why +
+                                   (fromFile ? QStringLiteral(" (plik ") + step.args[0] + QLatin1Char(')')
+                                             : QString());
+                break;
+            }
+        }
     // Two boards' files of one name would overwrite each other.
     std::set<QString> outputs;
     for (const FleetBoard& b : plan.boards)
@@ -433,7 +456,8 @@ QString KeepFleetPage(const Options& options, const std::vector<FleetBoard>& boa
         kept.SetPageName(page, pagecodec::BoardText(*options.name).value_or(QByteArray()));
     if (const QString why = OutputFileProblem(defaults); !why.isEmpty())
         return why;
-    return WriteConfigFile(defaults, kept) ? QString() : QStringLiteral("Nie można zapisać pliku: ") + defaults;
+    QString reason;
+    return WriteConfigFile(defaults, kept, &reason) ? QString() : SaveFailureText(defaults, reason);
 }
 
 } // namespace kx9::cli

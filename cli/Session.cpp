@@ -74,6 +74,18 @@ QString OutputFileProblem(const QString& path) {
     }
 }
 
+QString OutputFolderProblem(const QString& path) {
+    const QString reason = FolderWriteProblem(path, ConfigFileSize);
+    return reason.isEmpty() ? QString() : SaveFailureText(path, reason);
+}
+
+QString SaveFailureText(const QString& path, const QString& reason) {
+    QString text = QStringLiteral("Nie można zapisać pliku: ") + path;
+    if (!reason.isEmpty())
+        text += QStringLiteral(" (") + reason + QLatin1Char(')');
+    return text;
+}
+
 Session::Session(SerialPort& port, Clock& clock, const Options& options, std::FILE* err)
     : options(options), progress(err, IsTerminal(err)), dialogs(err, progress), program(port, dialogs, clock),
       image(program.image) {
@@ -113,9 +125,11 @@ bool Session::UseFile(const QString& path) {
     return LinkUsable();
 }
 
-bool Session::LinkUsable() {
+namespace {
+
+// Why a board cannot be reached at `link`, with the cause the details name.
+QString LinkRefusal(const LinkSettings& link, LinkFailure* failure) {
     using C = LinkFailure::Cause;
-    const LinkSettings& link = image.link;
     LinkFailure refusal;
     QString headline;
     if (link.FrameIndex >= FrameNames.size()) {
@@ -126,13 +140,41 @@ bool Session::LinkUsable() {
         headline = QStringLiteral("Prędkość transmisji spoza tabeli (nr %1)").arg(link.BaudIndex);
     } else if (link.BoardAddress < 1 || link.BoardAddress > 247) {
         refusal = LinkFailure::Of(C::BadAddress, link.BoardAddress);
-        headline = link.BoardAddress == 0
-                       ? QStringLiteral("Adres tablicy 0 jest niedozwolony: adres 0 to rozgłoszenie do wszystkich "
-                                        "urządzeń")
-                       : QStringLiteral("Adres tablicy %1 spoza zakresu 1..247").arg(link.BoardAddress);
-    } else {
-        return true;
+        headline =
+            link.BoardAddress == 0
+                ? QStringLiteral("Adres tablicy 0 jest niedozwolony: adres 0 to rozgłoszenie do wszystkich "
+                                 "urządzeń")
+                : QStringLiteral("Adres tablicy %1 spoza zakresu 1..247").arg(link.BoardAddress);
     }
+    if (failure)
+        *failure = refusal;
+    return headline;
+}
+
+} // namespace
+
+QString LinkProblem(const LinkSettings& link) {
+    return LinkRefusal(link, nullptr);
+}
+
+LinkSettings PlannedLink(const Options& step) {
+    ConfigImage image;
+    image.ResetImage(QDateTime::currentDateTime());
+    const bool fromFile =
+        (step.command == Command::Write || step.command == Command::Verify) && !step.args.isEmpty();
+    const QString file = fromFile ? step.args[0] : QString::fromLatin1(DefaultFileName);
+    if (CheckInputFile(file, ConfigFileSize) == FileProblem::None)
+        LoadConfig(file, image);
+    step.link.ApplyTo(image.link);
+    return image.link;
+}
+
+bool Session::LinkUsable() {
+    const LinkSettings& link = image.link;
+    LinkFailure refusal;
+    const QString headline = LinkRefusal(link, &refusal);
+    if (headline.isEmpty())
+        return true;
     FailureReport report;
     report.port = options.link.portPath.isEmpty() ? ModbusLink::PortName(link.PortIndex) : options.link.portPath;
     report.device = program.port.deviceName(ModbusLink::PortName(link.PortIndex));

@@ -50,6 +50,18 @@ QString LoadConfig(const QString& path, ConfigImage& image);
 // Why `path` cannot take an output file (empty when it can): kx9ctl writes only regular files
 // or new ones, by rename.
 QString OutputFileProblem(const QString& path);
+// Why a configuration file cannot be written beside `path` now (no room, no permission), in
+// the system's words; empty when it can.
+QString OutputFolderProblem(const QString& path);
+// "Nie można zapisać pliku: x.cfg (Permission denied)".
+QString SaveFailureText(const QString& path, const QString& reason);
+
+// Why a board cannot be reached at `link` (a rate or frame outside the tables, address 0 or
+// above 247), as the failure's headline says it; empty when it can.
+QString LinkProblem(const LinkSettings& link);
+// The link a command's session goes out at: its configuration file's for write and verify,
+// def.cfg's (or the built-in one) for the others, with the command line's settings over it.
+LinkSettings PlannedLink(const Options& step);
 
 // The PC's clock, adding up the pauses taken for the board.
 class CountingClock : public Clock {

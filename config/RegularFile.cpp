@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace kx9 {
 
@@ -66,6 +67,22 @@ QString FileProblemText(FileProblem problem) {
         return QStringLiteral("plik jest za duży");
     case FileProblem::Unreadable:
         return QStringLiteral("nie można odczytać pliku");
+    }
+    return {};
+}
+
+QString FolderWriteProblem(const QString& path, qint64 bytes) {
+    QTemporaryFile scratch(QFileInfo(path).absoluteDir().filePath(QStringLiteral(".kx9-XXXXXX")));
+    if (!scratch.open())
+        return scratch.errorString();
+    const QByteArray block(4096, '\0');
+    for (qint64 left = bytes; left > 0; left -= block.size()) {
+        if (scratch.write(block.constData(), qMin<qint64>(left, block.size())) < 0)
+            return scratch.errorString();
+        // A disk that fills up takes part of a block without a reason; the rest, tried again,
+        // is refused with it.
+        if (!scratch.flush() && !scratch.flush())
+            return scratch.errorString();
     }
     return {};
 }

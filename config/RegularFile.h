@@ -35,4 +35,9 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, 
 // there at all, in a folder that exists. Missing means the folder is missing here.
 FileProblem CheckOutputFile(const QString& path);
 
+// Why a file of `bytes` bytes cannot be written beside `path` now, in the system's words
+// ("Permission denied", "No space left on device"); empty when it can. Writes and removes a
+// scratch file in the target's folder, so a full or read-only disk shows before any work.
+QString FolderWriteProblem(const QString& path, qint64 bytes);
+
 } // namespace kx9

@@ -13,7 +13,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <functional>
 #include <memory>
@@ -164,6 +170,87 @@ INSTANTIATE_TEST_SUITE_P(
                    [](OneCommand&) { ASSERT_EQ(mkfifo("p.png", 0600), 0); },
                    {"graphic", "115", "p.png"}, BadUsage, "to nie jest zwykły plik: p.png", {}}),
     [](const ::testing::TestParamInfo<RefusedRow>& info) { return "Row" + std::to_string(info.index); });
+
+// A folder no file can be written in: the system's own refusal (/sys refuses new files even
+// to root, who passes every permission bit), or a full file system of 16 KiB where the test
+// may mount one. Empty when this system offers neither.
+struct Unwritable {
+    const char* name;
+    std::function<QString(const QString& scratch)> folder;
+};
+
+// What the system says when a configuration file is written in `folder`: the words kx9ctl must
+// pass on. Empty when it can be written there.
+QString SystemRefusal(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder + "/.probe");
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    const QByteArray bytes(ConfigFileSize, 'x');
+    QString why;
+    for (qsizetype done = 0, n = 0; done < bytes.size() && why.isEmpty(); done += n)
+        if ((n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done))) < 0)
+            why = QString::fromLocal8Bit(std::strerror(errno));
+    ::close(fd);
+    ::unlink(path.constData());
+    return why;
+}
+
+const Unwritable UnwritableFolders[] = {
+    {"SystemFolder", [](const QString&) { return QStringLiteral("/sys"); }},
+    {"FullFileSystem",
+     [](const QString& scratch) {
+         const QString full = scratch + "/full";
+         QDir().mkpath(full);
+         return ::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=16k") == 0
+                    ? full
+                    : QString();
+     }},
+};
+
+class SavingWhereItCannot : public OneCommand, public ::testing::WithParamInterface<Unwritable> {
+protected:
+    void TearDown() override {
+        QDir::setCurrent(m_previous);
+        if (!m_folder.isEmpty() && m_folder != "/sys")
+            ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
+        OneCommand::TearDown();
+    }
+    QString Folder() {
+        m_folder = GetParam().folder(m_scratch.path());
+        return m_folder;
+    }
+
+private:
+    QTemporaryDir m_scratch;
+    QString m_folder;
+    QString m_previous = QDir::currentPath();
+};
+
+// read, page and a fleet read find out before the first request, and say the system's reason.
+TEST_P(SavingWhereItCannot, IsRefusedBeforeAnythingIsSentWithTheSystemsReason) {
+    const QString folder = Folder();
+    const QString reason = folder.isEmpty() ? QString() : SystemRefusal(folder);
+    if (reason.isEmpty())
+        GTEST_SKIP() << "this system offers no such folder here";
+    EXPECT_EQ(Run({"read", folder + "/hall.cfg"}).code, BadUsage);
+    EXPECT_TRUE(Err().contains("Nie można zapisać pliku: " + folder + "/hall.cfg (" + reason + ")"))
+        << Err().toStdString();
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder));
+    EXPECT_EQ(Run({"page", "3", "Abc"}).code, BadUsage);
+    ASSERT_TRUE(QDir::setCurrent(previous));
+    EXPECT_TRUE(Err().contains("Nie można zapisać pliku: def.cfg (" + reason + ")")) << Err().toStdString();
+    EXPECT_TRUE(Sent(board1).empty());
+
+    const Parsed fleet = ParseOptions({"kx9ctl", "--address", "1,2", "read", "--output-dir", folder});
+    ASSERT_TRUE(fleet.options) << fleet.error.toStdString();
+    const QStringList errors = PlanFleet(*fleet.options).errors;
+    EXPECT_EQ(errors.join('\n'), QStringLiteral("Nie można zapisać plików w folderze: %1 (%2)").arg(folder, reason));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SavingWhereItCannot, ::testing::ValuesIn(UnwritableFolders),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OneCommand, APageWrittenButNotKeptSaysTheBoardHasIt) {
     // def.cfg becomes a folder while the page goes out: the board has the page, the PC not.

@@ -15,6 +15,7 @@
 
 #include <bitset>
 #include <set>
+#include <tuple>
 
 namespace kx9::test {
 namespace {
@@ -122,6 +123,39 @@ TEST_F(FleetOnTheLine, AManifestThatNamesAMissingFileEndsWithTwoBeforeAnythingIs
     EXPECT_TRUE(run.err.contains(QStringLiteral("Nie ma takiego pliku: ") + dir.filePath("gate.cfg")))
         << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty()) << run.out.constData();
+    QThread::msleep(100); // a request sent would be in the board's log by now
+    EXPECT_TRUE(sim.Requests().empty()) << sim.Log().constData();
+}
+
+// Exit 2 means nothing was sent: a rate or frame outside the tables in one board's file stops
+// the whole run before the first request, not after the other boards were written.
+TEST_F(FleetOnTheLine, ABadLinkInOneBoardsFileStopsTheRunBeforeAnythingIsSent) {
+    SimProcess sim({"--address", "1,2", "--log"});
+    Start(sim);
+    const QDir dir(sim.Dir());
+    Hall(dir.filePath("hall.cfg"));
+    for (const auto& [name, frame, baud] :
+         {std::tuple{"badrate.cfg", 1, 9}, std::tuple{"badframe.cfg", 7, 7}}) {
+        ConfigImage image;
+        image.ResetImage(QDateTime(QDate(2026, 12, 7), QTime(14, 35)));
+        image.link.FrameIndex = uint8_t(frame);
+        image.link.BaudIndex = uint8_t(baud);
+        ASSERT_TRUE(WriteConfigFile(dir.filePath(name), image));
+    }
+    QFile manifest(dir.filePath("fleet.json"));
+    ASSERT_TRUE(manifest.open(QIODevice::WriteOnly));
+    manifest.write(R"({"boards": [{"port": "COM1", "address": 1, "config": "hall.cfg"},
+                                 {"port": "COM1", "address": 2, "config": "badrate.cfg"},
+                                 {"port": "COM1", "address": 3, "config": "badframe.cfg"}]})");
+    manifest.close();
+
+    const Ran run = RunKx9ctl(sim.Dir(), {"--fast", "apply", "fleet.json"});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_TRUE(run.err.contains("COM1, adres 2: Prędkość transmisji spoza tabeli (nr 9) (plik " +
+                                 dir.filePath("badrate.cfg") + ")"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("COM1, adres 3: Ramka transmisji spoza tabeli (nr 7)"))
+        << run.err.toStdString();
     QThread::msleep(100); // a request sent would be in the board's log by now
     EXPECT_TRUE(sim.Requests().empty()) << sim.Log().constData();
 }
