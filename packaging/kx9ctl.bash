@@ -7,7 +7,20 @@ _kx9ctl_ports() {
     for dev in /dev/tty[A-Za-z]* /dev/serial/by-id/*; do
         [[ -e $dev && $dev != /dev/tty ]] && ports+=("$dev")
     done
+    # Links and devices in the working folder (kx9-sim's LINE1 ...): a bare name is that file.
+    for dev in *; do
+        [[ ( -L $dev || -c $dev ) && $dev != COM[1-8] ]] && ports+=("$dev")
+    done
     printf '%s\n' "${ports[@]}"
+}
+
+# Bash breaks words at ':' too; a reply keeps only what follows the last one in the word.
+_kx9ctl_colons() {
+    local cur=$1 i
+    [[ $cur == *:* && $COMP_WORDBREAKS == *:* ]] || return
+    for i in "${!COMPREPLY[@]}"; do
+        COMPREPLY[i]=${COMPREPLY[i]#"${cur%"${cur##*:}"}"}
+    done
 }
 
 # The last item of a comma-separated list, completed from $2; what comes before it is kept.
@@ -31,21 +44,19 @@ _kx9ctl_files() {
     done
 }
 
+# Stands alone: no helper of the bash-completion package is needed, so that a plain bash that
+# sources this file completes as well as one where bash-completion loads it.
 _kx9ctl() {
     local cur prev words cword
-    if declare -F _init_completion >/dev/null; then
-        _init_completion -s -n : || return
-    else
-        words=("${COMP_WORDS[@]}")
-        cword=$COMP_CWORD
-        cur=${COMP_WORDS[COMP_CWORD]}
-        prev=${COMP_WORDS[COMP_CWORD - 1]}
-        # "--port=COM" comes as "--port" "=" "COM" where "=" breaks words.
-        if [[ $cur == = ]]; then
-            cur=""
-        elif [[ $prev == = ]] && ((cword > 1)); then
-            prev=${COMP_WORDS[COMP_CWORD - 2]}
-        fi
+    words=("${COMP_WORDS[@]}")
+    cword=$COMP_CWORD
+    cur=${COMP_WORDS[COMP_CWORD]}
+    prev=${COMP_WORDS[COMP_CWORD - 1]}
+    # "--port=COM" comes as "--port" "=" "COM" where "=" breaks words.
+    if [[ $cur == = ]]; then
+        cur=""
+    elif [[ $prev == = ]] && ((cword > 1)); then
+        prev=${COMP_WORDS[COMP_CWORD - 2]}
     fi
     COMPREPLY=()
 
@@ -66,7 +77,7 @@ _kx9ctl() {
             local IFS=$'\n'
             COMPREPLY=($(compgen -W "$(_kx9ctl_ports)" -- "$cur"))
         fi
-        __ltrim_colon_completions "$cur" 2>/dev/null
+        _kx9ctl_colons "$cur"
         return ;;
     --baud) COMPREPLY=($(compgen -W "$rates" -- "$cur")); return ;;
     --frame) COMPREPLY=($(compgen -W "$frames" -- "$cur")); return ;;

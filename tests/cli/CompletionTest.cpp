@@ -136,6 +136,12 @@ TEST_P(Completion, OffersTheRatesFramesAndPortsTheLinkTakes) {
         EXPECT_TRUE(port.startsWith("COM") || port.startsWith("/dev/tty") || port.startsWith("/dev/serial/by-id/"))
             << port.toStdString();
     EXPECT_FALSE(ports.contains("/dev/tty1")); // a console, no board's line
+
+    // A link in the working folder (kx9-sim --link LINE1) is a port by its bare name; a file is not.
+    ASSERT_TRUE(QFile::link("/dev/null", Here("LINE1")));
+    QFile file(Here("LINE2"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_EQ(Offers("kx9ctl --port LI"), QStringList{"LINE1"});
 }
 
 TEST_P(Completion, OffersTheFilesOfTheCommandsKind) {
