@@ -230,7 +230,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, EachCommandOnTheLine,
 TEST_F(Kx9ctlOnTheLine, ScanFindsABoardAtAnUnknownAddressRateAndFrame) {
     StartSim({"--address", "57", "--baud", "9600", "--frame", "8O1", "--log"});
     const Finished scan =
-        Kx9ctl({"--json", "scan", "--rates", "9600,115200", "--frames", "8N2,8O1", "--save", "--probe-ms", "20"});
+        // A wait for each reply that a loaded two-core machine keeps: a reply that begins after it
+        // is a board missed.
+        Kx9ctl({"--json", "scan", "--rates", "9600,115200", "--frames", "8N2,8O1", "--save", "--probe-ms",
+                "60"});
     ASSERT_EQ(scan.code, 0) << scan.err.toStdString();
     const QJsonArray found = QJsonDocument::fromJson(scan.out.toUtf8()).object().value("found").toArray();
     ASSERT_EQ(found.size(), 1);
