@@ -298,6 +298,11 @@ FleetPlan PlanFleet(const Options& options) {
         for (const Options& step : b.steps)
             if (const QString why = Precheck(step); !why.isEmpty() && seen.insert(why).second)
                 plan.errors << why;
+    // A page run keeps the page in def.cfg once, after the boards: that file must take it
+    // before the first board is written.
+    if (options.command == Command::Page && options.keepPage)
+        if (const QString why = Precheck(options); !why.isEmpty() && seen.insert(why).second)
+            plan.errors << why;
     // Every board's link as its commands will use it (its file, its entry, the command line):
     // one that no board can be reached at stops the run before anything is sent to any board.
     for (const FleetBoard& b : plan.boards)

@@ -248,6 +248,10 @@ TEST_P(SavingWhereItCannot, IsRefusedBeforeAnythingIsSentWithTheSystemsReason) {
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(folder));
     EXPECT_EQ(Run({"page", "3", "Abc"}).code, BadUsage);
+    const Parsed pages = ParseOptions({"kx9ctl", "--address", "1,2", "page", "3", "Abc"});
+    ASSERT_TRUE(pages.options) << pages.error.toStdString();
+    EXPECT_EQ(PlanFleet(*pages.options).errors.join('\n'),
+              "Nie można zapisać pliku: def.cfg (" + reason + ")");
     ASSERT_TRUE(QDir::setCurrent(previous));
     EXPECT_TRUE(Err().contains("Nie można zapisać pliku: def.cfg (" + reason + ")")) << Err().toStdString();
     EXPECT_TRUE(Sent(board1).empty());
