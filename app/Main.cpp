@@ -135,7 +135,8 @@ void TForm1::buildButtons() {
         icon.addPixmap(DisabledGlyph(glyph), QIcon::Disabled);
         button->setIcon(icon);
         button->setIconSize(QSize(16, 16));
-        button->setGeometry((ClientWidth - ButtonWidth) / 2, 2 + row * ButtonPitch, ButtonWidth, ButtonHeight);
+        button->setGeometry((ClientWidth - ButtonWidth) / 2, 2 + row * ButtonPitch, ButtonWidth,
+                            ButtonHeight);
         connect(button, &QToolButton::clicked, this, def.handler);
         ++row;
     }
@@ -228,8 +229,8 @@ void TForm1::SaveConfigFile() {
     const QString name = ConfigFileName(chosen);
     QString reason;
     if (!WriteConfigFile(name, m_program.image, &reason))
-        m_program.dialogs.message(QStringLiteral("Nie można zapisać pliku: ") + QDir::toNativeSeparators(name) +
-                                      QStringLiteral("\n") + reason,
+        m_program.dialogs.message(QStringLiteral("Nie można zapisać pliku: ") +
+                                      QDir::toNativeSeparators(name) + QStringLiteral("\n") + reason,
                                   QStringLiteral("Błąd zapisu pliku"), MsgIcon::Error);
 }
 
@@ -319,7 +320,8 @@ void TForm1::SpeedButton14Click() {
 }
 
 void TForm1::SpeedButton15Click() {
-    if (m_program.transfers.StoreShownBeforeWrite())
+    // A page write sends the pages: what another window holds, refused or not, stays there.
+    if (m_program.transfers.StoreShownBeforeWrite(Transfers::Leaving::Pages))
         m_program.ops.StartPagesWrite();
 }
 
@@ -365,14 +367,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // What the shown windows hold goes into "def.cfg"; a value they refuse keeps the program
-    // open, with the refusal's message, rather than be lost.
-    if (!m_program.scheduler.Busy() && !m_program.transfers.StoreShown()) {
-        event->ignore();
-        return;
-    }
     // A transfer in progress is abandoned, so nothing arrives into the image being saved.
     m_program.scheduler.Abandon();
+    // What the shown editors hold goes into "def.cfg" as far as it passes their checks; no
+    // check keeps the program open or talks now: a refused field is left out, as a hidden
+    // window's typing is.
+    m_program.transfers.StoreShown(Transfers::Leaving::AtExit);
     // Every other window hides as the operator would close it, storing what it holds; modal
     // boxes end with it.
     for (QWidget* window : QApplication::topLevelWidgets())

@@ -48,9 +48,8 @@ Kx9App::Kx9App(Program& program, PortMap* ports) : program(program) {
     stron.reset(record(created, new TPStron(transfers, ops)));
     konfigSlave.reset(record(created, new TfKonfigSlave(transfers)));
     konfigJasnosc.reset(record(created, new TfKonfigJasnosc(transfers)));
-    zmianaPolaczenia.reset(record(created, new TfZmianaPolaczenia(program.image, program.dialogs, [&ops] {
-                                      ops.StartLinkChange();
-                                  })));
+    zmianaPolaczenia.reset(record(
+        created, new TfZmianaPolaczenia(program.image, program.dialogs, [&ops] { ops.StartLinkChange(); })));
     czasData.reset(record(created, new TfCzasData(transfers, ops)));
     przewijanie.reset(record(created, new TfPrzewijanie(transfers)));
     prezentacja.reset(record(created, new TfPrezentacja(transfers, *stron)));
@@ -77,7 +76,7 @@ Kx9App::Kx9App(Program& program, PortMap* ports) : program(program) {
              stron.get(), konfigSlave.get(), konfigJasnosc.get(), czasData.get(), przewijanie.get(),
              prezentacja.get(), konGraf.get()})
         editors.Add(editor);
-    transfers.storeShown = [this] { return editors.StoreShown(); };
+    transfers.storeShown = [this](Transfers::Leaving what) { return editors.StoreShown(what); };
 
     program.progress.Attach(pasek.get());
     ops.SetStatusView(status.get());

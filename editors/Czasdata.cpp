@@ -56,6 +56,8 @@ TfCzasData::TfCzasData(Transfers& transfers, BoardOperations& operations)
     setWindowTitle(QStringLiteral("Czas i Data"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     BuildControls();
+    // The clock to send goes out by its own buttons only.
+    StoresNothing({MonthCalendar1, DateTimePicker1});
 }
 
 void TfCzasData::BuildControls() {
@@ -239,10 +241,10 @@ bool TfCzasData::StoreDisplaySettings() {
             image.SetReg(RegDatePosition, *date);
             stored = true;
         } else {
-            m_t.dialogs.message(DatePositionText, PositionTitle, MsgIcon::Error);
+            Refuse(m_t.dialogs, DatePositionText, PositionTitle, MsgIcon::Error);
         }
     } else {
-        m_t.dialogs.message(TimePositionText, PositionTitle, MsgIcon::Error);
+        Refuse(m_t.dialogs, TimePositionText, PositionTitle, MsgIcon::Error);
     }
     // The fields are what the window shows now, refused text included.
     m_shownDisplay.Mark(image.RegsRevision(RegTimePosition, DisplayRegisters));
@@ -278,9 +280,8 @@ void TfCzasData::BitBtn2Click() {
 
 void TfCzasData::BitBtn3Click() {
     if (m_t.MayStart())
-        WithProgress([this] {
-            return m_operations.StartClockWrite(true, QStringLiteral("Synchronizacja Zegara"));
-        });
+        WithProgress(
+            [this] { return m_operations.StartClockWrite(true, QStringLiteral("Synchronizacja Zegara")); });
 }
 
 void TfCzasData::BitBtn4Click() {

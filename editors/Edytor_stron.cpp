@@ -24,6 +24,9 @@ TPStron::TPStron(Transfers& transfers, BoardOperations& operations)
     setWindowTitle(QStringLiteral("Edytor Stron"));
     BuildControls();
     BuildTree();
+    // The switches store at a click, the board controls go out by their own buttons: the
+    // window's store takes none of them.
+    StoresNothing({CheckBox1, CheckBox3, CheckBox4, Edit1, Edit7, Edit8});
     FormCreate();
 }
 
@@ -78,7 +81,8 @@ void TPStron::BuildControls() {
     DateTimePicker3->setObjectName(QStringLiteral("DateTimePicker3"));
     DateTimePicker3->setDisplayFormat(QStringLiteral("hh:mm"));
     DateTimePicker3->setToolTip(QStringLiteral("Godzina zakończenia wyświetlania komunikatu"));
-    for (QDateTimeEdit* picker : std::initializer_list<QDateTimeEdit*>{DateTimePicker1, DateTimePicker2, DateTimePicker3})
+    for (QDateTimeEdit* picker :
+         std::initializer_list<QDateTimeEdit*>{DateTimePicker1, DateTimePicker2, DateTimePicker3})
         TakeTypedDigits(picker);
     auto* occasional = new QGridLayout(GroupBox1);
     occasional->addWidget(CheckBox1, 0, 0, 1, 4);
@@ -195,11 +199,11 @@ void TPStron::BuildControls() {
     // Tab follows the layout: the tree on the left, then the right column top to bottom, each
     // row left to right. The first line field still takes the focus first: a tree that got it
     // would make its first heading current, which is not a selection.
-    const QWidget* const order[] = {TreeView1, Edit2,   Edit3,   Edit4,   Edit5,   Edit6,   CheckBox1,
-                                    CheckBox2, DateTimePicker1, DateTimePicker2, DateTimePicker3,
-                                    CheckBox4, BitBtn1, BitBtn2, BitBtn4, BitBtn7, BitBtn3, Edit1,
-                                    BitBtn5,   BitBtn6, CheckBox3, Edit7, Button3, Button4, Edit8,
-                                    Button1,   Button2};
+    const QWidget* const order[] = {
+        TreeView1, Edit2,           Edit3,           Edit4,           Edit5,     Edit6,   CheckBox1,
+        CheckBox2, DateTimePicker1, DateTimePicker2, DateTimePicker3, CheckBox4, BitBtn1, BitBtn2,
+        BitBtn4,   BitBtn7,         BitBtn3,         Edit1,           BitBtn5,   BitBtn6, CheckBox3,
+        Edit7,     Button3,         Button4,         Edit8,           Button1,   Button2};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
     Edit2->setFocus();
@@ -236,8 +240,7 @@ void TPStron::BuildTree() {
         heading->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         m_headings[static_cast<size_t>(h)] = heading;
         for (int p = first[h]; p < end[h]; ++p) {
-            auto* node =
-                new QTreeWidgetItem(heading, QStringList(cp1250::ToUnicode(m_t.image.PageName(p))));
+            auto* node = new QTreeWidgetItem(heading, QStringList(cp1250::ToUnicode(m_t.image.PageName(p))));
             node->setData(0, PageRole, p);
             node->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
             m_nodes[static_cast<size_t>(p)] = node;
@@ -302,6 +305,7 @@ void TPStron::ShowPage(int page) {
     const size_t count = std::min(lines.size(), LineFields.size());
     for (size_t i = 0; i < count; ++i)
         LineFields[i]->setText(cp1250::ToUnicode(lines[i]));
+    NoteFilled({Edit2, Edit3, Edit4, Edit5, Edit6});
     if (page == CurrentPage)
         m_shownPage.Mark(PageRevision(page));
 }
@@ -435,10 +439,15 @@ void TPStron::BitBtn1Click() {
         RefreshWhenDone(m_t);
 }
 
-void TPStron::BitBtn2Click() {
-    if (!m_t.StoreShownBeforeWrite())
-        return;
+void TPStron::StorePageText() {
     StoreShownPage();
+}
+
+void TPStron::BitBtn2Click() {
+    // A page write stores this window's page and nothing any other window holds; refused
+    // while another transfer runs, it stores nothing either.
+    if (!m_t.Busy())
+        StoreShownPage();
     m_operations.StartPagesWrite();
 }
 

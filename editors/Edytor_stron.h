@@ -53,6 +53,7 @@ public:
     void FormCreate();
     void FormActivate() override;
     bool StoreControls() override;
+    void StorePageText() override;
     void FormHide() override;
     void TreeView1Change();
     void CheckBox1Click();

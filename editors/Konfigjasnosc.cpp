@@ -45,6 +45,8 @@ TfKonfigJasnosc::TfKonfigJasnosc(Transfers& transfers) : m_t(transfers) {
     setWindowTitle(QStringLiteral("Konfiguracja jasności świecenia"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     BuildControls();
+    // The sensor switch stores at a click.
+    StoresNothing({CheckBox1});
 
     m_levels[0] = {Edit1, RegDayBrightness, QStringLiteral("Niwłaściwa wartość jsności dla dnia"), {}};
     m_levels[1] = {Edit2, RegNightBrightness, QStringLiteral("Niwłaściwa wartość jsności dla nocy"), {}};
@@ -198,7 +200,7 @@ bool TfKonfigJasnosc::StoreBrightnessControls() {
 bool TfKonfigJasnosc::StoreLevel(LevelField& field) {
     const std::optional<int> level = DecimalIn(field.edit->text(), LevelLow, LevelHigh);
     if (!level) {
-        m_t.dialogs.message(LevelText, field.title, MsgIcon::Information);
+        Refuse(m_t.dialogs, LevelText, field.title, MsgIcon::Information);
         return false;
     }
     m_t.image.SetReg(field.reg, *level);
@@ -243,7 +245,8 @@ bool TfKonfigJasnosc::SendStep(int first, int count, bool write) {
 void TfKonfigJasnosc::BitBtn1Click() {
     // The controls are not stored first: the read replaces them.
     std::vector<ChainStep> steps{{[this] { return SendStep(RegDayBrightness, ReadCount, false); }, -1}};
-    if (!m_chain->Start(std::move(steps), [this] { FinishRead(); }, QStringLiteral("Odczyt nastaw jasności")))
+    if (!m_chain->Start(
+            std::move(steps), [this] { FinishRead(); }, QStringLiteral("Odczyt nastaw jasności")))
         return;
     m_running = Running::Read;
     m_t.ShowFromZero(QString());
@@ -255,7 +258,8 @@ void TfKonfigJasnosc::BitBtn2Click() {
         {[this] { return SendStep(RegDayBrightness, TimeSettingsCount, true); }, -1},
         {[this] { return SendStep(RegLightSensorOn, SensorSettingsCount, true); }, 50},
     };
-    if (!m_chain->Start(std::move(steps), [this] { FinishWrite(); }, QStringLiteral("Zapis nastaw jasności")))
+    if (!m_chain->Start(
+            std::move(steps), [this] { FinishWrite(); }, QStringLiteral("Zapis nastaw jasności")))
         return;
     m_running = Running::Write;
     m_t.ShowFromZero(QString());

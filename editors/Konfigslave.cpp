@@ -179,6 +179,7 @@ void TfKonfigSlave::LoadLinkPage() {
     SelectOrNone(ComboBox1, entry.frame);
     SelectOrNone(ComboBox2, entry.baud);
     Edit1->setText(entry.timeoutMs);
+    NoteFilled({ComboBox1, ComboBox2, Edit1});
     m_shownLink.Mark(LinkRevision());
 }
 
@@ -204,6 +205,7 @@ void TfKonfigSlave::LoadDevicePage(int device) {
     Edit7->setText(entry.pollPeriod);
     SelectOrNone(ComboBox4, entry.decimals);
     Edit8->setText(entry.maxChars);
+    NoteFilled({Edit2, Edit3, Edit4, Edit5, Edit6, ComboBox3, Edit7, ComboBox4, Edit8});
     m_shownDevice.Mark(DeviceRevision(device));
 }
 
@@ -237,7 +239,7 @@ std::vector<QString> TfKonfigSlave::StoreShown() {
 
 void TfKonfigSlave::ShowMessages(const std::vector<QString>& messages) {
     for (const QString& text : messages)
-        m_t.dialogs.message(text, MessageTitle, MsgIcon::Error);
+        Refuse(m_t.dialogs, text, MessageTitle, MsgIcon::Error);
 }
 
 void TfKonfigSlave::SetDevicePageEnabled(bool on) {
@@ -325,7 +327,8 @@ void TfKonfigSlave::Start(Kind kind) {
     };
     const QString name =
         read ? QStringLiteral("Odczyt konfiguracji SLAVE") : QStringLiteral("Zapis konfiguracji SLAVE");
-    if (!m_chain.Start(std::move(steps), [this, kind] { Finish(kind); }, name))
+    if (!m_chain.Start(
+            std::move(steps), [this, kind] { Finish(kind); }, name))
         return;
     m_running = kind;
     m_t.ShowFromZero(QString());

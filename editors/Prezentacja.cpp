@@ -31,6 +31,8 @@ TfPrezentacja::TfPrezentacja(Transfers& transfers, TPStron& stron)
     setWindowTitle(QStringLiteral("Edytor Prezentacji Automatycznej"));
     BuildControls();
     BuildTree();
+    // They steer the preview only.
+    StoresNothing({CheckBox1, RadioButton1, RadioButton2});
     FormCreate();
 }
 
@@ -310,9 +312,10 @@ void TfPrezentacja::RebuildList() {
 bool TfPrezentacja::StoreInterval() {
     const std::optional<int> seconds = DecimalIn(Edit6->text(), MinInterval, MaxInterval);
     if (!seconds) {
-        m_t.dialogs.message(QStringLiteral("Czas przełączania musi być z zakresu 1...240 sekund. Sprawdź "
-                                           "wartość i spróbuj ponownie."),
-                            TitleError, MsgIcon::Error);
+        Refuse(m_t.dialogs,
+               QStringLiteral("Czas przełączania musi być z zakresu 1...240 sekund. Sprawdź "
+                              "wartość i spróbuj ponownie."),
+               TitleError, MsgIcon::Error);
         return false;
     }
     m_t.image.SetReg(RegPresentationTime, *seconds);

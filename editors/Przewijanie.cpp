@@ -105,7 +105,7 @@ bool TfPrzewijanie::StoreControls() {
 
     const std::optional<int> speed = DecimalIn(Edit1->text(), SpeedLow, SpeedHigh);
     if (!speed) {
-        m_t.dialogs.message(SpeedText, SpeedTitle, MsgIcon::Error);
+        Refuse(m_t.dialogs, SpeedText, SpeedTitle, MsgIcon::Error);
         return false;
     }
     image.SetReg(RegScrollSpeed, *speed);

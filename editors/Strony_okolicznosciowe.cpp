@@ -32,6 +32,7 @@ void TPStron::LoadOccasional(int page) {
     DateTimePicker3->setTime(layout::DecodeTimeOfDay(end));
     m_loadedStart = Loaded{true, start, QDate(), DateTimePicker2->time()};
     m_loadedEnd = Loaded{true, end, QDate(), DateTimePicker3->time()};
+    NoteFilled({CheckBox2, DateTimePicker1, DateTimePicker2, DateTimePicker3});
     m_shownSchedule.Mark(ScheduleRevision(page));
 }
 

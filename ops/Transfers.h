@@ -15,7 +15,8 @@ namespace kx9 {
 // transfer runs at a time, and the progress window.
 class Transfers {
 public:
-    Transfers(ConfigImage& image, Scheduler& scheduler, Dialogs& dialogs, Clock& clock, ProgressView& progress)
+    Transfers(ConfigImage& image, Scheduler& scheduler, Dialogs& dialogs, Clock& clock,
+              ProgressView& progress)
         : image(image), scheduler(scheduler), dialogs(dialogs), clock(clock), progress(progress) {}
 
     // True when no other transfer runs; `operation` then names it for the details of a failure
@@ -30,13 +31,20 @@ public:
     enum class Kind { Read, Write };
     bool Single(Kind kind, int firstRegister, int count, const QString& operation = QString());
 
-    // Before anything leaves the program (a write, a saved file) the shown windows store what
-    // they show; false when one refused (after its message), and nothing may go out.
-    std::function<bool()> storeShown;
-    bool StoreShown() const { return !storeShown || storeShown(); }
+    // What is about to leave the program, and so what the shown windows store for it:
+    // - Everything (a whole write, a saved file): every shown window stores what it shows; the
+    //   first refusal (after its message) stops it, and nothing may go out;
+    // - Pages (a page write): only the text pages are stored; no other window is asked;
+    // - AtExit (the program ends): every shown window stores what passes its checks, leaves a
+    //   refused field out without a word, and hides; nothing is refused.
+    enum class Leaving { Everything, Pages, AtExit };
+    std::function<bool(Leaving)> storeShown;
+    bool StoreShown(Leaving what = Leaving::Everything) const { return !storeShown || storeShown(what); }
     // The same before a write to the board; while another transfer runs the write is refused
     // with its own message, and nothing is stored for it.
-    bool StoreShownBeforeWrite() const { return Busy() || StoreShown(); }
+    bool StoreShownBeforeWrite(Leaving what = Leaving::Everything) const {
+        return Busy() || StoreShown(what);
+    }
 
     // The progress window from nothing, with `title` (empty keeps the one shown).
     void ShowFromZero(const QString& title);

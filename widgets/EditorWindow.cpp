@@ -52,6 +52,8 @@ EditorWindow::EditorWindow(QWidget* parent) : QDialog(parent) {
 EditorWindow::Capture EditorWindow::CaptureControls() const {
     Capture capture;
     for (const QWidget* child : findChildren<QWidget*>()) {
+        if (InStoresNothing(child))
+            continue;
         const QString shown = Shown(child);
         if (!shown.isNull())
             capture.insert(child, shown);
@@ -70,7 +72,8 @@ void EditorWindow::Refresh() {
     // alone keeps its old one, so typing in it still counts as a change.
     const Capture after = CaptureControls();
     for (auto it = after.cbegin(); it != after.cend(); ++it)
-        if (!before.contains(it.key()) || before.value(it.key()) != it.value() || !m_filled.contains(it.key()))
+        if (!before.contains(it.key()) || before.value(it.key()) != it.value() ||
+            !m_filled.contains(it.key()))
             m_filled.insert(it.key(), it.value());
     for (auto it = m_filled.begin(); it != m_filled.end();)
         it = after.contains(it.key()) ? std::next(it) : m_filled.erase(it);
@@ -87,6 +90,41 @@ bool EditorWindow::StoreIfChanged() {
 
 void EditorWindow::NoteStored() {
     m_filled = CaptureControls();
+}
+
+void EditorWindow::NoteFilled(std::initializer_list<const QWidget*> controls) {
+    for (const QWidget* control : controls) {
+        const QString shown = Shown(control);
+        if (!shown.isNull() && !InStoresNothing(control))
+            m_filled.insert(control, shown);
+    }
+}
+
+void EditorWindow::StoresNothing(std::initializer_list<const QWidget*> controls) {
+    for (const QWidget* control : controls)
+        m_storesNothing.insert(control);
+    for (auto it = m_filled.begin(); it != m_filled.end();)
+        it = InStoresNothing(qobject_cast<const QWidget*>(it.key())) ? m_filled.erase(it) : std::next(it);
+}
+
+bool EditorWindow::InStoresNothing(const QWidget* control) const {
+    // The line edit inside a spin box or a date picker is part of it.
+    for (const QWidget* w = control; w && w != this; w = w->parentWidget())
+        if (m_storesNothing.contains(w))
+            return true;
+    return false;
+}
+
+void EditorWindow::Refuse(Dialogs& dialogs, const QString& text, const QString& title, MsgIcon icon) const {
+    if (!m_quiet)
+        dialogs.message(text, title, icon);
+}
+
+void EditorWindow::StoreAndHideQuietly() {
+    m_quiet = true;
+    StoreIfChanged();
+    hide();
+    m_quiet = false;
 }
 
 void EditorWindow::RefreshWhenDone(const Transfers& transfers) {
@@ -120,10 +158,23 @@ void EditorWindow::hideEvent(QHideEvent* event) {
         FormHide();
 }
 
-bool EditorSet::StoreShown() const {
-    for (EditorWindow* window : m_windows)
-        if (window->isVisible() && !window->StoreIfChanged())
-            return false;
+bool EditorSet::StoreShown(Transfers::Leaving what) const {
+    for (EditorWindow* window : m_windows) {
+        if (!window->isVisible())
+            continue;
+        switch (what) {
+        case Transfers::Leaving::Everything:
+            if (!window->StoreIfChanged())
+                return false;
+            break;
+        case Transfers::Leaving::Pages:
+            window->StorePageText();
+            break;
+        case Transfers::Leaving::AtExit:
+            window->StoreAndHideQuietly();
+            break;
+        }
+    }
     return true;
 }
 

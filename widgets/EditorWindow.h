@@ -2,20 +2,22 @@
 #pragma once
 
 #include "config/ConfigImage.h"
+#include "link/Dialogs.h"
+#include "ops/Transfers.h"
 
 #include <QDialog>
 #include <QEvent>
 #include <QHash>
 #include <QHideEvent>
+#include <QSet>
 #include <QShowEvent>
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 namespace kx9 {
-
-class Transfers;
 
 // An editor window, and the one rule every editor keeps between what it shows and the image:
 // - shown (again, after a hide): every control is loaded from the image; typing not stored
@@ -23,7 +25,9 @@ class Transfers;
 // - activated while shown: only controls whose data changed since they were filled are
 //   loaded again, so typing survives a message box or a change of focus;
 // - a read the window started refreshes it when the transfer is over, active or not.
-// A minimised window is not hidden in that sense.
+// A minimised window is not hidden in that sense. Changed means a control the window stores
+// shows something else than it was filled with; a control that stores nothing (a preview
+// switch) never counts.
 class EditorWindow : public QDialog {
 public:
     explicit EditorWindow(QWidget* parent = nullptr);
@@ -38,6 +42,11 @@ public:
     bool StoreIfChanged();
     // True when the operator changed a control since the window was filled or stored.
     bool Edited() const;
+    // Stores what the window shows of the text pages (what a page write sends); most hold none.
+    virtual void StorePageText() {}
+    // The program ends: stores what passes the window's checks and hides, both without a word;
+    // a refused field stays out of the image.
+    void StoreAndHideQuietly();
 
     virtual void FormActivate() = 0;
     virtual void FormHide() = 0;
@@ -58,6 +67,14 @@ protected:
         return m_fillingAll || shown.Changed(now);
     }
     bool FillingAll() const { return m_fillingAll; }
+    // What `controls` show now is what they were filled with (a page loaded outside an
+    // activation).
+    void NoteFilled(std::initializer_list<const QWidget*> controls);
+    // Controls whose changes the window's store never takes (it acts on them at once, or they
+    // only steer a preview or a send): changing them is no change to store.
+    void StoresNothing(std::initializer_list<const QWidget*> controls);
+    // A check's refusal: its message, unless the window stores without a word.
+    void Refuse(Dialogs& dialogs, const QString& text, const QString& title, MsgIcon icon) const;
 
     // Once no transfer runs any more (the window's read stored its last reply, or failed),
     // the window is refreshed.
@@ -72,19 +89,22 @@ protected:
 private:
     using Capture = QHash<const QObject*, QString>;
     Capture CaptureControls() const;
+    bool InStoresNothing(const QWidget* control) const;
 
     Capture m_filled; // what each control showed when it was last filled or stored
+    QSet<const QObject*> m_storesNothing;
     bool m_fillingAll = false;
+    bool m_quiet = false;
     QTimer m_afterTransfer;
     const Transfers* m_transfers = nullptr;
 };
 
-// The shown editors in a fixed order: before anything leaves the program, each stores what it
-// shows; the first refusal stops it.
+// The shown editors in a fixed order: before anything leaves the program, each stores what of
+// it leaves (Transfers::Leaving).
 class EditorSet {
 public:
     void Add(EditorWindow* window) { m_windows.push_back(window); }
-    bool StoreShown() const;
+    bool StoreShown(Transfers::Leaving what) const;
 
 private:
     std::vector<EditorWindow*> m_windows;
