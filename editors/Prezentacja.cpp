@@ -354,12 +354,14 @@ void TfPrezentacja::FormActivate() {
     if (Stale(m_shownList,
               image.RegsRevision(RegPresentationFirst, RegPresentationCount - RegPresentationFirst + 1))) {
         RebuildList();
-        return;
+    } else {
+        // Same entries, perhaps renamed pages.
+        for (int k = 0; k < ListBox1->count(); ++k)
+            ListBox1->item(k)->setText(EntryText(Entry(image, k)));
+        ShowCount();
     }
-    // Same entries, perhaps renamed pages.
-    for (int k = 0; k < ListBox1->count(); ++k)
-        ListBox1->item(k)->setText(EntryText(Entry(image, k)));
-    ShowCount();
+    // The text page editor may have changed the page's text or the geometry meanwhile.
+    ShowTextPreview(m_previewedText);
 }
 
 void TfPrezentacja::FormHide() {

@@ -141,6 +141,8 @@ private:
     bool m_selectingNode = false;
     // The board preview opened the link and must let it go when it stops.
     bool m_boardPreview = false;
+    // The text page the preview fields show; -1 before the first.
+    int m_previewedText = -1;
 
     ShownRevision m_shownInterval;
     ShownRevision m_shownList;

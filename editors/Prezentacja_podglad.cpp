@@ -33,6 +33,7 @@ void TfPrezentacja::ShowPreview(int page) {
 void TfPrezentacja::ShowTextPreview(int page) {
     if (page < 0 || page > LastTextPage)
         return;
+    m_previewedText = page;
     const ConfigImage& image = m_t.image;
     const auto lines =
         layout::PageToLines(image.pages[size_t(page)], image.Reg(RegBoardSize), image.Reg(RegLineLength));
@@ -182,7 +183,8 @@ void TfPrezentacja::BitBtn5Click() {
             {[this, block, first] { return SendBlock(block, first); }, first ? -1 : block.progress});
     }
     const QString name = QStringLiteral("Zapis konfiguracji prezentacji");
-    if (!m_chain.Start(std::move(steps), [this] { FinishWrite(); }, name))
+    if (!m_chain.Start(
+            std::move(steps), [this] { FinishWrite(); }, name))
         return;
     m_t.ShowFromZero(QString());
 }

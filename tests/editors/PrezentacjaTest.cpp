@@ -212,6 +212,37 @@ TEST(TfPrezentacja, PcPreviewStepsThroughTheListAndKeepsTextAtAGraphicPage) {
     EXPECT_EQ(w.dialogs.boxes.size(), 1u);
 }
 
+TEST(TfPrezentacja, ActivationShowsThePreviewedPageAsTheTextEditorLeftIt) {
+    const struct {
+        const char* name;
+        void (*change)(ConfigImage&);
+        const char* lines[2];
+    } rows[] = {
+        {"Text",
+         [](ConfigImage& image) {
+             image.SetPage(3, layout::LinesToPage({"Inna", "Druga"}, image.Reg(RegBoardSize),
+                                                  image.Reg(RegLineLength)));
+         },
+         {"Inna", "Druga"}},
+        {"LineLength16",
+         [](ConfigImage& image) { image.SetReg(RegLineLength, 11); },
+         {"AAAABBBBCCCCDDDD", "EEEE"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ShowWorld w;
+        w.window.show();
+        w.image.SetPage(3, layout::LinesToPage({"AAAABBBBCCCCDDDDEEEE"}, w.image.Reg(RegBoardSize),
+                                               w.image.Reg(RegLineLength)));
+        w.Select(3);
+        ASSERT_EQ(w.window.Edit1->text().trimmed(), "AAAABBBBCCCCDDDDEEEE");
+        row.change(w.image);
+        w.window.FormActivate();
+        EXPECT_EQ(w.window.Edit1->text().trimmed(), row.lines[0]);
+        EXPECT_EQ(w.window.Edit2->text().trimmed(), row.lines[1]);
+    }
+}
+
 TEST(TfPrezentacja, GraphicPreviewShowsTheSlotsPictureAndSaysWhenItCannot) {
     ShowWorld w;
     test::PictureFolder folder;
