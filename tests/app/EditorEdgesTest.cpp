@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Where the shown editors' store ends: a page write takes the pages only, and the end of the
-// program refuses nothing.
+// Where the shown editors' store ends: a page write takes the pages only, the end of the
+// program refuses nothing, and an activation keeps what was typed.
 #include "AppTestWorld.h"
 #include "common/WindowActivation.h"
 #include "config/ConfigFile.h"
+#include "config/PageLayout.h"
 #include "editors/SlaveFields.h"
 
 #include <QTest>
@@ -161,6 +162,91 @@ TEST(ShownEditors, ControlsThatStoreNothingAreNoChange) {
         EXPECT_EQ(w.board.Holding(row.reg), row.value);
     }
 }
+
+// An editor activated again through the window system while it holds typing: the typing
+// stays, and what changed under it shows.
+struct ActivationRow {
+    const char* name;
+    EditorWindow* (*show)(Kx9App&); // shows the window at the page holding `typedInto`
+    QLineEdit* (*typedInto)(Kx9App&);
+    const char* typed;
+    void (*changeElsewhere)(Kx9App&);
+    QString (*changedShown)(Kx9App&);
+    const char* expected;
+};
+
+const ActivationRow Activations[] = {
+    {"TextPages", [](Kx9App& a) -> EditorWindow* { return a.stron.get(); },
+     [](Kx9App& a) { return a.stron->Edit2; }, "abc",
+     [](Kx9App& a) { a.program.image.SetReg(RegActivePage, 7); },
+     [](Kx9App& a) { return a.stron->Edit1->text(); }, "7"},
+    {"Slave",
+     [](Kx9App& a) -> EditorWindow* {
+         a.konfigSlave->TreeView1->setCurrentItem(a.konfigSlave->Node(1));
+         return a.konfigSlave.get();
+     },
+     [](Kx9App& a) { return a.konfigSlave->Edit2; }, "12",
+     [](Kx9App& a) { a.program.image.SetReg(RegSlaveTimeout, 7); },
+     [](Kx9App& a) { return a.konfigSlave->Edit1->text(); }, "700"},
+    {"Brightness", [](Kx9App& a) -> EditorWindow* { return a.konfigJasnosc.get(); },
+     [](Kx9App& a) { return a.konfigJasnosc->Edit1; }, "77",
+     [](Kx9App& a) { a.program.image.SetReg(RegNightBrightness, 44); },
+     [](Kx9App& a) { return a.konfigJasnosc->Edit2->text(); }, "44"},
+    {"ClockRead",
+     [](Kx9App& a) -> EditorWindow* {
+         a.czasData->PageControl1->setCurrentWidget(a.czasData->TabSheet2);
+         return a.czasData.get();
+     },
+     [](Kx9App& a) { return a.czasData->Edit1; }, "205",
+     [](Kx9App& a) { // a clock read just stored its reply
+         ConfigImage& image = a.program.image;
+         image.SetReg(RegClockTime, 905);
+         image.SetReg(RegClockYear, 3);
+         image.SetReg(RegClockDate, 101);
+         a.czasData->ClockReadPending = true;
+     },
+     [](Kx9App& a) { return a.czasData->MonthCalendar1->date().toString(Qt::ISODate); }, "2003-01-01"},
+    {"Scroll", [](Kx9App& a) -> EditorWindow* { return a.przewijanie.get(); },
+     [](Kx9App& a) { return a.przewijanie->Edit1; }, "5",
+     [](Kx9App& a) { a.program.image.SetReg(RegScrollDirection, 2); },
+     [](Kx9App& a) { return a.przewijanie->ComboBox1->currentText(); }, "naprzemienne"},
+    {"PresentationPreview",
+     [](Kx9App& a) -> EditorWindow* {
+         a.prezentacja->TreeView1->setCurrentItem(a.prezentacja->Node(1)); // page 0
+         return a.prezentacja.get();
+     },
+     [](Kx9App& a) { return a.prezentacja->Edit6; }, "12",
+     [](Kx9App& a) { // the text page editor stored a new line 1 of page 0
+         ConfigImage& image = a.program.image;
+         image.SetPage(0, layout::LinesToPage({"Nowy"}, image.Reg(RegBoardSize), image.Reg(RegLineLength)));
+     },
+     [](Kx9App& a) { return a.prezentacja->Edit1->text().trimmed(); }, "Nowy"},
+};
+
+class ActivatedAgain : public ::testing::TestWithParam<ActivationRow> {};
+
+TEST_P(ActivatedAgain, KeepsTheTypingAndShowsWhatChanged) {
+    const ActivationRow& row = GetParam();
+    AppWorld w;
+    w.start();
+    w.activate();
+    EditorWindow& window = *row.show(*w.app);
+    window.show();
+    ASSERT_TRUE(test::ActivateAgain(window, w.form()));
+    QLineEdit& field = *row.typedInto(*w.app);
+    TypeInto(field, QString::fromLatin1(row.typed));
+
+    ASSERT_TRUE(test::ActivateAgain(w.form(), window)); // the operator goes elsewhere
+    row.changeElsewhere(*w.app);
+    ASSERT_TRUE(test::ActivateAgain(window, w.form())); // and comes back
+
+    EXPECT_EQ(field.text(), QString::fromLatin1(row.typed));
+    EXPECT_EQ(row.changedShown(*w.app), QString::fromLatin1(row.expected));
+    EXPECT_TRUE(w.dialogs.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Editors, ActivatedAgain, ::testing::ValuesIn(Activations),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace kx9
