@@ -126,15 +126,14 @@ QWidget* TfKonUart::buildPorts() {
     layout->addWidget(ListBox1);
     layout->addLayout(row);
 
+    // The port list leads the device list, never the other way: looking at another name's
+    // device must not change the port that OK stores.
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
-            ListBox1->setCurrentRow(index);
+            ListBox1->setCurrentRow(rowOf(index));
+        markChosen();
     });
-    connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && row < ComboBox1->count())
-            ComboBox1->setCurrentIndex(row);
-        fillDevices();
-    });
+    connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { fillDevices(); });
     connect(ComboBox4, &QComboBox::activated, this, &TfKonUart::ComboBox4Change);
     connect(Button4, &QPushButton::clicked, this, &TfKonUart::Button4Click);
     return box;
@@ -245,36 +244,74 @@ void TfKonUart::reject() {
     QDialog::reject();
 }
 
+std::vector<int> TfKonUart::RoutedPorts() const {
+    // The names OK can store: the list's six, and the one in force when a file set another.
+    std::vector<int> ports;
+    for (int k = 0; k < PortItems; ++k)
+        ports.push_back(k);
+    if (m_settings.PortIndex >= PortItems && m_settings.PortIndex < PortMap::Names)
+        ports.push_back(m_settings.PortIndex);
+    return ports;
+}
+
+int TfKonUart::RowPort(int row) const {
+    const QListWidgetItem* item = ListBox1 ? ListBox1->item(row) : nullptr;
+    return item ? item->data(Qt::UserRole).toInt() : -1;
+}
+
+int TfKonUart::rowOf(int port) const {
+    for (int row = 0; row < ListBox1->count(); ++row)
+        if (RowPort(row) == port)
+            return row;
+    return -1;
+}
+
 void TfKonUart::ShowRoutes() {
     if (!m_ports)
         return;
-    const int row = ListBox1->currentRow();
-    ListBox1->clear();
-    for (int k = 0; k < PortMap::Names; ++k)
-        ListBox1->addItem(QString());
-    for (int k = 0; k < PortMap::Names; ++k)
-        showRoute(k);
-    ListBox1->setCurrentRow(row >= 0 ? row : ShownOr(ComboBox1, m_settings.PortIndex));
+    const int kept = RowPort(ListBox1->currentRow());
+    {
+        const QSignalBlocker quiet(ListBox1);
+        ListBox1->clear();
+        for (int port : RoutedPorts()) {
+            auto* item = new QListWidgetItem(ListBox1);
+            item->setData(Qt::UserRole, port);
+            showRoute(ListBox1->count() - 1);
+        }
+        ListBox1->setCurrentRow(rowOf(kept >= 0 ? kept : chosenPort()));
+    }
+    markChosen();
     fillDevices();
 }
 
-void TfKonUart::showRoute(int index) {
-    QListWidgetItem* item = ListBox1->item(index);
+void TfKonUart::showRoute(int row) {
+    QListWidgetItem* item = ListBox1->item(row);
     if (!item)
         return;
-    const PortRoute route = m_ports->Route(PortMap::Name(index), m_devices);
+    const PortRoute route = m_ports->Route(PortMap::Name(RowPort(row)), m_devices);
     item->setText(RouteText(route));
     item->setToolTip(route.device);
+}
+
+void TfKonUart::markChosen() {
+    if (!ListBox1)
+        return;
+    // The port OK stores stands out, wherever the list's cursor is.
+    for (int row = 0; row < ListBox1->count(); ++row) {
+        QFont font = ListBox1->font();
+        font.setBold(RowPort(row) == chosenPort());
+        ListBox1->item(row)->setFont(font);
+    }
 }
 
 void TfKonUart::fillDevices() {
     if (!m_ports)
         return;
     ComboBox4->clear();
-    const int row = ListBox1->currentRow();
-    if (row < 0 || row >= PortMap::Names)
+    const int port = RowPort(ListBox1->currentRow());
+    if (port < 0)
         return;
-    const QString name = PortMap::Name(row);
+    const QString name = PortMap::Name(port);
     const QString mapped = m_ports->Mapped(name);
     const QString fallback = PortMap().DeviceFor(name);
     ComboBox4->addItem(QStringLiteral("bez przypisania (%1)").arg(fallback), QString());
@@ -294,9 +331,9 @@ void TfKonUart::fillDevices() {
 
 void TfKonUart::ComboBox4Change() {
     const int row = ListBox1->currentRow();
-    if (!m_ports || row < 0 || row >= PortMap::Names)
+    if (!m_ports || RowPort(row) < 0)
         return;
-    m_ports->SetMapped(PortMap::Name(row), ComboBox4->currentData().toString());
+    m_ports->SetMapped(PortMap::Name(RowPort(row)), ComboBox4->currentData().toString());
     showRoute(row);
 }
 
@@ -382,13 +419,14 @@ void TfKonUart::Button5Click() {
     if (!scan || m_scan->Running() || row < 0 || row >= int(scan->Found().size()) || !scan->Found()[size_t(row)].kx9)
         return;
     const ScanPoint at = scan->Found()[size_t(row)].at;
+    // Into the fields only: OK applies them with the rest of the window, "Anuluj" drops them. A
+    // port the list does not offer (COM7, COM8) was scanned because it is the one in force, and
+    // OK keeps it when the list shows none.
     SelectOrNone(ComboBox1, m_scannedPort);
-    if (ComboBox1->currentIndex() < 0)
-        m_settings.PortIndex = uint8_t(m_scannedPort);
     ComboBox2->setCurrentIndex(at.frameIndex);
     ComboBox3->setCurrentIndex(at.baudIndex);
     Edit1->setText(QString::number(at.address));
-    Button1Click();
+    Label7->setText(QStringLiteral("Nastawy tablicy wpisane w pola okna; przyjmie je OK"));
 }
 
 void TfKonUart::showEvent(QShowEvent* event) {

@@ -41,10 +41,13 @@ public:
     void ComboBox4Change();
     // "Odśwież": the system's devices listed again (an adapter plugged in meanwhile).
     void Button4Click();
+    // The port numbers ListBox1 shows, in its order, and the one of a row (-1 for none).
+    std::vector<int> RoutedPorts() const;
+    int RowPort(int row) const;
 
     // "Szukaj tablicy": the scan of kx9ctl scan, on the port chosen, from the settings shown.
     void Button3Click();
-    // "Użyj": the board chosen in ListBox2, applied as OK applies the settings.
+    // "Użyj": the address, rate and frame of the board chosen in ListBox2 into the fields.
     void Button5Click();
     // What the search would do now.
     BoardScan::Plan ScanPlan() const;
@@ -78,7 +81,9 @@ protected:
 private:
     QWidget* buildPorts();
     QWidget* buildSearch();
-    void showRoute(int index);
+    void showRoute(int row);
+    int rowOf(int port) const;
+    void markChosen();
     void fillDevices();
     void scanEnded();
     int chosenPort() const;

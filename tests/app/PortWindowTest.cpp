@@ -18,7 +18,7 @@ namespace {
 
 enum class Leave { Ok, Cancel, Escape };
 
-class PortWindow : public ::testing::TestWithParam<Leave> {
+template <class Param> class PortWindowWith : public ::testing::TestWithParam<Param> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
@@ -52,6 +52,7 @@ protected:
     std::unique_ptr<PortMap> map;
     std::unique_ptr<TfKonUart> window;
 };
+using PortWindow = PortWindowWith<Leave>;
 
 TEST_P(PortWindow, OffersTheSystemsDevicesAndKeepsTheChoiceOnlyAfterOk) {
     const QString gone = QStringLiteral("/nonexistent-kx9/by-id/usb-gone");
@@ -59,7 +60,7 @@ TEST_P(PortWindow, OffersTheSystemsDevicesAndKeepsTheChoiceOnlyAfterOk) {
     map->SetMapped("COM1", gone);
     ASSERT_TRUE(map->Save());
     Start();
-    ASSERT_EQ(window->ListBox1->count(), 8);
+    ASSERT_EQ(window->ListBox1->count(), 6);
     EXPECT_EQ(Row(0), "COM1 → " + gone + " (odłączone)");
     EXPECT_EQ(window->ComboBox4->currentText(), gone + " (odłączone)");
 
@@ -93,6 +94,36 @@ TEST_P(PortWindow, OffersTheSystemsDevicesAndKeepsTheChoiceOnlyAfterOk) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinkWindows, PortWindow, ::testing::Values(Leave::Ok, Leave::Cancel, Leave::Escape));
+
+// The port in force, and the names the device list offers for it.
+struct NamesRow {
+    int portIndex;
+    QStringList names;
+};
+using DeviceList = PortWindowWith<NamesRow>;
+
+TEST_P(DeviceList, OffersTheNamesOkStoresAndLookingAtOneMovesNoPort) {
+    settings.PortIndex = uint8_t(GetParam().portIndex);
+    Start();
+    QStringList names;
+    for (int k = 0; k < window->ListBox1->count(); ++k)
+        names << Row(k).section(QStringLiteral(" → "), 0, 0);
+    EXPECT_EQ(names, GetParam().names);
+    EXPECT_EQ(window->RowPort(window->ListBox1->currentRow()), GetParam().portIndex);
+    const int shown = window->ComboBox1->currentIndex();
+    for (int k = 0; k < window->ListBox1->count(); ++k) {
+        window->ListBox1->setCurrentRow(k);
+        EXPECT_EQ(window->ComboBox1->currentIndex(), shown) << k;
+    }
+    QTest::mouseClick(window->Button1, Qt::LeftButton);
+    EXPECT_EQ(settings.PortIndex, GetParam().portIndex);
+}
+
+const QStringList SixNames{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"};
+INSTANTIATE_TEST_SUITE_P(Rows, DeviceList,
+                         ::testing::Values(NamesRow{0, SixNames}, NamesRow{4, SixNames},
+                                           NamesRow{6, SixNames + QStringList{"COM7"}},
+                                           NamesRow{7, SixNames + QStringList{"COM8"}}));
 
 } // namespace
 } // namespace kx9::test

@@ -1,30 +1,32 @@
 // SPDX-License-Identifier: MIT
 // "Szukaj tablicy" of "Port Szeregowy" over a real pseudo-terminal: kx9-sim at a board's own
-// address, rate and frame, found, applied and then talked to; "Przerwij"; the one-transfer rule.
+// address, rate and frame, found, taken into the fields by "Użyj" and applied by OK only; "Przerwij"; the one-transfer rule.
 #include "SimProcess.h"
 #include "app/Ppost.h"
 #include "common/TestWorld.h"
 #include "editors/Konfig_uart.h"
 #include "ops/ScanTransfer.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace kx9::test {
 namespace {
 
-class PortSearchOnTheLine : public OnTheLine<LineWorld> {
+template <class Base = ::testing::Test> class PortSearchWith : public OnTheLine<LineWorld, Base> {
 protected:
     void SetUp() override {
-        image.ResetImage(clock.now());
-        program.progress.Attach(&pasek);
-        StartSim({"--address", "57", "--baud", "9600", "--frame", "8O1", "--log"});
+        image.ResetImage(w.clock.now());
+        w.program.progress.Attach(&pasek);
+        this->StartSim({"--address", "57", "--baud", "9600", "--frame", "8O1", "--log"});
         window.ScanProbeMs = 20;
         window.show();
     }
     void TearDown() override {
-        program.progress.Attach(nullptr);
-        OnTheLine<LineWorld>::TearDown();
+        w.program.progress.Attach(nullptr);
+        OnTheLine<LineWorld, Base>::TearDown();
     }
     // Only 9600 bit/s and `frame` (the window's lists), from address 1 up.
     void Search(int frame) {
@@ -47,9 +49,16 @@ protected:
         EXPECT_EQ(image.link.FrameIndex, 1);
     }
 
-    TPpasek pasek{scheduler};
-    TfKonUart window{image.link, dialogs, nullptr, &transfers};
+    using OnTheLine<LineWorld, Base>::sim;
+    LineWorld& w = *this;
+    ConfigImage& image = w.image;
+    Scheduler& scheduler = w.scheduler;
+    RecordingDialogs& dialogs = w.dialogs;
+    QtSerialPort& port = w.port;
+    TPpasek pasek{w.scheduler};
+    TfKonUart window{w.image.link, w.dialogs, nullptr, &w.transfers};
 };
+using PortSearchOnTheLine = PortSearchWith<>;
 
 TEST_F(PortSearchOnTheLine, FindsTheBoardAndAppliesItsAddressRateAndFrame) {
     Search(3);
@@ -71,6 +80,7 @@ TEST_F(PortSearchOnTheLine, FindsTheBoardAndAppliesItsAddressRateAndFrame) {
 
     ASSERT_TRUE(window.Button5->isEnabled());
     QTest::mouseClick(window.Button5, Qt::LeftButton);
+    QTest::mouseClick(window.Button1, Qt::LeftButton);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(image.link.BoardAddress, 57);
     EXPECT_EQ(image.link.BaudIndex, 2);
@@ -81,6 +91,50 @@ TEST_F(PortSearchOnTheLine, FindsTheBoardAndAppliesItsAddressRateAndFrame) {
     ASSERT_EQ(dialogs.boxes.size(), 1u) << dialogs.boxes.back().details.toStdString();
     EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Identyfikacja"));
 }
+
+// "Użyj" fills the fields and applies nothing; OK applies them, "Anuluj" drops them. On COM7,
+// which the port list does not offer, the port in force stays as it is.
+struct UseRow {
+    int portIndex;
+    bool ok;
+};
+class UseFoundBoard : public PortSearchWith<::testing::TestWithParam<UseRow>> {};
+
+TEST_P(UseFoundBoard, FillsTheFieldsAndOnlyOkAppliesThem) {
+    const UseRow row = GetParam();
+    window.hide();
+    image.link.PortIndex = uint8_t(row.portIndex);
+    if (row.portIndex != 0) {
+        ASSERT_TRUE(
+            QFile::link(QFileInfo(sim->Dir() + "/COM1").symLinkTarget(), PortMap::Name(row.portIndex)));
+    }
+    window.show();
+    Search(3);
+    ASSERT_TRUE(Ended()) << sim->Log().constData();
+    ASSERT_TRUE(window.Button5->isEnabled());
+    QTest::mouseClick(window.Button5, Qt::LeftButton);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.Edit1->text(), QStringLiteral("57"));
+    EXPECT_EQ(window.ComboBox2->currentIndex(), 3);
+    EXPECT_EQ(window.ComboBox3->currentIndex(), 2);
+    EXPECT_EQ(window.ComboBox1->currentIndex(), row.portIndex < 6 ? row.portIndex : -1);
+    EXPECT_EQ(image.link.PortIndex, row.portIndex);
+    EXPECT_EQ(image.link.BoardAddress, 1);
+    EXPECT_EQ(image.link.BaudIndex, 7);
+    EXPECT_EQ(image.link.FrameIndex, 1);
+
+    QTest::mouseClick(row.ok ? window.Button1 : window.Button2, Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(image.link.PortIndex, row.portIndex);
+    EXPECT_EQ(image.link.BoardAddress, row.ok ? 57 : 1);
+    EXPECT_EQ(image.link.BaudIndex, row.ok ? 2 : 7);
+    EXPECT_EQ(image.link.FrameIndex, row.ok ? 3 : 1);
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, UseFoundBoard,
+                         ::testing::Values(UseRow{0, true}, UseRow{0, false}, UseRow{6, true},
+                                           UseRow{6, false}));
 
 TEST_F(PortSearchOnTheLine, PrzerwijStopsItAndLeavesNothingOpen) {
     Search(0); // the board is not at 8N1: the scan would go through all 247 addresses
