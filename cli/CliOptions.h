@@ -14,8 +14,9 @@ namespace kx9::cli {
 
 // Exit codes.
 constexpr int Done = 0;
-constexpr int BoardFailed = 1; // the board or the line failed, or the board differs from the file
-constexpr int BadUsage = 2;    // a bad command line or a bad file
+constexpr int BoardFailed = 1;   // the board or the line failed, or the board differs from the file
+constexpr int BadUsage = 2;      // a bad command line or a bad file
+constexpr int Interrupted = 130; // stopped by Ctrl-C, as shells count a SIGINT
 
 enum class Command { Identify, Read, Write, Verify, Dump, Diff, Page, Clock, Status, Graphic, Scan, Apply, Ports };
 

@@ -4,6 +4,7 @@
 #include "ops/StatusTexts.h"
 
 #include <algorithm>
+#include <csignal>
 
 #if defined(_WIN32)
 #ifndef NOMINMAX
@@ -87,6 +88,30 @@ QString TermProgress::Line(const QString& title, int percent, int columns) {
         line = titleRoom > 0 ? title.left(titleRoom) + QLatin1Char(' ') + tail : tail;
     }
     return line.left(room);
+}
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+    g_interrupted = 1;
+    std::signal(SIGINT, SIG_DFL);
+}
+
+} // namespace
+
+InterruptWatch::InterruptWatch() {
+    g_interrupted = 0;
+    std::signal(SIGINT, OnInterrupt);
+}
+
+InterruptWatch::~InterruptWatch() {
+    std::signal(SIGINT, SIG_DFL);
+}
+
+bool InterruptWatch::Asked() {
+    return g_interrupted != 0;
 }
 
 bool IsTerminal(std::FILE* stream) {

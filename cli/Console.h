@@ -14,6 +14,17 @@
 // What the windows show in boxes and bars, as lines on a terminal.
 namespace kx9::cli {
 
+// Ctrl-C (SIGINT) while it lives is noted rather than ending the program, so that a long run
+// can stop between steps and still say what it got; a second Ctrl-C ends the program at once.
+class InterruptWatch {
+public:
+    InterruptWatch();
+    ~InterruptWatch();
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+    static bool Asked();
+};
+
 bool IsTerminal(std::FILE* stream);
 // Columns of the terminal `stream` is, as it is now; 80 when it does not say.
 int TerminalColumns(std::FILE* stream);

@@ -46,10 +46,28 @@ Outcome RunScan(Session& s) {
     plan.all = o.all;
 
     BoardScan scan(s.program.link, s.image, plan, &s.progress);
+    QString text;
+    scan.OnFound([&](const ScanFind& f) {
+        const QString found = Where(f.at) + QLatin1Char('\n') + f.identification + QLatin1Char('\n');
+        if (!s.printNow) {
+            text += found;
+            return;
+        }
+        s.progress.Interrupt();
+        s.printNow(found);
+    });
     s.progress.Interrupt();
     Print(stderr, QStringLiteral("kx9ctl: ") + ScanPlanText(scan, plan.probeMs) + QLatin1Char('\n'));
-    while (scan.Step())
+    const InterruptWatch ctrlC;
+    while (!InterruptWatch::Asked() && scan.Step())
         QThread::usleep(PollMicros);
+    const bool interrupted = scan.Status() == BoardScan::State::Running;
+    if (interrupted) {
+        scan.Stop();
+        s.dialogs.Report(QStringLiteral("Przerwano po %1 zapytaniach; znalezione urządzenia: %2")
+                             .arg(scan.Probes())
+                             .arg(scan.Found().size()));
+    }
 
     if (scan.Status() == BoardScan::State::Failed) {
         if (scan.PortLost()) {
@@ -60,10 +78,8 @@ Outcome RunScan(Session& s) {
         return {BoardFailed, {}, {}};
     }
 
-    QString text;
     QJsonArray list;
     for (const ScanFind& f : scan.Found()) {
-        text += Where(f.at) + QLatin1Char('\n') + f.identification + QLatin1Char('\n');
         list.append(QJsonObject{{"address", f.at.address},
                                 {"baud", BaudRates[size_t(f.at.baudIndex)]},
                                 {"frame", QLatin1String(FrameNames[size_t(f.at.frameIndex)])},
@@ -74,6 +90,10 @@ Outcome RunScan(Session& s) {
                      {"probes", scan.Probes()},
                      {"probeMs", plan.probeMs},
                      {"worstCaseSeconds", scan.WorstCaseMs() / 1000}};
+    if (interrupted) {
+        json["interrupted"] = true;
+        return {Interrupted, text, json};
+    }
     const ScanFind* board = scan.FirstKx9();
     if (!board) {
         s.dialogs.Report(QStringLiteral("Nie znaleziono tablicy KX9"));

@@ -102,6 +102,10 @@ public:
     // A failure was shown, or the last request failed or got no reply.
     bool Failed() const;
 
+    // Text for stdout that a command gives as it goes (a scan's finds); null: it goes into the
+    // command's result instead.
+    std::function<void(const QString&)> printNow;
+
     const Options& options;
     TermProgress progress;
     CliDialogs dialogs;

@@ -32,6 +32,11 @@ int OneBoard(const Options& options) {
     LinePort port(options.link.portPath);
     CountingClock clock;
     Session session(port, clock, options);
+    if (!options.json)
+        session.printNow = [](const QString& text) {
+            Print(stdout, Printable(text));
+            std::fflush(stdout);
+        };
     QElapsedTimer wall;
     wall.start();
     Outcome outcome = Execute(session);

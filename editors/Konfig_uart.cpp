@@ -18,6 +18,8 @@ constexpr int TimeoutMin = 100;
 constexpr int TimeoutMax = 20000;
 constexpr int AddressMin = 1;
 constexpr int AddressMax = 247;
+// How often the device list looks for adapters plugged in or pulled while the window is shown.
+constexpr int DevicePollMs = 1000;
 
 // A list that shows no selection (a value loaded from a file that it does not offer)
 // keeps that value rather than storing an index that names nothing.
@@ -136,6 +138,10 @@ QWidget* TfKonUart::buildPorts() {
     connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { fillDevices(); });
     connect(ComboBox4, &QComboBox::activated, this, &TfKonUart::ComboBox4Change);
     connect(Button4, &QPushButton::clicked, this, &TfKonUart::Button4Click);
+    Timer2.setObjectName(QStringLiteral("Timer2"));
+    Timer2.setParent(this);
+    Timer2.setInterval(DevicePollMs);
+    connect(&Timer2, &QTimer::timeout, this, &TfKonUart::Timer2Timer);
     return box;
 }
 
@@ -342,6 +348,16 @@ void TfKonUart::Button4Click() {
     ShowRoutes();
 }
 
+void TfKonUart::Timer2Timer() {
+    if (!m_ports)
+        return;
+    std::vector<SerialDevice> devices = m_ports->Devices();
+    if (devices == m_devices)
+        return;
+    m_devices = std::move(devices);
+    ShowRoutes();
+}
+
 int TfKonUart::chosenPort() const {
     return ShownOr(ComboBox1, m_settings.PortIndex);
 }
@@ -374,27 +390,28 @@ void TfKonUart::Button3Click() {
                         .arg(DurationText(ScanWorstCaseMs(order, plan.probeMs))));
     m_scannedPort = chosenPort();
     Button3->setEnabled(false);
-    if (!m_scan->Start(m_scannedPort, plan, [this] { scanEnded(); })) {
+    if (!m_scan->Start(
+            m_scannedPort, plan, [this] { scanEnded(); }, [this](const ScanFind& find) { addFind(find); })) {
         Label7->clear();
         Button3->setEnabled(true);
     }
 }
 
+void TfKonUart::addFind(const ScanFind& find) {
+    auto* item = new QListWidgetItem(FindText(find), ListBox2);
+    item->setToolTip(find.identification);
+    // Only a KX9 board can be chosen; anything else that answered is shown for what it is.
+    if (!find.kx9)
+        item->setFlags(Qt::NoItemFlags);
+    else if (ListBox2->currentRow() < 0)
+        ListBox2->setCurrentRow(ListBox2->count() - 1);
+}
+
 void TfKonUart::scanEnded() {
     Button3->setEnabled(true);
     const BoardScan* scan = m_scan->Last();
-    ListBox2->clear();
-    int first = -1;
-    for (const ScanFind& find : scan->Found()) {
-        auto* item = new QListWidgetItem(FindText(find), ListBox2);
-        item->setToolTip(find.identification);
-        // Only a KX9 board can be chosen; anything else that answered is shown for what it is.
-        if (!find.kx9)
-            item->setFlags(Qt::NoItemFlags);
-        else if (first < 0)
-            first = ListBox2->count() - 1;
-    }
-    const int boards = int(std::count_if(scan->Found().begin(), scan->Found().end(), [](const ScanFind& f) { return f.kx9; }));
+    const int boards = int(
+        std::count_if(scan->Found().begin(), scan->Found().end(), [](const ScanFind& f) { return f.kx9; }));
     QString text;
     switch (scan->Status()) {
     case BoardScan::State::Stopped:
@@ -409,14 +426,12 @@ void TfKonUart::scanEnded() {
         break;
     }
     Label7->setText(text);
-    ListBox2->setCurrentRow(first);
-    Button5->setEnabled(first >= 0);
 }
 
 void TfKonUart::Button5Click() {
     const BoardScan* scan = m_scan ? m_scan->Last() : nullptr;
     const int row = ListBox2 ? ListBox2->currentRow() : -1;
-    if (!scan || m_scan->Running() || row < 0 || row >= int(scan->Found().size()) || !scan->Found()[size_t(row)].kx9)
+    if (!scan || row < 0 || row >= int(scan->Found().size()) || !scan->Found()[size_t(row)].kx9)
         return;
     const ScanPoint at = scan->Found()[size_t(row)].at;
     // Into the fields only: OK applies them with the rest of the window, "Anuluj" drops them. A
@@ -437,8 +452,15 @@ void TfKonUart::showEvent(QShowEvent* event) {
         m_devices = m_ports->Devices();
         ListBox1->clear(); // the row follows the port shown
         ShowRoutes();
+        Timer2.start();
     }
     QDialog::showEvent(event);
+}
+
+void TfKonUart::hideEvent(QHideEvent* event) {
+    // Hidden, the window looks at nothing: no timer runs while the program is idle.
+    Timer2.stop();
+    QDialog::hideEvent(event);
 }
 
 } // namespace kx9

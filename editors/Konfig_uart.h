@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <map>
 
 namespace kx9 {
@@ -41,6 +42,9 @@ public:
     void ComboBox4Change();
     // "Odśwież": the system's devices listed again (an adapter plugged in meanwhile).
     void Button4Click();
+    // While the window is shown: the device list follows adapters plugged in and pulled.
+    void Timer2Timer();
+    QTimer Timer2;
     // The port numbers ListBox1 shows, in its order, and the one of a row (-1 for none).
     std::vector<int> RoutedPorts() const;
     int RowPort(int row) const;
@@ -77,6 +81,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QWidget* buildPorts();
@@ -85,6 +90,7 @@ private:
     int rowOf(int port) const;
     void markChosen();
     void fillDevices();
+    void addFind(const ScanFind& find);
     void scanEnded();
     int chosenPort() const;
 

@@ -22,6 +22,7 @@ struct SerialDevice {
 
     // What a mapping keeps.
     QString Preferred() const { return stableName.isEmpty() ? device : stableName; }
+    bool operator==(const SerialDevice&) const = default;
 };
 
 // Where a port name leads, and why.

@@ -14,6 +14,9 @@ namespace {
 
 constexpr int FirstAddress = 1;
 constexpr int LastAddress = 247;
+// Where boards are usually found: the first few addresses of a line, and the last one, which
+// installers like to keep for a board that is set up alone.
+constexpr int CommonUpTo = 16;
 constexpr int RequestBytes = 4;   // address, 17, CRC
 constexpr int KX9ReplyBytes = 12; // what a KX9 board answers to it
 constexpr int OpenPauseMs = 200;  // every open of the link waits that long
@@ -59,9 +62,17 @@ std::vector<ScanPoint> ScanOrder(const ScanPoint& first, const std::vector<int>&
     };
     add(first);
     add(BoardDefaults);
+    // The usual addresses at every rate and frame first, then the rest: a board at one of them
+    // is found in one pass over the rates rather than after the sweeps of those before its own.
+    for (int rate : rates)
+        for (int frame : frames) {
+            for (int address = FirstAddress; address <= CommonUpTo; ++address)
+                add({address, rate, frame});
+            add({LastAddress, rate, frame});
+        }
     for (int rate : rates)
         for (int frame : frames)
-            for (int address = FirstAddress; address <= LastAddress; ++address)
+            for (int address = CommonUpTo + 1; address < LastAddress; ++address)
                 add({address, rate, frame});
     return order;
 }
@@ -86,7 +97,8 @@ double SweepWorstCaseMs(const std::vector<int>& rates, const std::vector<int>& f
     double ms = 0;
     for (int rate : rates)
         for (int frame : frames)
-            ms += OpenPauseMs +
+            // Each rate and frame is opened twice: for the usual addresses, then for the rest.
+            ms += 2 * OpenPauseMs +
                   (LastAddress - FirstAddress + 1) * (ProbeWindowMs(rate, frame, probeMs) + ProbeUpkeepMs);
     return ms;
 }
@@ -215,6 +227,8 @@ bool BoardScan::TakeReply() {
     ++m_next;
     if (m_seen > 0 && !m_link.CheckAnswer({p.address, 17, 0, 0}).Failed()) {
         m_found.push_back({p, m_link.DescribeIdentification(), Kx9Reply(m_link)});
+        if (m_onFound)
+            m_onFound(m_found.back());
         if (m_found.back().kx9 && !m_plan.all) {
             End(State::Finished);
             return false;

@@ -34,8 +34,9 @@ std::vector<int> ScanRates();
 // The board's own frame first, then 8N1, 8E1, 8O1.
 std::vector<int> ScanFrames();
 
-// `first` (def.cfg's settings), the board's defaults, then addresses 1..247 at each of `rates`
-// and `frames` in their order; each point once, and only at rates and frames of the lists.
+// `first` (def.cfg's settings), the board's defaults, then the usual addresses (1..16 and 247)
+// at each of `rates` and `frames` in their order, then the other addresses the same way; each
+// point once, and only at rates and frames of the lists.
 std::vector<ScanPoint> ScanOrder(const ScanPoint& first, const std::vector<int>& rates,
                                  const std::vector<int>& frames);
 // How long a probe waits for a reply to begin: the request and a KX9 reply on the wire, the
@@ -88,6 +89,8 @@ public:
     void Stop();
     // Milliseconds of a monotonic clock that times the probes; tests drive it by hand.
     void SetTicker(std::function<double()> nowMs);
+    // Told of each device the moment its reply has been taken up.
+    void OnFound(std::function<void(const ScanFind&)> found) { m_onFound = std::move(found); }
 
     State Status() const { return m_state; }
     const std::vector<ScanPoint>& Order() const { return m_order; }
@@ -120,6 +123,7 @@ private:
     ScanPoint m_portAt;
     bool m_out = false; // a probe awaits its reply
     std::function<double()> m_nowMs;
+    std::function<void(const ScanFind&)> m_onFound;
     double m_sentAtMs = 0;
     int m_seen = 0;
     double m_lastChangeMs = 0;

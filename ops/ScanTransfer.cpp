@@ -24,12 +24,14 @@ ScanTransfer::~ScanTransfer() {
     Stop();
 }
 
-bool ScanTransfer::Start(int portIndex, const BoardScan::Plan& plan, std::function<void()> ended) {
+bool ScanTransfer::Start(int portIndex, const BoardScan::Plan& plan, std::function<void()> ended,
+                         std::function<void(const ScanFind&)> found) {
     if (!m_t.MayStart(QString::fromUtf8(OperationName)))
         return false;
     BoardScan::Plan onPort = plan;
     onPort.port = ModbusLink::PortName(portIndex);
     m_scan = std::make_unique<BoardScan>(m_t.scheduler.Link(), m_t.image, onPort, &m_t.progress);
+    m_scan->OnFound(std::move(found));
     m_ended = std::move(ended);
     m_active = true;
     // An earlier failure must not end this transfer at the sequencer's first look.

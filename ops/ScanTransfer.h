@@ -22,10 +22,12 @@ public:
     explicit ScanTransfer(Transfers& transfers);
     ~ScanTransfer() override;
 
-    // Scans on port `portIndex` (the settings in force keep theirs); `ended` runs once the scan
-    // has ended, not when it did not start. False, after the program's message, while another
-    // transfer runs, or when the port did not open (its own box said why).
-    bool Start(int portIndex, const BoardScan::Plan& plan, std::function<void()> ended = {});
+    // Scans on port `portIndex` (the settings in force keep theirs); `found` is told of each
+    // device as it answers; `ended` runs once the scan has ended, not when it did not start.
+    // False, after the program's message, while another transfer runs, or when the port did not
+    // open (its own box said why).
+    bool Start(int portIndex, const BoardScan::Plan& plan, std::function<void()> ended = {},
+               std::function<void(const ScanFind&)> found = {});
     // Ends the scan now.
     void Stop();
     bool Running() const { return m_scan && m_scan->Status() == BoardScan::State::Running; }

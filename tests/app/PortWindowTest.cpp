@@ -125,6 +125,24 @@ INSTANTIATE_TEST_SUITE_P(Rows, DeviceList,
                                            NamesRow{6, SixNames + QStringList{"COM7"}},
                                            NamesRow{7, SixNames + QStringList{"COM8"}}));
 
+using PluggedList = PortWindowWith<Leave>;
+
+TEST_F(PluggedList, FollowsAdaptersPluggedAndPulledOnlyWhileShown) {
+    const QString offered = adapter + " (FT232R USB UART, A50285BI)";
+    listed.clear();
+    Start();
+    EXPECT_TRUE(window->Timer2.isActive());
+    EXPECT_LT(window->ComboBox4->findText(offered), 0);
+    listed = {{adapter, byId, "FT232R USB UART", "FTDI", "A50285BI"}}; // plugged in
+    window->Timer2Timer();
+    EXPECT_GE(window->ComboBox4->findText(offered), 0);
+    listed.clear(); // pulled out
+    window->Timer2Timer();
+    EXPECT_LT(window->ComboBox4->findText(offered), 0);
+    QTest::mouseClick(window->Button2, Qt::LeftButton);
+    EXPECT_FALSE(window->Timer2.isActive()); // hidden, it looks at nothing
+}
+
 } // namespace
 } // namespace kx9::test
 #endif

@@ -227,18 +227,31 @@ INSTANTIATE_TEST_SUITE_P(
         // Settings outside the lists, and an address no board has, are left out.
         OrderRow{{0, 2, 1}, {2}, {3}, 247, {{1, 2, 3}, {2, 2, 3}}}));
 
+TEST(ScanOrderTest, AsksTheUsualAddressesAtEveryRateAndFrameBeforeTheRest) {
+    const std::vector<ScanPoint> order = ScanOrder(BoardDefaults, {7, 2}, {1, 3});
+    ASSERT_EQ(order.size(), 4u * 247);
+    const size_t usual = 4 * 17; // 1..16 and 247 at each of the four
+    for (size_t k = 0; k < order.size(); ++k) {
+        const bool isUsual = order[k].address <= 16 || order[k].address == 247;
+        EXPECT_EQ(isUsual, k < usual) << k << ": " << order[k].address;
+    }
+    EXPECT_EQ(order[usual - 1], (ScanPoint{247, 2, 3}));
+    EXPECT_EQ(order[usual], (ScanPoint{17, 7, 1}));
+}
+
 TEST(ScanTime, EachProbeWaitsForAReplyAtItsRateOnly) {
     // 16 characters of 11 bits plus 3.5 of silence at 115200 bit/s, and the turnaround a
     // real board may take (150 ms unless --probe-ms says otherwise).
     EXPECT_NEAR(ProbeWindowMs(7, 1), 19.5 * 11 * 1000 / 115200 + 150, 1e-9);
     EXPECT_NEAR(ProbeWindowMs(0, 0), 19.5 * 10 * 1000 / 2400 + 150, 1e-9);
     EXPECT_NEAR(ProbeWindowMs(7, 1, 20), 19.5 * 11 * 1000 / 115200 + 20, 1e-9);
-    // Each probe also takes up to 2 ms to send and look at the line.
-    EXPECT_NEAR(SweepWorstCaseMs({7}, {1}), 200 + 247 * (ProbeWindowMs(7, 1) + 2), 1e-6);
+    // Each probe also takes up to 2 ms to send and look at the line; each rate and frame opens
+    // twice, for the usual addresses and for the rest.
+    EXPECT_NEAR(SweepWorstCaseMs({7}, {1}), 400 + 247 * (ProbeWindowMs(7, 1) + 2), 1e-6);
     // As the README gives them: one rate with its four frames, and all eight rates.
-    EXPECT_NEAR(SweepWorstCaseMs({7}, {0, 1, 2, 3}) / 1000, 152.77, 0.01);
-    EXPECT_NEAR(SweepWorstCaseMs({0}, {0, 1, 2, 3}) / 1000, 237.27, 0.01);
-    EXPECT_NEAR(SweepWorstCaseMs({0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 2, 3}) / 1000, 1394.78, 0.01);
+    EXPECT_NEAR(SweepWorstCaseMs({7}, {0, 1, 2, 3}) / 1000, 153.57, 0.01);
+    EXPECT_NEAR(SweepWorstCaseMs({0}, {0, 1, 2, 3}) / 1000, 238.07, 0.01);
+    EXPECT_NEAR(SweepWorstCaseMs({0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 2, 3}) / 1000, 1401.18, 0.01);
 }
 
 } // namespace

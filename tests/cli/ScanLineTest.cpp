@@ -4,12 +4,17 @@
 #include "common/SchedulerTicks.h"
 #include "integration/SimProcess.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
 
 namespace kx9::test {
 namespace {
@@ -33,7 +38,7 @@ TEST_F(ScanOnTheLine, AllListsEveryBoardOnceWithItsAddressRateAndFrame) {
         Kx9ctl({"--json", "scan", "--all", "--rates", "115200", "--frames", "8N2,8O1", "--probe-ms", "40"});
     ASSERT_EQ(scan.code, 0) << scan.err.toStdString();
     // The plan first: 2 x 247 probes at most, and how long they may take.
-    EXPECT_TRUE(scan.err.startsWith("kx9ctl: Szukanie tablicy: zapytań najwyżej 494, najdłużej 22.1 s, "
+    EXPECT_TRUE(scan.err.startsWith("kx9ctl: Szukanie tablicy: zapytań najwyżej 494, najdłużej 22.5 s, "
                                     "odpowiedź oczekiwana do 40 ms po zapytaniu\n"))
         << scan.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(scan.out).object();
@@ -42,7 +47,7 @@ TEST_F(ScanOnTheLine, AllListsEveryBoardOnceWithItsAddressRateAndFrame) {
     const struct {
         int address;
         const char* frame;
-    } expected[] = {{3, "8N2"}, {17, "8N2"}, {9, "8O1"}};
+    } expected[] = {{3, "8N2"}, {9, "8O1"}, {17, "8N2"}}; // the usual addresses at both frames first
     for (int k = 0; k < 3; ++k) {
         const QJsonObject hit = found[k].toObject();
         EXPECT_EQ(hit.value("address").toInt(), expected[k].address) << k;
@@ -54,6 +59,35 @@ TEST_F(ScanOnTheLine, AllListsEveryBoardOnceWithItsAddressRateAndFrame) {
     EXPECT_EQ(json.value("probes").toInt(), 2 * 247 - 2);
     EXPECT_EQ(json.value("probeMs").toInt(), 40);
 }
+
+#ifdef Q_OS_UNIX
+TEST_F(ScanOnTheLine, PrintsEachBoardAsFoundAndWhatItFoundOnCtrlC) {
+    StartSim({"--address", "3"});
+    QProcess p;
+    p.setWorkingDirectory(sim->Dir());
+    p.start(QStringLiteral(KX9CTL_PATH), {"scan", "--all", "--rates", "115200,9600", "--probe-ms", "300"});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    QByteArray out;
+    QElapsedTimer t;
+    t.start();
+    while (!out.contains("Rozdzielczość tablicy") && p.state() == QProcess::Running && !t.hasExpired(30000)) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    // On stdout while the scan goes on.
+    ASSERT_EQ(p.state(), QProcess::Running) << out.constData();
+    EXPECT_TRUE(out.startsWith("Adres: 3, 115200bps, 8N2\nUzyskano odpowiedź z KX9")) << out.constData();
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(5000));
+    out += p.readAllStandardOutput();
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
+    EXPECT_EQ(out.count("Adres: "), 1) << out.constData(); // printed once, not again at the end
+    EXPECT_TRUE(err.contains(QStringLiteral("kx9ctl: Przerwano po "))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("znalezione urządzenia: 1"))) << err.toStdString();
+}
+#endif
 
 } // namespace
 } // namespace kx9::test

@@ -99,7 +99,8 @@ TEST_F(ScanLine, AllListsEveryBoardOnceAtItsOwnRateAndFrame) {
     Drive(scan);
     EXPECT_EQ(scan.Status(), BoardScan::State::Finished);
     ASSERT_EQ(scan.Found().size(), 3u);
-    const ScanPoint expected[] = {{3, 7, 1}, {17, 7, 1}, {9, 2, 3}};
+    // The usual addresses at every rate and frame first: 9 is found before 17.
+    const ScanPoint expected[] = {{3, 7, 1}, {9, 2, 3}, {17, 7, 1}};
     for (size_t k = 0; k < 3; ++k) {
         EXPECT_EQ(scan.Found()[k].at, expected[k]) << k;
         EXPECT_TRUE(scan.Found()[k].kx9);
@@ -125,10 +126,12 @@ TEST_F(ScanLine, WithoutAllItStopsAtTheFirstBoard) {
     BoardScan scan(*link, image, Quick({7, 2}, {1, 3}, false));
     Drive(scan);
     ASSERT_EQ(scan.Found().size(), 1u);
-    EXPECT_EQ(scan.FirstKx9()->at, (ScanPoint{17, 7, 1}));
-    // Defaults (1, 115200, 8N2), then 2..17 at 115200 8N2.
-    EXPECT_EQ(scan.Probes(), 17);
-    EXPECT_EQ(boards[0].Requests().size(), 0u); // at 9600 8O1 it heard nothing
+    // 9 is a usual address: found at its own rate and frame before 17 at the first ones.
+    EXPECT_EQ(scan.FirstKx9()->at, (ScanPoint{9, 2, 3}));
+    // Defaults (1, 115200, 8N2), 2..16 and 247 there, 1..16 and 247 at the next two, then 1..9.
+    EXPECT_EQ(scan.Probes(), 1 + 16 + 17 + 17 + 9);
+    for (const QByteArray& heard : boards[1].Requests())
+        EXPECT_NE(uint8_t(heard[0]), 17); // 17 was not reached
 }
 
 TEST_F(ScanLine, TheSettingsInUseAreTriedFirst) {

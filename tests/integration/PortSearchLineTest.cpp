@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // "Szukaj tablicy" of "Port Szeregowy" over a real pseudo-terminal: kx9-sim at a board's own
-// address, rate and frame, found, taken into the fields by "Użyj" and applied by OK only; "Przerwij"; the one-transfer rule.
+// address, rate and frame, found, listed as it answers, taken into the fields by "Użyj" and
+// applied by OK only; "Przerwij"; the one-transfer rule.
 #include "SimProcess.h"
 #include "app/Ppost.h"
 #include "common/TestWorld.h"
@@ -72,9 +73,10 @@ TEST_F(PortSearchOnTheLine, FindsTheBoardAndAppliesItsAddressRateAndFrame) {
         QStringLiteral("Adres 57, 9600bps, 8O1: Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: ")))
         << window.ListBox2->item(0)->text().toStdString();
     EXPECT_EQ(window.Label7->text(), QStringLiteral("Znalezione tablice KX9: 1"));
-    // Addresses 1..57, one identification each, and not one more.
+    // The usual addresses 1..16 and 247, then 17..57, one identification each, and not one more.
     const std::vector<QByteArray> asked = sim->Requests();
-    ASSERT_EQ(asked.size(), 57u) << sim->Log().constData();
+    ASSERT_EQ(asked.size(), 58u) << sim->Log().constData();
+    EXPECT_EQ(uint8_t(asked[16][0]), 247);
     EXPECT_EQ(uint8_t(asked.back()[0]), 57);
     EXPECT_EQ(uint8_t(asked.back()[1]), 17);
 
@@ -90,6 +92,21 @@ TEST_F(PortSearchOnTheLine, FindsTheBoardAndAppliesItsAddressRateAndFrame) {
     ASSERT_TRUE(scheduler.WaitUntilIdle(5000));
     ASSERT_EQ(dialogs.boxes.size(), 1u) << dialogs.boxes.back().details.toStdString();
     EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Identyfikacja"));
+}
+
+TEST_F(PortSearchOnTheLine, ListsEachBoardTheMomentItAnswers) {
+    window.CheckBox2->setChecked(true); // every device: the search goes on after the board
+    Search(3);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window.ListBox2->count() == 1; }, 20000))
+        << sim->Log().constData();
+    EXPECT_TRUE(window.Scanner()->Running());
+    EXPECT_EQ(window.ListBox2->currentRow(), 0);
+    EXPECT_TRUE(window.Button5->isEnabled());
+    QTest::mouseClick(pasek.BitBtn1, Qt::LeftButton);
+    ASSERT_TRUE(Ended(500));
+    EXPECT_EQ(window.ListBox2->count(), 1);
+    EXPECT_EQ(window.Label7->text(), QStringLiteral("Przerwano; znalezione tablice KX9: 1"));
+    ExpectLineLeftAlone();
 }
 
 // "Użyj" fills the fields and applies nothing; OK applies them, "Anuluj" drops them. On COM7,
