@@ -240,8 +240,12 @@ TEST(MainWindow, PortsWithoutTextKeepThePreviousPanelText) {
     EXPECT_EQ(w.port.LastName(), "COM7");
     EXPECT_EQ(w.panel(0), "COM3");
     EXPECT_EQ(w.panel(3), "Port komunikacyjny otwarty");
+    // The panel is narrower than its text: its tooltip tells it whole, and follows it.
+    EXPECT_EQ(w.form().Panels[3]->toolTip(), "Port komunikacyjny otwarty");
     w.program.scheduler.CloseLink();
     EXPECT_EQ(w.panel(3), "Port komunikacyjny zamknięty");
+    EXPECT_EQ(w.form().Panels[3]->toolTip(), "Port komunikacyjny zamknięty");
+    EXPECT_EQ(w.form().Panels[3]->width(), 50);
 
     link.PortIndex = 7;
     w.form().ShowLinkSettings();
