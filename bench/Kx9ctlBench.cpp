@@ -13,6 +13,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace kx9::bench {
@@ -21,6 +22,7 @@ namespace {
 
 constexpr double SimSilenceMinMs = 5; // kx9-sim ends a request after 3.5 characters, at least 5 ms
 constexpr double SimTurnaroundMs = 2; // and answers after its default turnaround
+constexpr double SequencerTickMs = 20;
 constexpr double FastLimit = 1.15;
 constexpr double PacedLimit = 1.05;
 constexpr double FleetOverIdeal = 1.1;
@@ -43,29 +45,46 @@ public:
     int boxes = 0;
 };
 
-struct Floor {
-    int requests = 0;
-    double wireS = 0;
-    double floorS = 0;
+// The board's line, noting the pauses taken so far at each request.
+class NotingPort : public SimPort {
+public:
+    NotingPort(BoardModel& board, const TallyClock& clock) : SimPort(board), m_clock(clock) {}
+    int write(const uint8_t* data, int length) override {
+        pausedBefore.push_back(m_clock.pausedMs);
+        return SimPort::write(data, length);
+    }
+    std::vector<double> pausedBefore;
+
+private:
+    const TallyClock& m_clock;
 };
 
-// The frames of one transfer, as the operations send them, from a board in this process: each
-// exchange costs its request on the wire (or the board's silence, when that is longer, as the
-// simulator hears a request whole), the turnaround and the reply; the pauses come on top.
-Floor FloorOf(bool write, const ConfigImage& sample, int baudIndex) {
+} // namespace
+
+Floor FloorOf(Transfer transfer, const ConfigImage& sample, int baudIndex) {
     BoardModel::Options options;
     options.baudCode = BaudCodeFromIndex(baudIndex);
     BoardModel board(options);
-    SimPort port(board);
     TallyClock clock;
+    NotingPort port(board, clock);
     SilentDialogs dialogs;
     Program program(port, dialogs, clock);
     DecodeConfigFile(EncodeConfigFile(sample), program.image);
     program.image.link = LinkSettings{0, 1, uint8_t(baudIndex), 1000, 1, false};
-    if (write)
+    switch (transfer) {
+    case Transfer::WholeWrite:
         program.ops.StartConfigWrite();
-    else
+        break;
+    case Transfer::WholeRead:
         program.ops.StartConfigRead();
+        break;
+    case Transfer::PagesWrite:
+        program.ops.StartPagesWrite();
+        break;
+    case Transfer::PagesRead:
+        program.ops.StartPagesRead();
+        break;
+    }
     Scheduler& s = program.scheduler;
     while (!s.Idle()) {
         if (s.PollActive())
@@ -79,17 +98,32 @@ Floor FloorOf(bool write, const ConfigImage& sample, int baudIndex) {
     const double silenceMs = std::max(3.5 * charMs, SimSilenceMinMs);
     Floor f;
     double ms = clock.pausedMs;
-    for (const QByteArray& request : board.Requests()) {
+    double ticksMs = 0;
+    double pausedMs = 0;
+    const std::vector<QByteArray> requests = board.Requests();
+    for (size_t k = 0; k < requests.size(); ++k) {
+        const QByteArray& request = requests[k];
         const int function = uint8_t(request[1]);
         const int count = uint8_t(request[4]) * 256 + uint8_t(request[5]);
         const int reply = function == 3 ? 5 + 2 * count : function == 16 ? 8 : 12;
-        ms += std::max(request.size() * charMs, silenceMs) + SimTurnaroundMs + reply * charMs;
+        const double exchangeMs =
+            std::max(request.size() * charMs, silenceMs) + SimTurnaroundMs + reply * charMs;
+        ms += exchangeMs;
+        const double pauseMs = k < port.pausedBefore.size() ? port.pausedBefore[k] - pausedMs : 0;
+        pausedMs += pauseMs;
+        // A pause of a tick or more makes the timer fire at once when it ends, and tick on from there.
+        ticksMs += pauseMs < SequencerTickMs
+                       ? std::ceil((pauseMs + exchangeMs) / SequencerTickMs) * SequencerTickMs
+                       : pauseMs + std::ceil(exchangeMs / SequencerTickMs) * SequencerTickMs;
         f.wireS += (request.size() + reply) * charMs / 1000;
         ++f.requests;
     }
     f.floorS = ms / 1000;
+    f.ticksS = ticksMs / 1000;
     return f;
 }
+
+namespace {
 
 struct Ran {
     bool ok = false; // exit code 0, and 0 in the JSON
@@ -135,7 +169,7 @@ std::vector<Kx9ctlRow> MeasureKx9ctl(const QString& kx9ctl, int baudIndex, const
     WriteConfigFile(QStringLiteral("sample.cfg"), sample);
     std::vector<Kx9ctlRow> rows;
     for (const bool write : {false, true}) {
-        const Floor floor = FloorOf(write, sample, baudIndex);
+        const Floor floor = FloorOf(write ? Transfer::WholeWrite : Transfer::WholeRead, sample, baudIndex);
         for (const bool fast : {false, true}) {
             Kx9ctlRow row =
                 Run(kx9ctl, {write ? "write" : "read", write ? "sample.cfg" : "read.cfg"}, baud, fast);

@@ -24,6 +24,22 @@ struct Kx9ctlRow {
     bool ok = false;
 };
 
+// The transfers of the program that the benchmark times.
+enum class Transfer { WholeWrite, WholeRead, PagesWrite, PagesRead };
+
+// What a transfer must take at least, found by running it against a board in this process:
+// `floorS` with the exchanges back to back (each its request on the wire, or the simulated
+// board's silence when that is longer, its turnaround and its reply) and the pauses; `ticksS`
+// as the program's timers send them, each request on the first 20 ms sequencer tick after the
+// reply before it (a pause of a tick or more within a tick starts the ticks afresh).
+struct Floor {
+    int requests = 0;
+    double wireS = 0;
+    double floorS = 0;
+    double ticksS = 0;
+};
+Floor FloorOf(Transfer transfer, const ConfigImage& sample, int baudIndex);
+
 // Runs `kx9ctl` from the current folder against the board there (COM1, 8N2, address 1) at
 // `baudIndex`: read and write, as paced by the program and with --fast. `sample` is written.
 std::vector<Kx9ctlRow> MeasureKx9ctl(const QString& kx9ctl, int baudIndex, const ConfigImage& sample,

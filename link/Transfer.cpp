@@ -290,6 +290,11 @@ void Scheduler::TimeOutTimer() {
 }
 
 void Scheduler::TransmisjaWrTimer() {
+    // The poll last looked up to one of its periods ago: a reply that has come in since is taken
+    // up now, so that the next request goes out on this tick rather than a whole period later.
+    // (An identification reply is judged by a whole poll's quiet, so it is left to the poll.)
+    if (m_replyEnd > 0 && m_replyEnd != IdentifyReplyEnd && TestOdpowiedzi.isActive())
+        TestOdpowiedziTimer();
     // A: a failed request or a lost port ends whatever was running.
     if (m_transferError || !m_image.link.PortOpen) {
         HideProgress();

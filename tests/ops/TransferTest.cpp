@@ -750,5 +750,14 @@ TEST_F(TransferTest, NothingIsSentWhileAReplyIsAwaited) {
     EXPECT_TRUE(s.SequencerActive());
 }
 
+TEST_F(TransferTest, ATickSendsOnOnceTheReplyIsInThoughThePollHasNotLookedYet) {
+    ASSERT_TRUE(ops.StartPagesRead());
+    const size_t before = port.requests.size();
+    for (int i = 0; i < 10; ++i)
+        s.TransmisjaWrTimer(); // the poll's own tick would come up to 10 ms later
+    EXPECT_EQ(port.requests.size(), before + 10);
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
 } // namespace
 } // namespace kx9
