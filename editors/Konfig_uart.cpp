@@ -110,8 +110,6 @@ QWidget* TfKonUart::buildPorts() {
     ComboBox4->setToolTip(QStringLiteral("Urządzenie szeregowe dla nazwy portu wybranej na liście"));
     ComboBox4->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ComboBox4->setMinimumContentsLength(24);
-    // COMn is the device COMn here: there is nothing to choose.
-    ComboBox4->setEnabled(!PortMap::ComNamesAreDevices());
     Button4 = new QPushButton(QStringLiteral("Odśwież"), box);
     Button4->setObjectName(QStringLiteral("Button4"));
     Button4->setToolTip(QStringLiteral("Ponownie wyszukuje urządzenia szeregowe w systemie"));

@@ -28,9 +28,21 @@ QString Canonical(const QString& path) {
     return canonical.isEmpty() ? path : canonical;
 }
 
-std::optional<SerialDevice> Listed(const QString& device, const std::vector<SerialDevice>& devices) {
-    const QString canonical = Canonical(device);
+// "COM12" for "\\.\COM12", "//./com12" or "com12": the name Windows knows a port by.
+QString WindowsName(const QString& device) {
+    QString name = device;
+    for (const char* prefix : {"\\\\.\\", "//./"})
+        if (name.startsWith(QLatin1String(prefix)))
+            name = name.mid(4);
+    return ComNumber(name.toUpper()) > 0 ? name.toUpper() : name;
+}
+
+std::optional<SerialDevice> Listed(const QString& device, const std::vector<SerialDevice>& devices,
+                                   bool windows) {
+    const QString canonical = windows ? WindowsName(device) : Canonical(device);
     const auto it = std::find_if(devices.begin(), devices.end(), [&](const SerialDevice& d) {
+        if (windows)
+            return WindowsName(d.device) == canonical;
         return d.device == device || d.stableName == device || Canonical(d.device) == canonical;
     });
     if (it == devices.end())
@@ -76,7 +88,7 @@ QString PortMap::UserFile() {
            QStringLiteral("/kx9-konfigurator/porty.ini");
 }
 
-bool PortMap::ComNamesAreDevices() {
+bool PortMap::WindowsPorts() {
 #if defined(Q_OS_WIN)
     return true;
 #else
@@ -86,12 +98,14 @@ bool PortMap::ComNamesAreDevices() {
 
 std::vector<SerialDevice> PortMap::SystemDevices() {
     QFileInfoList byId;
-    if (!ComNamesAreDevices())
+    if (!WindowsPorts())
         byId = QDir(QStringLiteral("/dev/serial/by-id"))
                    .entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     std::vector<SerialDevice> devices;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        SerialDevice d{info.systemLocation(), {}, info.description(), info.manufacturer(), info.serialNumber()};
+        // A Windows port by its name ("COM12"), the name that is mapped and shown.
+        const QString device = WindowsPorts() ? info.portName() : info.systemLocation();
+        SerialDevice d{device, {}, info.description(), info.manufacturer(), info.serialNumber()};
         const QString canonical = Canonical(d.device);
         for (const QFileInfo& link : byId)
             if (link.canonicalFilePath() == canonical) {
@@ -171,10 +185,14 @@ PortRoute PortMap::Route(const QString& name, const std::vector<SerialDevice>& d
     PortRoute r;
     r.name = name;
     const int number = ComNumber(name);
-    if (ComNamesAreDevices()) {
-        r.device = number > 0 ? QStringLiteral("\\\\.\\") + name : name;
-        r.via = number > 0 ? PortRoute::Via::Default : PortRoute::Via::Path;
-        r.known = Listed(name, devices);
+    if (m_windows) {
+        // No folder rule: "COM1" is a reserved file name there. Qt opens a port by its name.
+        const QString mapped = number > 0 ? Mapped(name) : QString();
+        r.device = WindowsName(mapped.isEmpty() ? name : mapped);
+        r.via = !mapped.isEmpty() ? PortRoute::Via::User
+                : number > 0      ? PortRoute::Via::Default
+                                  : PortRoute::Via::Path;
+        r.known = Listed(r.device, devices, true);
         r.present = r.known.has_value();
         return r;
     }
@@ -196,7 +214,7 @@ PortRoute PortMap::Route(const QString& name, const std::vector<SerialDevice>& d
     if (!r.present && r.via == PortRoute::Via::Default)
         r.tried = QStringList{local.absoluteFilePath(), r.device};
     if (r.present)
-        r.known = Listed(r.device, devices);
+        r.known = Listed(r.device, devices, false);
     return r;
 }
 

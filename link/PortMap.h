@@ -41,11 +41,13 @@ struct PortRoute {
     std::optional<SerialDevice> known; // the system's device it is, when listed
 };
 
-// The names COM1..COM8 and the devices they lead to. On Windows COMn is the device COMn and the
-// user's mapping is not used. Elsewhere "COMn" is, in this order: the file COMn in the working
-// folder when there is one (a link that points nowhere included: an unplugged adapter is a
-// failed open, never another device), the user's mapping, /dev/ttyS<n-1>. The mapping lives in
-// a settings file of the user's; the configuration files keep only the port number.
+// The names COM1..COM8 and the devices they lead to. On Windows "COMn" is the user's mapping
+// (any COM port, COM12 say, as USB adapters get high numbers), else the port COMn; ports are
+// known there by their name, whatever their location is spelt as ("\\.\COM12"). Elsewhere
+// "COMn" is, in this order: the file COMn in the working folder when there is one (a link that
+// points nowhere included: an unplugged adapter is a failed open, never another device), the
+// user's mapping, /dev/ttyS<n-1>. The mapping lives in a settings file of the user's; the
+// configuration files keep only the port number.
 class PortMap {
 public:
     using DeviceLister = std::function<std::vector<SerialDevice>()>;
@@ -59,8 +61,10 @@ public:
     static QString UserFile();
     // The serial devices of this system, with their by-id names where there are some.
     static std::vector<SerialDevice> SystemDevices();
-    // The user's mapping does not apply on this system (Windows).
-    static bool ComNamesAreDevices();
+    // This system's ports are Windows COM ports.
+    static bool WindowsPorts();
+    // Windows' rules or the others', whatever this system is (the system's by default).
+    void SetWindowsPorts(bool windows) { m_windows = windows; }
 
     // False when the file exists and cannot be read, or is no small regular file (a pipe there
     // would block the reader for ever); the mapping is then empty and LoadProblem() says why.
@@ -88,6 +92,7 @@ public:
 private:
     QString m_file;
     DeviceLister m_lister;
+    bool m_windows = WindowsPorts();
     std::map<QString, QString> m_mapping;
     FileProblem m_loadProblem = FileProblem::None;
 };

@@ -17,7 +17,7 @@ public:
     explicit QtSerialPort(const PortMap& map);
     ~QtSerialPort() override;
 
-    // Device that "COMn" stands for without a user's mapping: "\\.\COMn" on Windows; elsewhere
+    // Device that "COMn" stands for without a user's mapping: the port COMn on Windows; elsewhere
     // the file "COMn" in the current folder when there is one (a link to a tty or a
     // pseudo-terminal; a link that points nowhere stays itself, so opening it fails), else
     // /dev/ttyS<n-1>. Other names are device paths, or by-id names (see PortMap).

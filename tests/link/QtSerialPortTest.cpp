@@ -46,8 +46,8 @@ using DeviceForTest = InTempFolder;
 
 TEST_F(DeviceForTest, ComNamesMapToDevices) {
 #ifdef Q_OS_WIN
-    EXPECT_EQ(QtSerialPort::DeviceFor("COM1"), QString("\\\\.\\COM1"));
-    EXPECT_EQ(QtSerialPort::DeviceFor("COM8"), QString("\\\\.\\COM8"));
+    EXPECT_EQ(QtSerialPort::DeviceFor("COM1"), QString("COM1"));
+    EXPECT_EQ(QtSerialPort::DeviceFor("COM8"), QString("COM8"));
 #else
     QFile file("COM3");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
