@@ -229,9 +229,20 @@ void TForm1::SaveConfigFile() {
     const QString name = ConfigFileName(chosen);
     QString reason;
     if (!WriteConfigFile(name, m_program.image, &reason))
-        m_program.dialogs.message(QStringLiteral("Nie można zapisać pliku: ") +
-                                      QDir::toNativeSeparators(name) + QStringLiteral("\n") + reason,
-                                  QStringLiteral("Błąd zapisu pliku"), MsgIcon::Error);
+        ReportFailedSave(name, reason);
+}
+
+void TForm1::ReportFailedSave(const QString& name, const QString& reason) {
+    m_program.dialogs.message(QStringLiteral("Nie można zapisać pliku: ") + QDir::toNativeSeparators(name) +
+                                  QStringLiteral("\n") + reason,
+                              QStringLiteral("Błąd zapisu pliku"), MsgIcon::Error);
+}
+
+void TForm1::SaveDefaults(const ConfigImage& image) {
+    // Never silent: the operator would find the settings gone at the next start.
+    QString path, reason;
+    if (!SaveDefaultFile(image, &path, &reason))
+        ReportFailedSave(path, reason);
 }
 
 void TForm1::KeepLinkSettings() {
@@ -244,13 +255,13 @@ void TForm1::KeepLinkSettings() {
     m_keptLink = key;
     ConfigImage saved;
     if (!LoadDefaultFile(saved)) {
-        SaveDefaultFile(m_program.image);
+        SaveDefaults(m_program.image);
         return;
     }
     const bool open = saved.link.PortOpen;
     saved.link = link;
     saved.link.PortOpen = open;
-    SaveDefaultFile(saved);
+    SaveDefaults(saved);
 }
 
 void TForm1::showWindow(QDialog* window) {
@@ -379,7 +390,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         if (window != this && window->isVisible())
             window->hide();
     showMinimized();
-    SaveDefaultFile(m_program.image);
+    SaveDefaults(m_program.image);
     event->accept();
     TrayIcon1->hide();
     // Every event loop ends, nested ones included, whatever window would refuse to close. With

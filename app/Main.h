@@ -113,6 +113,10 @@ private:
     void buildTrayIcon();
     void showWindow(QDialog* window);
     void restoreFromTray();
+    // "Nie można zapisać pliku: " with the file and the system's reason.
+    void ReportFailedSave(const QString& name, const QString& reason);
+    // "def.cfg" saved, or the failure said.
+    void SaveDefaults(const ConfigImage& image);
 
     Program& m_program;
     Windows m_windows;

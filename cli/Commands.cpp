@@ -10,6 +10,7 @@
 #include "config/Encodings.h"
 #include "config/PageLayout.h"
 #include "config/RegularFile.h"
+#include "config/SettingsFiles.h"
 #include "ops/DotMatrix.h"
 #include "ops/PageCodec.h"
 #include "ops/RequestChain.h"
@@ -67,8 +68,13 @@ bool SaveOrSay(Session& s, const QString& path, const ConfigImage& image) {
     return false;
 }
 
+// def.cfg where kx9ctl writes it, or reads it (the working folder unless it cannot be written).
 QString DefaultsPath() {
-    return QString::fromLatin1(DefaultFileName);
+    return SettingsFileToWrite(DefaultFileName);
+}
+
+QString DefaultsToRead() {
+    return SettingsFileToRead(DefaultFileName);
 }
 
 bool UsesDefaults(Command c) {
@@ -216,8 +222,8 @@ Outcome Page(Session& s) {
     // The page and its name, which only the PC keeps, for the next start of the program.
     ConfigImage kept;
     kept.ResetImage(s.program.clock.now());
-    if (CheckInputFile(DefaultsPath(), ConfigFileSize) == FileProblem::None)
-        LoadConfig(DefaultsPath(), kept);
+    if (CheckInputFile(DefaultsToRead(), ConfigFileSize) == FileProblem::None)
+        LoadConfig(DefaultsToRead(), kept);
     kept.SetPage(page, text);
     if (name)
         kept.SetPageName(page, *name);
@@ -422,8 +428,8 @@ QString PictureProblem(const QString& file) {
 QString Precheck(const Options& o) {
     const QStringList& a = o.args;
     if (UsesDefaults(o.command) &&
-        CheckInputFile(DefaultsPath(), ConfigFileSize) == FileProblem::NotRegular)
-        return InputFileText(DefaultsPath(), FileProblem::NotRegular);
+        CheckInputFile(DefaultsToRead(), ConfigFileSize) == FileProblem::NotRegular)
+        return InputFileText(DefaultsToRead(), FileProblem::NotRegular);
     ConfigImage image;
     switch (o.command) {
     case Command::Read:

@@ -6,6 +6,7 @@
 #include "config/Cp1250.h"
 #include "config/PageLayout.h"
 #include "config/RegularFile.h"
+#include "config/SettingsFiles.h"
 #include "link/PortMap.h"
 #include "ops/PageCodec.h"
 
@@ -32,7 +33,7 @@ constexpr int WaitStepMs = 100;
 LinkSettings DefaultLink() {
     ConfigImage image;
     image.ResetImage(QDateTime::currentDateTime());
-    const QString defaults = QString::fromLatin1(DefaultFileName);
+    const QString defaults = SettingsFileToRead(DefaultFileName);
     if (CheckInputFile(defaults, ConfigFileSize) == FileProblem::None)
         LoadConfig(defaults, image);
     return image.link;
@@ -446,11 +447,12 @@ QString KeepFleetPage(const Options& options, const std::vector<FleetBoard>& boa
         return {};
     if (std::none_of(boards.begin(), boards.end(), [](const FleetBoard& b) { return b.ran && b.code == Done; }))
         return {};
-    const QString defaults = QString::fromLatin1(DefaultFileName);
+    const QString defaults = SettingsFileToWrite(DefaultFileName);
+    const QString toRead = SettingsFileToRead(DefaultFileName);
     ConfigImage kept;
     kept.ResetImage(QDateTime::currentDateTime());
-    if (CheckInputFile(defaults, ConfigFileSize) == FileProblem::None)
-        LoadConfig(defaults, kept);
+    if (CheckInputFile(toRead, ConfigFileSize) == FileProblem::None)
+        LoadConfig(toRead, kept);
     const int page = options.args[0].toInt();
     std::vector<QByteArray> lines;
     for (const QString& line : options.args.mid(1))

@@ -107,11 +107,12 @@ Outcome RunScan(Session& s) {
         kept.link.BoardAddress = uint8_t(board->at.address);
         kept.link.BaudIndex = uint8_t(board->at.baudIndex);
         kept.link.FrameIndex = uint8_t(board->at.frameIndex);
-        if (!SaveDefaultFile(kept)) {
-            s.dialogs.Report(QStringLiteral("Nie można zapisać pliku: ") + QLatin1String(DefaultFileName));
+        QString path;
+        if (!SaveDefaultFile(kept, &path)) {
+            s.dialogs.Report(QStringLiteral("Nie można zapisać pliku: ") + path);
             return {BadUsage, text, json};
         }
-        text += QStringLiteral("Zapisano w %1\n").arg(QLatin1String(DefaultFileName));
+        text += QStringLiteral("Zapisano w %1\n").arg(path);
         json["saved"] = true;
     }
     return {Done, text, json};

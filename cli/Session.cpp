@@ -2,6 +2,7 @@
 #include "Session.h"
 
 #include "config/ConfigFile.h"
+#include "config/SettingsFiles.h"
 
 #include <QEventLoop>
 #include <QThread>
@@ -101,7 +102,7 @@ Session::~Session() {
 
 bool Session::UseDefaults() {
     image.ResetImage(program.clock.now());
-    const QString defaults = QString::fromLatin1(DefaultFileName);
+    const QString defaults = SettingsFileToRead(DefaultFileName);
     // A missing or damaged def.cfg leaves the defaults, as in the program; a pipe or a device
     // of that name is never opened (it would block) and is said.
     const FileProblem problem = CheckInputFile(defaults, ConfigFileSize);
@@ -162,7 +163,7 @@ LinkSettings PlannedLink(const Options& step) {
     image.ResetImage(QDateTime::currentDateTime());
     const bool fromFile =
         (step.command == Command::Write || step.command == Command::Verify) && !step.args.isEmpty();
-    const QString file = fromFile ? step.args[0] : QString::fromLatin1(DefaultFileName);
+    const QString file = fromFile ? step.args[0] : SettingsFileToRead(DefaultFileName);
     if (CheckInputFile(file, ConfigFileSize) == FileProblem::None)
         LoadConfig(file, image);
     step.link.ApplyTo(image.link);

@@ -2,6 +2,7 @@
 #include "ConfigFile.h"
 
 #include "RegularFile.h"
+#include "SettingsFiles.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -118,10 +119,15 @@ QString ConfigFileName(const QString& chosen) {
     return chosen + QLatin1String(".cfg");
 }
 
-bool LoadDefaultFile(ConfigImage& image) { return ReadConfigFile(QString::fromLatin1(DefaultFileName), image); }
+bool LoadDefaultFile(ConfigImage& image) {
+    return ReadConfigFile(SettingsFileToRead(DefaultFileName), image);
+}
 
-bool SaveDefaultFile(const ConfigImage& image) {
-    return WriteConfigFile(QString::fromLatin1(DefaultFileName), image);
+bool SaveDefaultFile(const ConfigImage& image, QString* path, QString* reason) {
+    const QString file = SettingsFileToWrite(DefaultFileName);
+    if (path)
+        *path = file;
+    return WriteConfigFile(file, image, reason);
 }
 
 } // namespace kx9

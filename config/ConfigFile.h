@@ -27,8 +27,10 @@ bool WriteConfigFile(const QString& path, const ConfigImage& image, QString* rea
 // ".cfg" is appended unless it occurs in the path from its second character on.
 QString ConfigFileName(const QString& chosen);
 
-// "def.cfg" in the current folder; results for callers that care, nothing is shown.
+// "def.cfg" in the current folder, or in the user's data folder when the current one cannot be
+// written (SettingsFiles.h); results for callers that care, nothing is shown. A failed save
+// gives the file it went to and why, in the system's words, for a message.
 bool LoadDefaultFile(ConfigImage& image);
-bool SaveDefaultFile(const ConfigImage& image);
+bool SaveDefaultFile(const ConfigImage& image, QString* path = nullptr, QString* reason = nullptr);
 
 } // namespace kx9

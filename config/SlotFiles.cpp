@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "SlotFiles.h"
 
+#include "SettingsFiles.h"
+
 #include <QSettings>
 
 namespace kx9 {
@@ -15,14 +17,14 @@ QString Key(int slot) {
 
 SlotFileList LoadSlotFiles(FileProblem* problem) {
     SlotFileList files;
-    const QString name = QString::fromLatin1(SlotFilesName);
+    const QString name = SettingsFileToRead(SlotFilesName);
     // Looked at before QSettings, which opens whatever stands there and would block on a pipe.
     const FileProblem why = CheckInputFile(name, MaxSettingsFileBytes);
     if (problem)
         *problem = why == FileProblem::Missing ? FileProblem::None : why;
     if (why != FileProblem::None)
         return files;
-    const QSettings settings(QString::fromLatin1(SlotFilesName), QSettings::IniFormat);
+    const QSettings settings(name, QSettings::IniFormat);
     for (int k = 0; k < SlotFileCount; ++k)
         files[size_t(k)] = settings.value(Key(k)).toString();
     return files;
@@ -33,11 +35,14 @@ QString SlotFilesProblemText(FileProblem problem) {
            QStringLiteral(": ") + FileProblemText(problem);
 }
 
-bool SaveSlotFiles(const SlotFileList& files) {
+bool SaveSlotFiles(const SlotFileList& files, QString* path) {
+    const QString file = SettingsFileToWrite(SlotFilesName);
+    if (path)
+        *path = file;
     // QSettings reads the file before it writes it.
-    if (CheckOutputFile(QString::fromLatin1(SlotFilesName)) != FileProblem::None)
+    if (CheckOutputFile(file) != FileProblem::None)
         return false;
-    QSettings settings(QString::fromLatin1(SlotFilesName), QSettings::IniFormat);
+    QSettings settings(file, QSettings::IniFormat);
     for (int k = 0; k < SlotFileCount; ++k)
         if (files[size_t(k)].isEmpty())
             settings.remove(Key(k));

@@ -9,7 +9,7 @@
 namespace kx9 {
 
 // The picture files assigned to the ten graphic pages are not part of a configuration file;
-// they are kept between runs in a small settings file beside "def.cfg".
+// they are kept between runs in a small settings file beside "def.cfg" (SettingsFiles.h).
 inline constexpr char SlotFilesName[] = "grafika.ini";
 inline constexpr int SlotFileCount = 10;
 using SlotFileList = std::array<QString, SlotFileCount>;
@@ -19,7 +19,8 @@ using SlotFileList = std::array<QString, SlotFileCount>;
 SlotFileList LoadSlotFiles(FileProblem* problem = nullptr);
 // "Pominięto plik przypisań grafik: grafika.ini: to nie jest zwykły plik ...".
 QString SlotFilesProblemText(FileProblem problem);
-// False when the settings file could not be written, or what stands there is no regular file.
-bool SaveSlotFiles(const SlotFileList& files);
+// False when the settings file could not be written, or what stands there is no regular file;
+// `path` is the file it went to.
+bool SaveSlotFiles(const SlotFileList& files, QString* path = nullptr);
 
 } // namespace kx9

@@ -4,6 +4,7 @@
 #include "config/SlotFiles.h"
 #include "widgets/TextFields.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <QGridLayout>
@@ -61,8 +62,12 @@ TKonGraf::TKonGraf(Transfers& transfers)
 void TKonGraf::KeepSlotFiles() {
     SlotFileList files;
     std::copy(m_files.begin(), m_files.end(), files.begin());
-    // Not being able to keep them costs the next run's assignments, not this one's.
-    SaveSlotFiles(files);
+    // Not being able to keep them costs the next run's assignments, not this one's; said, so
+    // that the operator knows before then.
+    QString path;
+    if (!SaveSlotFiles(files, &path))
+        m_t.dialogs.message(QStringLiteral("Nie można zapisać pliku: ") + QDir::toNativeSeparators(path),
+                            QStringLiteral("Błąd zapisu pliku"), MsgIcon::Error);
 }
 
 void TKonGraf::BuildControls() {

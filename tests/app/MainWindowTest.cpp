@@ -224,6 +224,19 @@ TEST(MainWindow, ClosingBeforeAnyActivationKeepsTheDefaultFile) {
     EXPECT_EQ(saved.link.PortIndex, 2);
 }
 
+TEST(MainWindow, AFailedSaveOfTheDefaultFileIsSaid) {
+    AppWorld w;
+    w.start();
+    w.activate();
+    ASSERT_TRUE(QDir(w.dir.path()).mkdir("def.cfg")); // nothing can replace a folder
+    w.form().show();
+    EXPECT_TRUE(w.form().close());
+    ASSERT_EQ(w.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(w.dialogs.boxes[0].title, "Błąd zapisu pliku");
+    EXPECT_TRUE(w.dialogs.boxes[0].text.startsWith("Nie można zapisać pliku: def.cfg\n"))
+        << w.dialogs.boxes[0].text.toStdString();
+}
+
 TEST(MainWindow, PortsWithoutTextKeepThePreviousPanelText) {
     AppWorld w;
     w.start();

@@ -4,6 +4,7 @@
 #include "common/TestWorld.h"
 #include "editors/Konf_graf.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
@@ -71,6 +72,16 @@ TEST(KonGraf, AssignShowsRemoveBlanksAndTheTreeSelectsTheSlot) {
     EXPECT_FALSE(w.window.Image1->isVisibleTo(&w.window));
     EXPECT_EQ(w.LitDots(3), 0);
     EXPECT_TRUE(w.dialogs.boxes.empty());
+}
+
+TEST(KonGraf, AnAssignmentThatCannotBeKeptIsSaid) {
+    GrafWorld w;
+    ASSERT_TRUE(QDir().mkdir("grafika.ini")); // nothing can replace a folder
+    w.Assign(3, w.half);
+    EXPECT_EQ(w.window.SlotFile(118), w.half); // this run keeps it
+    ASSERT_EQ(w.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(w.dialogs.boxes[0].title, QStringLiteral("Błąd zapisu pliku"));
+    EXPECT_EQ(w.dialogs.boxes[0].text, QStringLiteral("Nie można zapisać pliku: grafika.ini"));
 }
 
 TEST(KonGraf, TheWindowActsOnTheSelectedRowHoweverItWasSelected) {
