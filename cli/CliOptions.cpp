@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "CliOptions.h"
 
+#include "link/PortMap.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
@@ -10,7 +12,7 @@ namespace kx9::cli {
 
 namespace {
 
-const char* const HelpText = R"(Usage: kx9ctl [options] COMMAND [ARGUMENTS]
+const char* const Help = R"(Usage: kx9ctl [options] COMMAND [ARGUMENTS]
 
 The KX9 board from a terminal, through the same operations, requests and checks
 as the KX9 Konfigurator windows.
@@ -85,6 +87,31 @@ Exit codes: 0 done (every board); 1 the board or the line failed (the cause on
 stderr), or verify or diff found a difference (any board); 2 bad usage, a bad
 file or bad link settings, found before anything is sent.
 )";
+
+// On Windows a port is a COM port, by its name, with no device files and no by-id names.
+const char* const WindowsPorts[][2] = {
+    {R"(  ports                 where COM1..COM8 lead (the file COMn in this folder, the
+                        user's choice made in the program's "Port Szeregowy"
+                        window, or /dev/ttyS<n-1>) and the serial devices of the
+                        system with description and serial number
+)",
+     R"(  ports                 where COM1..COM8 lead (the COM port chosen for the name in
+                        the program's "Port Szeregowy" window, else the port of
+                        that name) and the COM ports of the system with
+                        description and serial number
+)"},
+    {R"(  --port COMn|PATH|ID   COM1..COM8 (COMn is the file COMn in this folder when
+                        there, else the device chosen for it in the program,
+                        else /dev/ttyS<n-1>), any device path, or a name of
+                        /dev/serial/by-id; give it again for more ports, which
+                        run at the same time
+)",
+     R"(  --port COMn           COM1..COM8 (the COM port chosen for it in the program,
+                        else the port of that name) or any other COM port, such
+                        as COM12; give it again for more ports, which run at
+                        the same time
+)"},
+};
 
 struct CommandInfo {
     const char* name;
@@ -299,6 +326,14 @@ QString ParseCommandOptions(const QCommandLineParser& p, Options& o) {
 
 } // namespace
 
+QString HelpText(bool windows) {
+    QString text = QString::fromUtf8(Help);
+    if (windows)
+        for (const auto& [other, own] : WindowsPorts)
+            text.replace(QString::fromUtf8(other), QString::fromUtf8(own));
+    return text;
+}
+
 std::optional<LinkChoice> PortChoice(const QString& text) {
     static const QRegularExpression com(QStringLiteral("^COM([1-8])$"), QRegularExpression::CaseInsensitiveOption);
     if (text.isEmpty())
@@ -358,7 +393,7 @@ Parsed ParseOptions(const QStringList& arguments) {
         return parsed;
     }
     if (p.isSet("help")) {
-        parsed.print = QString::fromUtf8(HelpText);
+        parsed.print = HelpText(PortMap::WindowsPorts());
         return parsed;
     }
     if (p.isSet("version")) {

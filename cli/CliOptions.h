@@ -38,6 +38,8 @@ struct LinkChoice {
 
 // "COM3" (as COM3) or a device path; an empty text names no port.
 std::optional<LinkChoice> PortChoice(const QString& text);
+// What --help prints; `windows` names Windows' ports rather than device files.
+QString HelpText(bool windows);
 
 enum class ClockMode { Read, Sync, Minute, Set };
 

@@ -11,7 +11,10 @@
 #define NOMINMAX
 #endif
 #include <io.h>
+#include <string>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #else
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -123,8 +126,38 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 void Print(std::FILE* stream, const QString& text) {
+#if defined(_WIN32)
+    // A console shows what it is given in UTF-16 whatever its code page; UTF-8 bytes would show
+    // as that page's letters. Redirected output stays UTF-8.
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        std::fflush(stream);
+        const std::wstring wide = text.toStdWString();
+        DWORD written = 0;
+        WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr);
+        return;
+    }
+#endif
     std::fputs(text.toUtf8().constData(), stream);
     std::fflush(stream);
+}
+
+QStringList CommandLine(int argc, char** argv) {
+    QStringList arguments;
+#if defined(_WIN32)
+    // The command line as typed, not as the ANSI code page can hold it.
+    int count = 0;
+    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int k = 0; k < count; ++k)
+            arguments << QString::fromWCharArray(wide[k]);
+        LocalFree(wide);
+        return arguments;
+    }
+#endif
+    for (int k = 0; k < argc; ++k)
+        arguments << QString::fromLocal8Bit(argv[k]);
+    return arguments;
 }
 
 void TermProgress::ShowProgress(const QString& title) {

@@ -28,8 +28,10 @@ public:
 bool IsTerminal(std::FILE* stream);
 // Columns of the terminal `stream` is, as it is now; 80 when it does not say.
 int TerminalColumns(std::FILE* stream);
-// UTF-8 text as it stands.
+// UTF-8 text as it stands; UTF-16 to a Windows console.
 void Print(std::FILE* stream, const QString& text);
+// The program's arguments; on Windows as typed, in UTF-16, whatever the ANSI code page holds.
+QStringList CommandLine(int argc, char** argv);
 // `text` with every control character but the line ends shown as its picture ("␛" for
 // escape, "␉" for tab), so that bytes from a file or a board never drive the terminal.
 QString Printable(const QString& text);

@@ -127,9 +127,7 @@ int Fleet(const Options& options) {
 int main(int argc, char** argv) {
     // The command line is taken before the application object, which would take Qt's own
     // options ("-reverse", "-platform") out of it: a page line may be just such a word.
-    QStringList arguments;
-    for (int k = 0; k < argc; ++k)
-        arguments << QString::fromLocal8Bit(argv[k]);
+    const QStringList arguments = CommandLine(argc, argv);
     const Parsed parsed = ParseOptions(arguments);
 
     std::unique_ptr<QCoreApplication> app;
@@ -143,7 +141,7 @@ int main(int argc, char** argv) {
         const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&,
                                                                     const QString& text) {
             if (type == QtCriticalMsg || type == QtFatalMsg)
-                std::fprintf(stderr, "%s\n", qPrintable(text));
+                Print(stderr, text + QLatin1Char('\n'));
         });
         app = std::make_unique<QGuiApplication>(guiArgc, guiArgv);
         qInstallMessageHandler(previous);
