@@ -14,10 +14,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#ifdef Q_OS_LINUX
 #include <fcntl.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -163,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
                    BoardFailed, "strona mieści 200", {"r4013x2"}},
         // def.cfg that is a pipe is never opened: it would block every command.
         RefusedRow{"def.cfg a pipe",
-                   [](OneCommand&) { ASSERT_EQ(mkfifo("def.cfg", 0600), 0); },
+                   [](OneCommand&) { ASSERT_TRUE(test::MakeFifo("def.cfg")); },
                    {"identify"}, BadUsage, "To nie jest zwykły plik", {}},
         RefusedRow{"page keeping its text in a def.cfg folder",
                    [](OneCommand&) { ASSERT_TRUE(QDir().mkdir("def.cfg")); },
@@ -176,10 +177,11 @@ INSTANTIATE_TEST_SUITE_P(
                    {}},
         RefusedRow{"verify of a folder", {}, {"verify", "."}, BadUsage, "To nie jest zwykły plik", {}},
         RefusedRow{"picture that is a pipe",
-                   [](OneCommand&) { ASSERT_EQ(mkfifo("p.png", 0600), 0); },
+                   [](OneCommand&) { ASSERT_TRUE(test::MakeFifo("p.png")); },
                    {"graphic", "115", "p.png"}, BadUsage, "to nie jest zwykły plik: p.png", {}}),
     [](const ::testing::TestParamInfo<RefusedRow>& info) { return "Row" + std::to_string(info.index); });
 
+#ifdef Q_OS_LINUX
 // A folder no file can be written in: the system's own refusal (/sys refuses new files even
 // to root, who passes every permission bit), or a full file system of 16 KiB where the test
 // may mount one. Empty when this system offers neither.
@@ -264,6 +266,7 @@ TEST_P(SavingWhereItCannot, IsRefusedBeforeAnythingIsSentWithTheSystemsReason) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, SavingWhereItCannot, ::testing::ValuesIn(UnwritableFolders),
                          [](const auto& info) { return std::string(info.param.name); });
+#endif // Q_OS_LINUX
 
 TEST_F(OneCommand, APageWrittenButNotKeptSaysTheBoardHasIt) {
     // def.cfg becomes a folder while the page goes out: the board has the page, the PC not.

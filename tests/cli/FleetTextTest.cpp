@@ -15,8 +15,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 namespace kx9::cli {
 namespace {
 
@@ -393,7 +391,7 @@ INSTANTIATE_TEST_SUITE_P(
         FileRow{"named pipe",
                 [](const QDir& d) {
                     const QString p = d.filePath("pipe.cfg");
-                    EXPECT_EQ(mkfifo(QFile::encodeName(p).constData(), 0600), 0);
+                    EXPECT_TRUE(test::MakeFifo(p));
                     return p;
                 },
                 FileProblem::NotRegular, FileProblem::NotRegular},

@@ -44,6 +44,8 @@ inline double TimedRead(const std::function<void()>& read, const QString& fifo =
             if (fd >= 0)
                 ::close(fd);
         }
+#else
+        Q_UNUSED(fifo);
 #endif
     });
     QElapsedTimer t;
