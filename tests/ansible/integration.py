@@ -21,7 +21,7 @@ REG_DAY_START = 4011
 MAIN_OFFSET = 10  # the file's first register, 4000, two bytes each, high byte first
 PAGES_OFFSET = 699
 PAGE_SIZE = 200
-RUN_SECONDS = 240
+RUN_SECONDS = 420
 # The modules run with the Python ansible-core is installed for.
 PYTHON = '/usr/bin/python3' if os.path.exists('/usr/bin/python3') else sys.executable
 
@@ -33,7 +33,7 @@ PLAY = '''
       port: "{{ kx9_dir }}/COM1"
       chdir: "{{ kx9_dir }}"
       fast: true
-      timeout: 2000
+      timeout: 10000
       executable: "{{ kx9ctl }}"
   tasks:
     - name: Clocks within two minutes
@@ -171,7 +171,8 @@ class Plays:
         self.kx9ctl = kx9ctl
         self.env = dict(os.environ, HOME=os.path.join(root, 'home'), ANSIBLE_STDOUT_CALLBACK='json',
                         ANSIBLE_COLLECTIONS_PATH=os.path.join(root, 'collections'),
-                        ANSIBLE_LOCAL_TEMP=os.path.join(root, 'tmp'), ANSIBLE_RETRY_FILES_ENABLED='0',
+                        ANSIBLE_LOCAL_TEMP=os.path.join(root, 'tmp'),
+                        ANSIBLE_REMOTE_TMP=os.path.join(root, 'remote-tmp'), ANSIBLE_RETRY_FILES_ENABLED='0',
                         ANSIBLE_NOCOLOR='1', ANSIBLE_FORKS='2', ANSIBLE_PIPELINING='1')
 
     def run(self, *args, desk='Kasa'):
