@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Startup.h"
 #include "config/Clock.h"
-#include "link/QtSerialPort.h"
+#include "link/RoutedPort.h"
 #include "ops/Program.h"
 #include "widgets/QtDialogs.h"
 
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
         // The user's names for the serial devices; an unreadable file leaves none.
         kx9::PortMap ports(kx9::PortMap::UserFile());
         ports.Load();
-        kx9::QtSerialPort port(ports);
+        kx9::RoutedPort port(ports);
         kx9::QtDialogs dialogs;
         kx9::SystemClock clock;
         kx9::Program program(port, dialogs, clock);

@@ -2,6 +2,7 @@
 // kx9-sim: a simulated KX9 board on a pseudo-terminal.
 #include "BoardModel.h"
 #include "PtyBoard.h"
+#include "TcpBoard.h"
 #include "view/BoardDisplay.h"
 
 #include <QCommandLineParser>
@@ -209,6 +210,14 @@ int main(int argc, char** argv) {
         {"seed", "Seed of the random faults (default 1).", "N", "1"},
         {"status", "Initial status register 4265 (0..65535).", "N", "0"},
         {"turnaround", "Pause before each reply in ms (default 2).", "ms", "2"},
+        {"listen", "Serve the line over TCP as RTU over TCP instead of a pseudo-terminal, at [ADDRESS:]PORT "
+                   "(loopback unless an address is given).", "ADDRESS:PORT"},
+        {"listen-modbus-tcp", "Serve the line behind a Modbus TCP gateway at [ADDRESS:]PORT (loopback unless an "
+                              "address is given).", "ADDRESS:PORT"},
+        {"latency", "The network's delay added to every request in ms (default 0).", "ms", "0"},
+        {"net-fault", "echo (the converter echoes each request), othertid (replies carry another transaction "
+                      "identifier), reset (the connection is reset, once), silent (nothing is answered); :N for "
+                      "N sound requests first.", "F", "none"},
     };
     p.addOptions(options);
     kx9::view::BoardDisplay::AddOptions(p);
@@ -232,5 +241,14 @@ int main(int argc, char** argv) {
 
     std::vector<BoardModel*> line;
     for (BoardModel& board : boards) line.push_back(&board);
+    if (p.isSet("listen") || p.isSet("listen-modbus-tcp")) {
+        if (p.isSet("listen") && p.isSet("listen-modbus-tcp")) return Fail("--listen and --listen-modbus-tcp exclude each other");
+        kx9::TcpOptions tcp;
+        tcp.gateway = p.isSet("listen-modbus-tcp");
+        tcp.listen = p.value(tcp.gateway ? "listen-modbus-tcp" : "listen");
+        if (!IntIn(p.value("latency"), 0, 60000, tcp.latencyMs)) return Fail("--latency must be 0..60000");
+        if (!kx9::ParseNetFault(p.value("net-fault"), tcp.fault)) return Fail("bad --net-fault " + p.value("net-fault"));
+        return kx9::RunTcpBoard(line, sim, tcp);
+    }
     return kx9::RunPtyBoard(line, sim);
 }

@@ -24,11 +24,14 @@ QString Where(const ScanPoint& p) {
 
 QString ScanPlanText(const BoardScan& scan, int probeMs) {
     return QStringLiteral(
-               "Szukanie tablicy: zapytań najwyżej %1, najdłużej %2, odpowiedź oczekiwana do %3 ms "
+               "Szukanie tablicy%4: zapytań najwyżej %1, najdłużej %2, odpowiedź oczekiwana do %3 ms "
                "po zapytaniu")
         .arg(scan.Order().size())
         .arg(DurationText(scan.WorstCaseMs()))
-        .arg(probeMs);
+        .arg(probeMs)
+        .arg(scan.Network() ? QStringLiteral(" na linii sieciowej (zmienia się tylko adres; prędkość i ramkę trzyma "
+                                             "konwerter)")
+                            : QString());
 }
 
 Outcome RunScan(Session& s) {

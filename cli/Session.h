@@ -4,7 +4,7 @@
 #include "CliOptions.h"
 #include "Console.h"
 #include "config/RegularFile.h"
-#include "link/QtSerialPort.h"
+#include "link/RoutedPort.h"
 #include "ops/Program.h"
 
 #include <QTimer>
@@ -13,9 +13,9 @@
 
 namespace kx9::cli {
 
-// The real serial port, opened at any device path or by-id name when one is given instead of
-// COMn, counting what crosses it. COMn leads where it does in the program, the user's choice
-// of device included.
+// The real port, opened at any device path, by-id name or network line when one is given
+// instead of COMn, counting what crosses it. COMn leads where it does in the program, the
+// user's choice of device or network line included.
 class LinePort : public SerialPort {
 public:
     explicit LinePort(QString path = {});
@@ -30,6 +30,10 @@ public:
     int peek(uint8_t* buffer, int max) override { return m_port.peek(buffer, max); }
     QString deviceName(const QString& name) const override;
     QString lastError() const override { return m_port.lastError(); }
+    bool network() const override { return m_port.network(); }
+    bool connecting() override { return m_port.connecting(); }
+    QString noAnswerReason() const override { return m_port.noAnswerReason(); }
+    void setTrace(Trace trace) override { m_port.setTrace(std::move(trace)); }
 
     int requests = 0;
     qint64 bytesOut = 0;
@@ -37,7 +41,7 @@ public:
 
 private:
     PortMap m_map; // before the port, which uses it
-    QtSerialPort m_port;
+    RoutedPort m_port;
     QString m_path;
 };
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Konfig_uart.h"
 
+#include "link/NetworkLine.h"
+
 #include "ops/ScanTransfer.h"
 #include "widgets/FieldHelpers.h"
 
@@ -118,13 +120,32 @@ QWidget* TfKonUart::buildPorts() {
     label->setObjectName(QStringLiteral("Label6"));
     label->setBuddy(ComboBox4);
 
+    // A converter or gateway on the network, typed, for the name selected; on every system.
+    Edit3 = new QLineEdit(box);
+    Edit3->setObjectName(QStringLiteral("Edit3"));
+    Edit3->setPlaceholderText(QStringLiteral("tcp://ADRES:PORT lub modbus-tcp://ADRES:PORT"));
+    Edit3->setToolTip(QStringLiteral("Linia sieciowa dla nazwy portu wybranej na liście: konwerter RTU przez TCP "
+                                     "(tcp://) albo bramka Modbus TCP (modbus-tcp://)"));
+    Button6 = new QPushButton(QStringLiteral("Ustaw"), box);
+    Button6->setObjectName(QStringLiteral("Button6"));
+    Button6->setToolTip(QStringLiteral("Przypisuje linię sieciową wybranej nazwie portu"));
+    Button6->setAutoDefault(false);
+    auto* netLabel = new QLabel(QStringLiteral("Linia sieciowa"), box);
+    netLabel->setObjectName(QStringLiteral("Label8"));
+    netLabel->setBuddy(Edit3);
+
     auto* row = new QHBoxLayout;
     row->addWidget(label);
     row->addWidget(ComboBox4, 1);
     row->addWidget(Button4);
+    auto* netRow = new QHBoxLayout;
+    netRow->addWidget(netLabel);
+    netRow->addWidget(Edit3, 1);
+    netRow->addWidget(Button6);
     auto* layout = new QVBoxLayout(box);
     layout->addWidget(ListBox1);
     layout->addLayout(row);
+    layout->addLayout(netRow);
 
     // The port list leads the device list, never the other way: looking at another name's
     // device must not change the port that OK stores.
@@ -140,6 +161,7 @@ QWidget* TfKonUart::buildPorts() {
     Timer2.setParent(this);
     Timer2.setInterval(DevicePollMs);
     connect(&Timer2, &QTimer::timeout, this, &TfKonUart::Timer2Timer);
+    connect(Button6, &QPushButton::clicked, this, &TfKonUart::Button6Click);
     return box;
 }
 
@@ -324,6 +346,14 @@ void TfKonUart::fillDevices() {
         ComboBox4->setItemData(ComboBox4->count() - 1, device.Preferred() + QLatin1Char('\n') + device.manufacturer,
                                Qt::ToolTipRole);
     }
+    if (LooksLikeNetworkLine(mapped)) {
+        const std::optional<NetworkLine> line = ParseNetworkLine(mapped);
+        ComboBox4->addItem(mapped + QStringLiteral(" (") + (line ? line->KindText() : QStringLiteral("?")) +
+                               QStringLiteral(")"),
+                           mapped);
+    }
+    if (Edit3)
+        Edit3->setText(LooksLikeNetworkLine(mapped) ? mapped : QString());
     int chosen = mapped.isEmpty() ? 0 : ComboBox4->findData(mapped);
     if (chosen < 0) {
         // Chosen once, not there now: it stays the choice and says so.
@@ -341,6 +371,20 @@ void TfKonUart::ComboBox4Change() {
     showRoute(row);
 }
 
+void TfKonUart::Button6Click() {
+    const int row = ListBox1->currentRow();
+    if (!m_ports || RowPort(row) < 0)
+        return;
+    const QString typed = Edit3->text().trimmed();
+    if (const QString problem = NetworkLineProblem(typed); !problem.isEmpty()) {
+        m_dialogs.message(problem, QStringLiteral("Błąd linii sieciowej"), MsgIcon::Error);
+        return;
+    }
+    m_ports->SetMapped(PortMap::Name(RowPort(row)), ParseNetworkLine(typed)->Text());
+    fillDevices();
+    showRoute(row);
+}
+
 void TfKonUart::Button4Click() {
     m_devices = m_ports->Devices();
     ShowRoutes();
@@ -353,7 +397,14 @@ void TfKonUart::Timer2Timer() {
     if (devices == m_devices)
         return;
     m_devices = std::move(devices);
+    // A network line half typed stays as typed while adapters come and go.
+    const QString typed = Edit3 ? Edit3->text() : QString();
+    const int cursor = Edit3 ? Edit3->cursorPosition() : 0;
     ShowRoutes();
+    if (Edit3 && Edit3->text() != typed) {
+        Edit3->setText(typed);
+        Edit3->setCursorPosition(cursor);
+    }
 }
 
 int TfKonUart::chosenPort() const {
@@ -381,9 +432,13 @@ void TfKonUart::Button3Click() {
     const BoardScan::Plan plan = ScanPlan();
     ListBox2->clear();
     Button5->setEnabled(false);
-    const std::vector<ScanPoint> order = ScanOrder(plan.first, plan.rates, plan.frames);
-    Label7->setText(QStringLiteral("Szukanie na %1: zapytań najwyżej %2, najdłużej %3")
-                        .arg(PortMap::Name(chosenPort()))
+    // Behind a converter the line keeps its own rate and frame: only the address varies.
+    const bool network = m_ports && m_ports->Route(PortMap::Name(chosenPort()), {}).network;
+    const std::vector<ScanPoint> order = network ? ScanOrder(plan.first, {plan.first.baudIndex}, {plan.first.frameIndex})
+                                                 : ScanOrder(plan.first, plan.rates, plan.frames);
+    Label7->setText(QStringLiteral("Szukanie na %1%2: zapytań najwyżej %3, najdłużej %4")
+                        .arg(PortMap::Name(chosenPort()),
+                             network ? QStringLiteral(" (linia sieciowa: zmienia się tylko adres)") : QString())
                         .arg(order.size())
                         .arg(DurationText(ScanWorstCaseMs(order, plan.probeMs))));
     m_scannedPort = chosenPort();

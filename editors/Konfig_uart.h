@@ -48,6 +48,9 @@ public:
     // The port numbers ListBox1 shows, in its order, and the one of a row (-1 for none).
     std::vector<int> RoutedPorts() const;
     int RowPort(int row) const;
+    // "Ustaw": the network line typed in Edit3 for the name selected in ListBox1, kept only
+    // when it is one.
+    void Button6Click();
 
     // "Szukaj tablicy": the scan of kx9ctl scan, on the port chosen, from the settings shown.
     void Button3Click();
@@ -70,6 +73,8 @@ public:
     QListWidget* ListBox1 = nullptr;  // COM1..COM8 and their devices
     QComboBox* ComboBox4 = nullptr;   // the device of the selected name
     QPushButton* Button4 = nullptr;   // "Odśwież"
+    QLineEdit* Edit3 = nullptr;       // a network line for the selected name
+    QPushButton* Button6 = nullptr;   // "Ustaw"
     QPushButton* Button3 = nullptr;   // "Szukaj tablicy"
     QCheckBox* CheckBox1 = nullptr;   // only the rate and frame shown
     QCheckBox* CheckBox2 = nullptr;   // every device of the line

@@ -47,6 +47,8 @@ QString DescribeCause(const LinkFailure& f) {
     case C::None:
         break;
     case C::NoReply:
+        if (!f.reason.isEmpty())
+            return QStringLiteral("tablica nie odpowiedziała: ") + f.reason;
         return QStringLiteral("brak odpowiedzi w ciągu %1 ms").arg(f.value);
     case C::Incomplete:
         if (f.expected > 0)
@@ -66,6 +68,8 @@ QString DescribeCause(const LinkFailure& f) {
     case C::PortLost:
         return QStringLiteral("port zniknął w trakcie transmisji") +
                (f.reason.isEmpty() ? QString() : QStringLiteral(" (") + f.reason + QStringLiteral(")"));
+    case C::NetworkLost:
+        return f.reason.isEmpty() ? QStringLiteral("połączenie sieciowe przerwane") : f.reason;
     case C::OpenFailed:
         return QStringLiteral("nie można otworzyć urządzenia") +
                (f.reason.isEmpty() ? QString() : QStringLiteral(": ") + f.reason);
@@ -99,6 +103,9 @@ QString CheckAdvice(LinkFailure::Cause cause) {
         return QStringLiteral("czy tablica obsługuje tę operację i czy wysyłane wartości są poprawne.");
     case C::PortLost:
         return QStringLiteral("czy przejściówka jest podłączona; następna operacja otworzy port od nowa.");
+    case C::NetworkLost:
+        return QStringLiteral("czy konwerter (bramka) jest włączony i osiągalny pod tym adresem i portem (sieć, zapora, "
+                              "tunel SSH); następna operacja połączy się od nowa.");
     case C::OpenFailed:
         return QStringLiteral("czy urządzenie jest podłączone i czy portu nie zajmuje inny program.");
     case C::BadAddress:

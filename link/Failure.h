@@ -18,6 +18,7 @@ struct LinkFailure {
         Mismatch,     // value, expected: what came and what was awaited, as `mismatch` says
         Exception,    // value: the exception code
         PortLost,     // reason: the system's words
+        NetworkLost,  // reason: the far end and the system's words (connect failed, connection broke)
         OpenFailed,   // reason: the system's words
         BadAddress,   // value: the address in the settings
         BadFrame,     // value: the frame index in the settings

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Modbus.h"
 
+#include "NetworkLine.h"
+
 #include <algorithm>
 
 namespace kx9 {
@@ -99,6 +101,29 @@ QString ModbusLink::FailureText(const LinkFailure& failure, const QString& reque
     return FailureDetails(report);
 }
 
+LinkFailure ModbusLink::LostFailure() const {
+    return LinkFailure::Of(m_port.network() ? LinkFailure::Cause::NetworkLost : LinkFailure::Cause::PortLost, 0,
+                           m_port.lastError());
+}
+
+void ModbusLink::SetTrace(LineTrace* trace) {
+    m_trace = trace;
+    if (!trace) {
+        m_port.setTrace({});
+        return;
+    }
+    m_port.setTrace([this](LineTrace::Event event, const QByteArray& bytes, const QString& note) {
+        Trace(event, reinterpret_cast<const uint8_t*>(bytes.constData()), int(bytes.size()), {}, note);
+    });
+}
+
+QString ModbusLink::TraceName() const {
+    const QString device = m_port.deviceName(m_line.port);
+    return device.isEmpty() || device == m_line.port ? m_line.port : m_line.port + QStringLiteral(" (") + device + QLatin1Char(')');
+}
+
+bool ModbusLink::LeadsToNetwork(const QString& name) const { return LooksLikeNetworkLine(m_port.deviceName(name)); }
+
 int ModbusLink::Close() {
     if (!m_everOpened)
         return 0;
@@ -136,6 +161,7 @@ int ModbusLink::Send(int length) {
     if (!IsOpen)
         return 0;
     const int written = m_port.write(TxBuffer, length);
+    Trace(LineTrace::Event::Request, TxBuffer, length);
     if (written != length && m_port.isOpen())
         m_port.close(); // a frame that did not leave whole means the port has failed
     DropIfLost();
@@ -215,7 +241,9 @@ int ModbusLink::StoreReadReply(int firstRegister, int endIndex) {
 
 LinkFailure ModbusLink::CheckAnswer(const PendingRequest& request) {
     const int n = Receive();
-    return MatchReply(request, RxBuffer, n);
+    const LinkFailure verdict = MatchReply(request, RxBuffer, n);
+    Trace(LineTrace::Event::Reply, RxBuffer, n, verdict);
+    return verdict;
 }
 
 int ModbusLink::PeekException(const PendingRequest& request) {
@@ -223,7 +251,10 @@ int ModbusLink::PeekException(const PendingRequest& request) {
         return 0;
     uint8_t head[5];
     const int n = m_port.peek(head, int(sizeof head));
-    return ExceptionCodeOf(request, head, n);
+    const int code = ExceptionCodeOf(request, head, n);
+    if (code != 0)
+        Trace(LineTrace::Event::Exception, head, n, LinkFailure::Of(LinkFailure::Cause::Exception, code));
+    return code;
 }
 
 QString ModbusLink::DescribeIdentification() const {

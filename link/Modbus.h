@@ -65,6 +65,21 @@ public:
     void SetConfirmed(const QString& text) { m_confirmed = text; }
     // Why the port failed, in the system's words.
     QString PortError() const { return m_port.lastError(); }
+    // How a lost port is told: a serial device gone, or a network line that broke.
+    LinkFailure LostFailure() const;
+    // A network line still connecting: the request written waits for it.
+    bool Connecting() { return IsOpen && m_port.connecting(); }
+    // The far end of the line (a gateway) said the board gave no answer; empty otherwise.
+    QString NoAnswerReason() const { return IsOpen ? m_port.noAnswerReason() : QString(); }
+    // Who watches the line; null when nobody does, and then nothing is formatted.
+    void SetTrace(LineTrace* trace);
+    void Trace(LineTrace::Event event, const uint8_t* bytes, int length, const LinkFailure& verdict = {},
+               const QString& note = {}) const {
+        if (m_trace)
+            m_trace->Record(event, TraceName(), bytes, length, verdict, note);
+    }
+    // `name` (a COM name or another) leads to a network line.
+    bool LeadsToNetwork(const QString& name) const;
     // The details text of a failure on the line in use, with `request` in flight (may be empty).
     QString FailureText(const LinkFailure& failure, const QString& request) const;
 
@@ -88,6 +103,9 @@ private:
     SerialPort& m_port;
     Dialogs& m_dialogs;
     Clock& m_clock;
+    QString TraceName() const;
+
+    LineTrace* m_trace = nullptr;
     bool m_everOpened = false;
     LineSpec m_line;
     QString m_operation;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "PortMap.h"
 
+#include "NetworkLine.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -185,9 +187,19 @@ PortRoute PortMap::Route(const QString& name, const std::vector<SerialDevice>& d
     PortRoute r;
     r.name = name;
     const int number = ComNumber(name);
+    // A network line: named directly, or chosen for a COM name that no link in the working
+    // folder takes.
+    const QString mapped = number > 0 ? Mapped(name) : QString();
+    const bool folderLink = number > 0 && !m_windows && (QFileInfo(name).exists() || QFileInfo(name).isSymLink());
+    if (LooksLikeNetworkLine(name) || (!folderLink && LooksLikeNetworkLine(mapped))) {
+        r.device = LooksLikeNetworkLine(name) ? name : mapped;
+        r.via = LooksLikeNetworkLine(name) ? PortRoute::Via::Path : PortRoute::Via::User;
+        r.network = true;
+        r.present = ParseNetworkLine(r.device).has_value();
+        return r;
+    }
     if (m_windows) {
         // No folder rule: "COM1" is a reserved file name there. Qt opens a port by its name.
-        const QString mapped = number > 0 ? Mapped(name) : QString();
         r.device = WindowsName(mapped.isEmpty() ? name : mapped);
         r.via = !mapped.isEmpty() ? PortRoute::Via::User
                 : number > 0      ? PortRoute::Via::Default
@@ -203,7 +215,7 @@ PortRoute PortMap::Route(const QString& name, const std::vector<SerialDevice>& d
     } else if (local.exists() || local.isSymLink()) {
         r.device = local.absoluteFilePath();
         r.via = PortRoute::Via::Folder;
-    } else if (const QString mapped = Mapped(name); !mapped.isEmpty()) {
+    } else if (!mapped.isEmpty()) {
         r.device = mapped;
         r.via = PortRoute::Via::User;
     } else {
@@ -234,7 +246,10 @@ QString DeviceText(const SerialDevice& device) {
 QString RouteText(const PortRoute& route) {
     QString device = route.device;
     QStringList about;
-    if (route.known) {
+    if (route.network) {
+        const std::optional<NetworkLine> line = ParseNetworkLine(route.device);
+        about << (line ? line->KindText() : QStringLiteral("nieprawidłowa linia sieciowa"));
+    } else if (route.known) {
         device = route.known->device;
         for (const QString& part : {route.known->description, route.known->serialNumber})
             if (!part.isEmpty())
@@ -244,7 +259,7 @@ QString RouteText(const PortRoute& route) {
     }
     if (route.via == PortRoute::Via::Folder)
         about << QStringLiteral("łącze w folderze roboczym");
-    if (!route.present)
+    if (!route.present && !route.network)
         about << (route.via == PortRoute::Via::Default ? QStringLiteral("brak urządzenia") : QStringLiteral("odłączone"));
     QString text = route.name + QStringLiteral(" → ") + device;
     if (!about.isEmpty())

@@ -37,7 +37,8 @@ struct PortRoute {
     QString device; // what opening `name` opens
     QStringList tried; // the places looked at for `name`, in order, when none of them is there
     Via via = Via::Default;
-    bool present = false;              // the device is there now
+    bool present = false;              // the device is there now (a network line: not known before connecting)
+    bool network = false;              // `device` is a network line ("tcp://HOST:PORT", "modbus-tcp://HOST:PORT")
     std::optional<SerialDevice> known; // the system's device it is, when listed
 };
 
@@ -46,8 +47,9 @@ struct PortRoute {
 // known there by their name, whatever their location is spelt as ("\\.\COM12"). Elsewhere
 // "COMn" is, in this order: the file COMn in the working folder when there is one (a link that
 // points nowhere included: an unplugged adapter is a failed open, never another device), the
-// user's mapping, /dev/ttyS<n-1>. The mapping lives in a settings file of the user's; the
-// configuration files keep only the port number.
+// user's mapping, /dev/ttyS<n-1>. A network line ("tcp://HOST:PORT", "modbus-tcp://HOST:PORT")
+// is a name of its own, or the user's choice for a COM name on every system. The mapping lives
+// in a settings file of the user's; the configuration files keep only the port number.
 class PortMap {
 public:
     using DeviceLister = std::function<std::vector<SerialDevice>()>;

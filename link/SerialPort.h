@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "LineTrace.h"
+
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace kx9 {
 
@@ -40,6 +44,17 @@ public:
     virtual QString deviceName(const QString& name) const { return name; }
     // Why the last open failed or the port was lost, in the system's words; empty when not known.
     virtual QString lastError() const { return QString(); }
+    // A line over the network: open() only starts the connection, which goes on while the
+    // window runs; a request written meanwhile leaves once it is made.
+    virtual bool network() const { return false; }
+    virtual bool connecting() { return false; }
+    // Why the board gave no answer to the request written last, when the far end of the line
+    // (a gateway) said so; empty otherwise.
+    virtual QString noAnswerReason() const { return QString(); }
+    // What the port itself does with the bytes (an echo skipped, a reply dropped), for the
+    // trace; empty when nobody watches.
+    using Trace = std::function<void(LineTrace::Event, const QByteArray& bytes, const QString& note)>;
+    virtual void setTrace(Trace /*trace*/) {}
 };
 
 } // namespace kx9

@@ -176,7 +176,17 @@ void Scheduler::TestOdpowiedziTimer() {
     const int waiting = m_link.BytesWaiting();
     if (m_link.PortLost) {
         // The device went away under the request: said now, not once the time-out has passed.
-        FailRequest(LinkFailure::Of(LinkFailure::Cause::PortLost, 0, m_link.PortError()));
+        FailRequest(m_link.LostFailure());
+        return;
+    }
+    // A network line still connecting holds the request; its time-out counts from its leaving.
+    if (m_link.Connecting()) {
+        TimeOut.start();
+        return;
+    }
+    // A gateway that says the board did not answer ends the request as its silence would.
+    if (const QString why = m_link.NoAnswerReason(); !why.isEmpty()) {
+        FailRequest(LinkFailure::Of(LinkFailure::Cause::NoReply, TimeOut.interval(), why));
         return;
     }
     // A refusal is shorter than any awaited reply: it ends the request as soon as it is whole.
@@ -272,6 +282,8 @@ LinkFailure Scheduler::TimeOutCause() {
 void Scheduler::TimeOutTimer() {
     if (!m_failure.Failed())
         m_failure = TimeOutCause();
+    if (m_failure.cause != LinkFailure::Cause::Exception)
+        m_link.Trace(LineTrace::Event::TimeOut, nullptr, 0, m_failure);
     m_transferError = true;
     TimeOut.stop();
     TestOdpowiedzi.stop();

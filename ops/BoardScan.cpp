@@ -117,6 +117,12 @@ BoardScan::BoardScan(ModbusLink& link, ConfigImage& image, const Plan& plan, Pro
       m_order(ScanOrder(plan.first, plan.rates, plan.frames)), m_base(LineSpec::Of(image.link)) {
     if (!plan.port.isEmpty())
         m_base.port = plan.port;
+    m_network = link.LeadsToNetwork(m_base.port);
+    if (m_network) {
+        m_plan.rates = {plan.first.baudIndex};
+        m_plan.frames = {plan.first.frameIndex};
+        m_order = ScanOrder(plan.first, m_plan.rates, m_plan.frames);
+    }
     m_plan.probeMs = std::clamp(plan.probeMs, MinProbeMs, MaxProbeMs);
     SetTicker({});
     if (m_order.empty())

@@ -93,6 +93,9 @@ public:
     void OnFound(std::function<void(const ScanFind&)> found) { m_onFound = std::move(found); }
 
     State Status() const { return m_state; }
+    // The port leads to a network line: its converter keeps its own rate and frame, so only
+    // the address varies.
+    bool Network() const { return m_network; }
     const std::vector<ScanPoint>& Order() const { return m_order; }
     double WorstCaseMs() const { return ScanWorstCaseMs(m_order, m_plan.probeMs); }
     int Probes() const { return m_probes; }
@@ -117,6 +120,7 @@ private:
     ProgressView* m_progress;
     std::vector<ScanPoint> m_order;
     LineSpec m_base; // the port scanned; address, rate and frame vary
+    bool m_network = false;
     State m_state = State::Running;
     size_t m_next = 0; // next point of m_order
     bool m_portSet = false;

@@ -506,7 +506,7 @@ struct UnpluggingClock : FakeClock {
     }
 };
 
-TEST(BoardOps, LinkChangeThatCannotReopenPutsTheOldSettingsBack) {
+TEST(BoardOps, LinkChangeThatCannotReopenLeavesTheSettingsInForce) {
     BoardModel board;
     SimPort port(board);
     UnpluggingClock clock;
@@ -519,9 +519,10 @@ TEST(BoardOps, LinkChangeThatCannotReopenPutsTheOldSettingsBack) {
     world.image.SetReg(RegBoardBaud, 2);
 
     ops.StartLinkChange();
-    EXPECT_EQ(world.image.link.BaudIndex, 2); // switched, for now
+    EXPECT_EQ(world.image.link.BaudIndex, 7); // the new line was only tried
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Błąd otwarcia portu"));
+    EXPECT_TRUE(dialogs.boxes[0].details.contains(QStringLiteral("prędkość: 9600 bit/s"))) << dialogs.boxes[0].details.toStdString();
     world.scheduler.TransmisjaWrTimer();
 
     EXPECT_EQ(world.image.link.BoardAddress, 1);
