@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QKeySequence>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -95,6 +96,16 @@ TForm1::TForm1(Program& program) : m_program(program) {
     buildButtons();
     buildStatusBar();
     buildTrayIcon();
+
+    // The traffic log gets an action of its own, so that no button of the column moves.
+    Dziennik = new QAction(QStringLiteral("Dziennik transmisji"), this);
+    Dziennik->setObjectName(QStringLiteral("Dziennik"));
+    Dziennik->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    Dziennik->setToolTip(QStringLiteral("Pokazuje zapytania i odpowiedzi na linii"));
+    addAction(Dziennik);
+    centralWidget()->addAction(Dziennik);
+    centralWidget()->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(Dziennik, &QAction::triggered, this, &TForm1::DziennikClick);
 
     setFixedSize(ClientWidth, ClientHeight);
     if (QScreen* desktop = screen())
@@ -273,6 +284,10 @@ void TForm1::showWindow(QDialog* window) {
         window->show();
     window->raise();
     window->activateWindow();
+}
+
+void TForm1::DziennikClick() {
+    showWindow(m_windows.dziennik);
 }
 
 void TForm1::SpeedButton1Click() {

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QAction>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPixmap>
@@ -35,6 +36,7 @@ public:
         QDialog* prezentacja = nullptr;
         QDialog* czasData = nullptr;
         QDialog* konfigJasnosc = nullptr;
+        QDialog* dziennik = nullptr; // "Dziennik transmisji"
     };
     void SetWindows(const Windows& windows) { m_windows = windows; }
 
@@ -68,6 +70,9 @@ public:
     void SpeedButton15Click();
     void SpeedButton16Click();
     void SpeedButton17Click();
+    // "Dziennik transmisji": the traffic of the line, live (Ctrl+D or the window's context menu).
+    void DziennikClick();
+    QAction* Dziennik = nullptr;
 
     QToolButton* SpeedButton1;
     QToolButton* SpeedButton2;

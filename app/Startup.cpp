@@ -55,6 +55,8 @@ Kx9App::Kx9App(Program& program, PortMap* ports) : program(program) {
     prezentacja.reset(record(created, new TfPrezentacja(transfers, *stron)));
     konGraf.reset(record(created, new TKonGraf(transfers)));
 
+    dziennik = std::make_unique<TDziennik>(program.link, program.dialogs);
+
     stron->SetWindows(przewijanie.get(), konGraf.get());
     prezentacja->SetGraphics(konGraf.get());
     przewijanie->SetTextEditor(stron.get());
@@ -69,6 +71,7 @@ Kx9App::Kx9App(Program& program, PortMap* ports) : program(program) {
     windows.prezentacja = prezentacja.get();
     windows.czasData = czasData.get();
     windows.konfigJasnosc = konfigJasnosc.get();
+    windows.dziennik = dziennik.get();
     form1->SetWindows(windows);
 
     // Before anything leaves the program the shown editors store what they show, in this order.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "About.h"
+#include "Dziennik.h"
 #include "Main.h"
 #include "Ppost.h"
 #include "Status_kx91.h"
@@ -60,6 +61,8 @@ struct Kx9App {
     std::unique_ptr<TfPrzewijanie> przewijanie;
     std::unique_ptr<TfPrezentacja> prezentacja;
     std::unique_ptr<TKonGraf> konGraf;
+    // Not one of the program's windows of old: made after them, and gone first.
+    std::unique_ptr<TDziennik> dziennik;
 };
 
 std::unique_ptr<Kx9App> CreateApp(Program& program, PortMap* ports = nullptr);

@@ -2,6 +2,7 @@
 #include "CliOptions.h"
 
 #include "link/PortMap.h"
+#include "link/NetworkLine.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -56,11 +57,13 @@ Commands:
                         line in a row, the ports side by side; one report
 
 Options:
-  --port COMn|PATH|ID   COM1..COM8 (COMn is the file COMn in this folder when
-                        there, else the device chosen for it in the program,
-                        else /dev/ttyS<n-1>), any device path, or a name of
-                        /dev/serial/by-id; give it again for more ports, which
-                        run at the same time
+  --port COMn|PATH|ID|tcp://HOST:PORT|modbus-tcp://HOST:PORT
+                        COM1..COM8 (COMn is the file COMn in this folder when
+                        there, else the device or network line chosen for it in
+                        the program, else /dev/ttyS<n-1>), any device path, a
+                        name of /dev/serial/by-id, or a network line (RTU over
+                        TCP, or a Modbus TCP gateway); give it again for more
+                        ports, which run at the same time
   --address LIST        board address 1..247, or a list: 3,9,17 or 1-12; the
                         boards of one port go one after another
   --output-dir DIR      read with several boards: one file per board in DIR,
@@ -71,6 +74,8 @@ Options:
   --fast                the same requests and pauses, but each reply is taken as
                         soon as it is in and the next request goes out at once
   --json                one JSON result on stdout
+  --trace FILE          every request and reply with a millisecond time stamp, the
+                        line and what the check made of it, to FILE (- for stderr)
   --rates LIST, --frames LIST
                         scan only these, comma-separated, in this order
   -h, --help            this text
@@ -168,7 +173,8 @@ QString ParseLink(const QCommandLineParser& p, Options& o) {
     for (const QString& port : ports) {
         const std::optional<LinkChoice> choice = PortChoice(port);
         if (!choice)
-            return QStringLiteral("--port needs COM1..COM8, a device path or a by-id name");
+            return QStringLiteral("--port needs COM1..COM8, a device path, a by-id name, tcp://HOST:PORT or "
+                                  "modbus-tcp://HOST:PORT");
         for (const LinkChoice& earlier : portChoices)
             if (earlier.portIndex == choice->portIndex && earlier.portPath == choice->portPath)
                 return QStringLiteral("--port %1 is given twice").arg(port);
@@ -341,6 +347,8 @@ std::optional<LinkChoice> PortChoice(const QString& text) {
     LinkChoice choice;
     choice.portGiven = text;
     const QRegularExpressionMatch match = com.match(text);
+    if (LooksLikeNetworkLine(text) && !ParseNetworkLine(text))
+        return std::nullopt; // tcp://HOST:PORT or modbus-tcp://HOST:PORT, port 1..65535
     if (match.hasMatch())
         choice.portIndex = match.captured(1).toInt() - 1;
     else
@@ -372,6 +380,7 @@ Parsed ParseOptions(const QStringList& arguments) {
         {"timeout", "", "MS"},
         {"fast", ""},
         {"json", ""},
+        {"trace", "", "FILE"},
         {"name", "", "TEXT"},
         {"sync", ""},
         {"minute", ""},
@@ -430,6 +439,11 @@ Parsed ParseOptions(const QStringList& arguments) {
     o.args = positional;
     o.fast = p.isSet("fast");
     o.json = p.isSet("json");
+    o.trace = p.value("trace");
+    if (p.isSet("trace") && o.trace.isEmpty()) {
+        parsed.error = QStringLiteral("--trace needs a file, or - for stderr");
+        return parsed;
+    }
     parsed.error = ParseLink(p, o);
     if (parsed.error.isEmpty())
         parsed.error = ParseCommandOptions(p, o);

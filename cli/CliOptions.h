@@ -53,6 +53,7 @@ struct Options {
     QString outputDir; // read --output-dir: one file per board
     bool fast = false;
     bool json = false;
+    QString trace; // --trace: every request and reply to this file, "-" for stderr
 
     std::optional<QString> name; // page --name
     ClockMode clock = ClockMode::Read;

@@ -7,6 +7,7 @@
 #include "config/PageLayout.h"
 #include "config/RegularFile.h"
 #include "config/SettingsFiles.h"
+#include "link/NetworkLine.h"
 #include "link/PortMap.h"
 #include "ops/PageCodec.h"
 
@@ -59,7 +60,10 @@ QString DeviceOf(const QString& port) {
         m.Load();
         return m;
     }();
-    const QFileInfo device(map.DeviceFor(port));
+    const QString to = map.DeviceFor(port);
+    if (const std::optional<NetworkLine> line = ParseNetworkLine(to))
+        return line->Text(); // one converter, however it is written
+    const QFileInfo device(to);
     const QString canonical = device.canonicalFilePath();
     return canonical.isEmpty() ? device.absoluteFilePath() : canonical;
 }
@@ -211,6 +215,7 @@ void RunBoard(FleetBoard& board, FleetLine& line, Progress& progress) {
         QJsonArray errors;
         {
             Session session(*line.port, *line.clock, step, err);
+            session.program.link.SetTrace(line.trace);
             progress.percent.store(0, std::memory_order_relaxed);
             session.progress.Mirror(&progress.percent);
             outcome = Execute(session);

@@ -37,6 +37,7 @@ struct FleetBoard {
 struct FleetLine {
     std::unique_ptr<SerialPort> port;
     std::unique_ptr<Clock> clock;
+    LineTrace* trace = nullptr; // shared by every line: it must take records from any thread
 };
 using LineMaker = std::function<FleetLine(const LinkChoice& port)>;
 

@@ -5,6 +5,8 @@
 #include "link/PortMap.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -12,6 +14,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 using namespace kx9::cli;
 
@@ -28,15 +31,55 @@ bool DrawsPictures(const Parsed& parsed) {
            (parsed.options->command == Command::Graphic || parsed.options->command == Command::Apply);
 }
 
+// --trace: one line a record, from every line of a fleet at once; nothing when not asked.
+class TraceFile : public kx9::LineTrace {
+public:
+    explicit TraceFile(const QString& path) {
+        if (path.isEmpty())
+            return;
+        m_file = path == QStringLiteral("-") ? stderr : std::fopen(QFile::encodeName(path).constData(), "w");
+        m_own = m_file && m_file != stderr;
+        if (!m_file)
+            error = QStringLiteral("--trace: cannot write %1").arg(path);
+    }
+    ~TraceFile() override {
+        if (m_own)
+            std::fclose(m_file);
+    }
+    kx9::LineTrace* Watching() { return m_file ? this : nullptr; }
+    void Record(Event event, const QString& line, const uint8_t* bytes, int length, const kx9::LinkFailure& verdict,
+                const QString& note) override {
+        const QByteArray text =
+            (kx9::TraceText(QDateTime::currentMSecsSinceEpoch(), event, line, bytes, length, verdict, note) +
+             QLatin1Char('\n'))
+                .toUtf8();
+        const std::lock_guard<std::mutex> hold(m_mutex);
+        std::fwrite(text.constData(), 1, size_t(text.size()), m_file);
+        std::fflush(m_file);
+    }
+    QString error;
+
+private:
+    std::FILE* m_file = nullptr;
+    bool m_own = false;
+    std::mutex m_mutex;
+};
+
 int OneBoard(const Options& options) {
     LinePort port(options.link.portPath);
     CountingClock clock;
+    TraceFile trace(options.trace);
+    if (!trace.error.isEmpty()) {
+        Print(stderr, QStringLiteral("kx9ctl: ") + trace.error + QLatin1Char('\n'));
+        return BadUsage;
+    }
     Session session(port, clock, options);
     if (!options.json)
         session.printNow = [](const QString& text) {
             Print(stdout, Printable(text));
             std::fflush(stdout);
         };
+    session.program.link.SetTrace(trace.Watching());
     QElapsedTimer wall;
     wall.start();
     Outcome outcome = Execute(session);
@@ -89,14 +132,20 @@ int Fleet(const Options& options) {
                    QLatin1Char('\n');
         Print(stderr, log);
     };
+    TraceFile trace(options.trace);
+    if (!trace.error.isEmpty()) {
+        Print(stderr, QStringLiteral("kx9ctl: ") + trace.error + QLatin1Char('\n'));
+        return BadUsage;
+    }
     const auto waiting = [&](int done, int percent) {
         bar.ShowProgress(QStringLiteral("Tablice: %1 z %2").arg(done).arg(total));
         bar.SetProgress(percent);
     };
     RunFleet(
         plan.boards,
-        [](const LinkChoice& port) {
-            return FleetLine{std::make_unique<LinePort>(port.portPath), std::make_unique<CountingClock>()};
+        [&trace](const LinkChoice& port) {
+            return FleetLine{std::make_unique<LinePort>(port.portPath), std::make_unique<CountingClock>(),
+                             trace.Watching()};
         },
         finished, waiting);
     bar.HideProgress();

@@ -61,7 +61,7 @@ _kx9ctl() {
     COMPREPLY=()
 
     local commands="identify read write verify dump diff page clock status graphic scan apply ports"
-    local common="--port --address --baud --frame --timeout --fast --json -h --help --version"
+    local common="--port --address --baud --frame --timeout --fast --json --trace -h --help --version"
     local rates="2400 4800 9600 14400 19200 38400 57600 115200" frames="8N1 8N2 8E1 8O1"
 
     case $prev in
@@ -84,6 +84,7 @@ _kx9ctl() {
     --rates) _kx9ctl_list "$cur" "$rates"; return ;;
     --frames) _kx9ctl_list "$cur" "$frames"; return ;;
     --output-dir) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- "$cur")); return ;;
+    --trace) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- "$cur")); return ;;
     --address | --timeout | --probe-ms | --name | --set) return ;;
     esac
 
