@@ -29,10 +29,12 @@ constexpr int AutoWidthPixels = 1200;
 
 #ifndef _WIN32
 volatile std::sig_atomic_t g_snapshotAsked = 0;
-extern "C" void OnSnapshotSignal(int) { g_snapshotAsked = 1; }
+extern "C" void OnSnapshotSignal(int) {
+    g_snapshotAsked = 1;
+}
 
 void WatchSnapshotSignal() {
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnSnapshotSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = 0; // no SA_RESTART: the line's wait returns and the snapshot follows at once
@@ -40,13 +42,16 @@ void WatchSnapshotSignal() {
 }
 
 bool TakeSnapshotRequest() {
-    if (!g_snapshotAsked) return false;
+    if (!g_snapshotAsked)
+        return false;
     g_snapshotAsked = 0;
     return true;
 }
 #else
 void WatchSnapshotSignal() {}
-bool TakeSnapshotRequest() { return false; }
+bool TakeSnapshotRequest() {
+    return false;
+}
 #endif
 
 } // namespace
@@ -57,7 +62,8 @@ public:
     explicit BoardWindow(const QImage& image) : m_image(image) {}
     bool Closed() const { return m_closed; }
     void Refresh() {
-        if (size() != m_image.size()) resize(m_image.size());
+        if (size() != m_image.size())
+            resize(m_image.size());
         update();
     }
 
@@ -77,9 +83,10 @@ private:
 };
 
 BoardDisplay::BoardDisplay(const BoardModel& board, const Options& options)
-    : m_board(board), m_options(options), m_renderer(PitchFor((board.Holding(RegBoardSize) % 100 + 1) * 8)) {
+    : m_board(board), m_options(options), m_renderer(PitchFor(DisplayDots(board.Holding(RegBoardSize)))) {
     m_clock.start();
-    if (!m_options.snapshot.isEmpty()) WatchSnapshotSignal();
+    if (!m_options.snapshot.isEmpty())
+        WatchSnapshotSignal();
     if (m_options.show) {
         m_window = std::make_unique<BoardWindow>(m_renderer.Render(m_board, {0, m_board.Clock()}));
         m_window->setTitle(QStringLiteral("kx9-sim: board at address %1").arg(board.Address()));
@@ -90,23 +97,40 @@ BoardDisplay::BoardDisplay(const BoardModel& board, const Options& options)
 
 BoardDisplay::~BoardDisplay() = default;
 
-int BoardDisplay::PitchFor(int width) const {
-    if (m_options.dotPitch > 0) return m_options.dotPitch;
-    return std::clamp(AutoWidthPixels / std::max(1, width), 2, 8);
+int BoardDisplay::ViewPitch(int asked, QSize dots) {
+    int pitch = asked > 0 ? asked : std::clamp(AutoWidthPixels / std::max(1, dots.width()), 2, 8);
+    const int64_t area = int64_t(std::max(1, dots.width())) * std::max(1, dots.height());
+    while (pitch > 1 && area * pitch * pitch > MaxViewPixels)
+        --pitch;
+    return pitch;
+}
+
+int BoardDisplay::PitchFor(QSize dots) {
+    const int pitch = ViewPitch(m_options.dotPitch, dots);
+    if (m_options.dotPitch > pitch && dots != m_cappedFor) {
+        std::fprintf(stderr,
+                     "kx9-sim: a display of %d x %d dots is too big to draw at %d pixels a dot; "
+                     "drawing it at %d (at most %lld pixels)\n",
+                     dots.width(), dots.height(), m_options.dotPitch, pitch, (long long)MaxViewPixels);
+        m_cappedFor = dots;
+    }
+    return pitch;
 }
 
 int BoardDisplay::Service() {
     if (m_window) {
         QCoreApplication::processEvents();
-        if (m_window->Closed()) return -1;
+        if (m_window->Closed())
+            return -1;
     }
     const int64_t now = m_clock.elapsed();
     const bool asked = TakeSnapshotRequest();
     const bool frameDue = m_window && now >= m_nextFrame;
     const bool snapshotDue = !m_options.snapshot.isEmpty() && (asked || now >= m_nextSnapshot);
     if (frameDue || snapshotDue) {
-        const int pitch = PitchFor((m_board.Holding(RegBoardSize) % 100 + 1) * 8);
-        if (pitch != m_renderer.DotPitch()) m_renderer = BoardRenderer(pitch);
+        const int pitch = PitchFor(DisplayDots(m_board.Holding(RegBoardSize)));
+        if (pitch != m_renderer.DotPitch())
+            m_renderer = BoardRenderer(pitch);
         const QImage& image = m_renderer.Render(m_board, {now, m_board.Clock()});
         if (frameDue) {
             m_window->Refresh();
@@ -121,8 +145,10 @@ int BoardDisplay::Service() {
         }
     }
     int64_t next = std::numeric_limits<int64_t>::max();
-    if (m_window) next = std::min(next, m_nextFrame);
-    if (!m_options.snapshot.isEmpty()) next = std::min(next, m_nextSnapshot);
+    if (m_window)
+        next = std::min(next, m_nextFrame);
+    if (!m_options.snapshot.isEmpty())
+        next = std::min(next, m_nextSnapshot);
     return int(std::clamp<int64_t>(next - m_clock.elapsed(), 1, SnapshotMs));
 }
 
@@ -134,7 +160,8 @@ bool BoardDisplay::WriteSnapshot(const QImage& image) {
         return false;
     }
     QSaveFile file(m_options.snapshot);
-    if (file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit()) return true;
+    if (file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit())
+        return true;
     std::fprintf(stderr, "kx9-sim: cannot write the snapshot %s: %s\n", qPrintable(m_options.snapshot),
                  qPrintable(file.errorString()));
     return false;
@@ -157,20 +184,23 @@ QString BoardDisplay::SnapshotProblem(const QString& path) {
 void BoardDisplay::AddOptions(QCommandLineParser& parser) {
     parser.addOptions({
         {"show", "Show the board's display in a window; closing it ends the simulator."},
-        {"snapshot", "Write the display as a PNG picture to FILE whenever it changes, and on SIGUSR1.", "FILE"},
-        {"dot", "Pixels from dot to dot in the window and the snapshot, 1..32 (default: by the display's width).",
+        {"snapshot", "Write the display as a PNG picture to FILE whenever it changes, and on SIGUSR1.",
+         "FILE"},
+        {"dot",
+         "Pixels from dot to dot in the window and the snapshot, 1..32 (default: by the display's width).",
          "N"},
     });
 }
 
 bool BoardDisplay::WantsWindow(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--show") == 0) return true;
+        if (std::strcmp(argv[i], "--show") == 0)
+            return true;
     return false;
 }
 
-std::unique_ptr<BoardDisplay> BoardDisplay::FromOptions(const QCommandLineParser& parser, const BoardModel& board,
-                                                        QString& error) {
+std::unique_ptr<BoardDisplay> BoardDisplay::FromOptions(const QCommandLineParser& parser,
+                                                        const BoardModel& board, QString& error) {
     Options options;
     options.show = parser.isSet("show");
     options.snapshot = parser.value("snapshot");
@@ -192,7 +222,8 @@ std::unique_ptr<BoardDisplay> BoardDisplay::FromOptions(const QCommandLineParser
         error = "--show needs a display";
         return nullptr;
     }
-    if (!options.show && options.snapshot.isEmpty()) return nullptr;
+    if (!options.show && options.snapshot.isEmpty())
+        return nullptr;
     return std::make_unique<BoardDisplay>(board, options);
 }
 

@@ -20,8 +20,8 @@ class BoardDisplay {
 public:
     struct Options {
         bool show = false;
-        QString snapshot;  // empty: none
-        int dotPitch = 0;  // pixels from dot to dot; 0: by the display's width
+        QString snapshot; // empty: none
+        int dotPitch = 0; // pixels from dot to dot; 0: by the display's width
     };
 
     BoardDisplay(const BoardModel& board, const Options& options);
@@ -38,19 +38,25 @@ public:
     static void AddOptions(QCommandLineParser& parser);
     static bool WantsWindow(int argc, char** argv);
     // Nothing when no view is asked for; `error` says what is wrong with the options.
-    static std::unique_ptr<BoardDisplay> FromOptions(const QCommandLineParser& parser, const BoardModel& board,
-                                                     QString& error);
+    static std::unique_ptr<BoardDisplay> FromOptions(const QCommandLineParser& parser,
+                                                     const BoardModel& board, QString& error);
+
+    // Pixels from dot to dot for a display of `dots`: `asked` (0: by the width), made smaller
+    // where the picture would pass MaxViewPixels.
+    static constexpr int64_t MaxViewPixels = int64_t(4096) * 4096;
+    static int ViewPitch(int asked, QSize dots);
 
     // Why the snapshot may not be written at `path`; empty when it may.
     static QString SnapshotProblem(const QString& path);
 
 private:
-    int PitchFor(int width) const;
+    int PitchFor(QSize dots);
     bool WriteSnapshot(const QImage& image);
 
     const BoardModel& m_board;
     Options m_options;
     QElapsedTimer m_clock;
+    QSize m_cappedFor; // the display size last reported as too big (before the renderer, which asks)
     BoardRenderer m_renderer;
     std::unique_ptr<BoardWindow> m_window;
     int64_t m_nextFrame = 0;

@@ -19,7 +19,9 @@ constexpr int LastPage = 124;
 constexpr int OccasionalPages = 5;
 constexpr int MaxPresentation = 114;
 
-int Reg(const BoardModel& board, int reg) { return board.Holding(reg); }
+int Reg(const BoardModel& board, int reg) {
+    return board.Holding(reg);
+}
 
 // The clock as the display tells it; from the registers when the board's clock is stopped.
 struct ClockFields {
@@ -44,26 +46,33 @@ ClockFields ClockOf(const BoardModel& board, const DisplayTime& time) {
 // From `start` up to `end`, across midnight when it ends before it starts; all day when both
 // are the same.
 bool Within(int t, int start, int end) {
-    if (start == end) return true;
-    if (start < end) return t >= start && t < end;
+    if (start == end)
+        return true;
+    if (start < end)
+        return t >= start && t < end;
     return t >= start || t < end;
 }
 
 void DrawText(DotFrame& f, const char* codes, int count, int x0, int y0, int scale) {
     for (int k = 0; k < count; ++k) {
         const int gx = x0 + k * CellWidth;
-        if (gx >= f.width) break;
-        if (gx + CellWidth <= 0) continue;
+        if (gx >= f.width)
+            break;
+        if (gx + CellWidth <= 0)
+            continue;
         const Glyph& g = BoardGlyph(uint8_t(codes[k]));
         for (int gy = 0; gy < CellHeight; ++gy) {
-            if (!g[size_t(gy)]) continue;
+            if (!g[size_t(gy)])
+                continue;
             for (int s = 0; s < scale; ++s) {
                 const int y = y0 + gy * scale + s;
-                if (y < 0 || y >= f.height) continue;
+                if (y < 0 || y >= f.height)
+                    continue;
                 uint8_t* row = f.dots.data() + size_t(y) * size_t(f.width);
                 for (int col = 0; col < CellWidth; ++col) {
                     const int x = gx + col;
-                    if (x >= 0 && x < f.width && GlyphDot(g, col, gy)) row[x] = 1;
+                    if (x >= 0 && x < f.width && GlyphDot(g, col, gy))
+                        row[x] = 1;
                 }
             }
         }
@@ -83,7 +92,8 @@ int ScrollX(int direction, int64_t step, int width, int textWidth) {
     }
     if (direction == 2) { // back and forth between the two edges
         const int span = std::abs(width - textWidth);
-        if (span == 0) return 0;
+        if (span == 0)
+            return 0;
         const int phase = int(step % (2 * span));
         const int offset = phase <= span ? phase : 2 * span - phase;
         return textWidth <= width ? span - offset : -offset;
@@ -99,11 +109,14 @@ void DrawTextPage(const BoardModel& board, int page, const DisplayTime& time, Do
     const int64_t step = std::max<int64_t>(0, time.ms) / std::max(1, Reg(board, RegScrollSpeed));
     for (size_t i = 0; i < lines.size(); ++i) {
         const int y0 = int(i) * lineHeight;
-        if (y0 >= f.height) break;
+        if (y0 >= f.height)
+            break;
         const QByteArray& line = lines[i];
-        if (line.isEmpty()) continue;
+        if (line.isEmpty())
+            continue;
         const int textWidth = int(line.size()) * CellWidth;
-        const int x0 = (scrolled >> i) & 1 ? ScrollX(Reg(board, RegScrollDirection), step, f.width, textWidth) : 0;
+        const int x0 =
+            (scrolled >> i) & 1 ? ScrollX(Reg(board, RegScrollDirection), step, f.width, textWidth) : 0;
         DrawText(f, line.constData(), int(line.size()), x0, y0, lineHeight / CellHeight);
     }
 }
@@ -112,15 +125,18 @@ void DrawTextPage(const BoardModel& board, int page, const DisplayTime& time, Do
 void DrawGraphicPage(const BoardModel& board, int page, DotFrame& f) {
     const std::vector<QByteArray>& pages = board.GraphicPages();
     const size_t slot = size_t(page - FirstGraphicPage);
-    if (slot >= pages.size()) return;
+    if (slot >= pages.size())
+        return;
     const QByteArray& bytes = pages[slot];
     const int graphicWidth = ((Reg(board, RegLineLength) + 1) & 0xFFFF) * 8;
     const int width = std::min(f.width, graphicWidth);
     for (int y = 0; y < f.height; ++y) {
         for (int x = 0; x < width; ++x) {
             const int64_t at = int64_t(graphicWidth) * (y / 8) + x;
-            if (at >= bytes.size()) return;
-            if ((uint8_t(bytes[qsizetype(at)]) >> (7 - y % 8)) & 1) f.dots[size_t(y) * size_t(f.width) + size_t(x)] = 1;
+            if (at >= bytes.size())
+                return;
+            if ((uint8_t(bytes[qsizetype(at)]) >> (7 - y % 8)) & 1)
+                f.dots[size_t(y) * size_t(f.width) + size_t(x)] = 1;
         }
     }
 }
@@ -129,7 +145,8 @@ void DrawGraphicPage(const BoardModel& board, int page, DotFrame& f) {
 // over whatever the page shows there.
 void DrawClockField(DotFrame& f, int position, const char* text, int lineHeight) {
     const int line = position / 100, column = position % 100;
-    if (line < 1 || column < 1) return;
+    if (line < 1 || column < 1)
+        return;
     const int x0 = (column - 1) * CellWidth, y0 = (line - 1) * lineHeight;
     const int count = int(std::strlen(text));
     Clear(f, x0, y0, count * CellWidth, lineHeight);
@@ -138,21 +155,32 @@ void DrawClockField(DotFrame& f, int position, const char* text, int lineHeight)
 
 void DrawClock(const BoardModel& board, const DisplayTime& time, DotFrame& f, int lineHeight) {
     const int timePosition = Reg(board, RegTimePosition), datePosition = Reg(board, RegDatePosition);
-    if (!timePosition && !datePosition) return;
+    if (!timePosition && !datePosition)
+        return;
     const ClockFields c = ClockOf(board, time);
     char text[32];
     if (timePosition) {
-        if (Reg(board, RegTimeFormat) == 1) std::snprintf(text, sizeof text, "%02d:%02d", c.hour, c.minute);
-        else std::snprintf(text, sizeof text, "%02d:%02d:%02d", c.hour, c.minute, c.second);
+        if (Reg(board, RegTimeFormat) == 1)
+            std::snprintf(text, sizeof text, "%02d:%02d", c.hour, c.minute);
+        else
+            std::snprintf(text, sizeof text, "%02d:%02d:%02d", c.hour, c.minute, c.second);
         DrawClockField(f, timePosition, text, lineHeight);
     }
     if (datePosition) {
         const int yy = c.year % 100;
         switch (Reg(board, RegDateFormat)) {
-        case 1: std::snprintf(text, sizeof text, "%02d:%02d:%02d", yy, c.month, c.day); break;
-        case 2: std::snprintf(text, sizeof text, "%02d:%02d:%04d", c.day, c.month, c.year); break;
-        case 3: std::snprintf(text, sizeof text, "%02d:%02d:%02d", c.day, c.month, yy); break;
-        default: std::snprintf(text, sizeof text, "%04d:%02d:%02d", c.year, c.month, c.day); break;
+        case 1:
+            std::snprintf(text, sizeof text, "%02d:%02d:%02d", yy, c.month, c.day);
+            break;
+        case 2:
+            std::snprintf(text, sizeof text, "%02d:%02d:%04d", c.day, c.month, c.year);
+            break;
+        case 3:
+            std::snprintf(text, sizeof text, "%02d:%02d:%02d", c.day, c.month, yy);
+            break;
+        default:
+            std::snprintf(text, sizeof text, "%04d:%02d:%02d", c.year, c.month, c.day);
+            break;
         }
         DrawClockField(f, datePosition, text, lineHeight);
     }
@@ -160,13 +188,15 @@ void DrawClock(const BoardModel& board, const DisplayTime& time, DotFrame& f, in
 
 // Sprite coverage of a round dot over one pixel, sampled 4 x 4.
 double Coverage(int px, int py, int pitch) {
-    if (pitch <= 2) return 1.0;
+    if (pitch <= 2)
+        return 1.0;
     const double centre = pitch / 2.0, radius = pitch * 0.42;
     int inside = 0;
     for (int sy = 0; sy < 4; ++sy)
         for (int sx = 0; sx < 4; ++sx) {
             const double dx = px + (sx + 0.5) / 4 - centre, dy = py + (sy + 0.5) / 4 - centre;
-            if (dx * dx + dy * dy <= radius * radius) ++inside;
+            if (dx * dx + dy * dy <= radius * radius)
+                ++inside;
         }
     return inside / 16.0;
 }
@@ -197,31 +227,42 @@ int BrightnessInForce(const BoardModel& board, const DisplayTime& time) {
     if (Reg(board, RegLightSensorOn) == 1) {
         level = Reg(board, RegCurrentBrightness);
     } else {
-        const bool day = Within(ClockOf(board, time).TimeOfDay(), Reg(board, RegDayStart), Reg(board, RegNightStart));
+        const bool day =
+            Within(ClockOf(board, time).TimeOfDay(), Reg(board, RegDayStart), Reg(board, RegNightStart));
         level = Reg(board, day ? RegDayBrightness : RegNightBrightness);
     }
     return std::clamp(level, 0, 100);
 }
 
+QSize DisplayDots(int sizeCode) {
+    return {(sizeCode % 100 + 1) * 8, std::clamp(layout::Rows(sizeCode), 1, MaxDisplayRows) * CellHeight};
+}
+
 void ComposeDisplay(const BoardModel& board, const DisplayTime& time, DotFrame& out) {
-    const int sizeCode = Reg(board, RegBoardSize);
-    out.width = (sizeCode % 100 + 1) * 8;
-    out.height = std::clamp(layout::Rows(sizeCode), 1, MaxDisplayRows) * CellHeight;
+    const QSize dots = DisplayDots(Reg(board, RegBoardSize));
+    out.width = dots.width();
+    out.height = dots.height();
     out.level = BrightnessInForce(board, time);
     out.dots.assign(size_t(out.width) * size_t(out.height), 0);
 
     const int lineHeight = Reg(board, RegDoubleHeight) != 0 ? 2 * CellHeight : CellHeight;
     const int page = ShownPage(board, time);
-    if (page >= FirstGraphicPage) DrawGraphicPage(board, page, out);
-    else if (page >= 0) DrawTextPage(board, page, time, out, lineHeight);
+    if (page >= FirstGraphicPage)
+        DrawGraphicPage(board, page, out);
+    else if (page >= 0)
+        DrawTextPage(board, page, time, out, lineHeight);
     DrawClock(board, time, out, lineHeight);
 }
 
 QRgb DotColour(bool lit, int level) {
-    if (!lit) return UnlitColour;
     const int l = std::clamp(level, 0, 100);
-    // Dimmed, but never darker than a dot that is off.
-    const auto channel = [l](int full, int off) { return std::max(full * l / 100, off); };
+    if (!lit || l == 0)
+        return UnlitColour;
+    // LEDs are dimmed by duty cycle and the eye sees far more than the duty: 1 % is a dim
+    // glow, not darkness. Follow the eye's square-root response above a floor that keeps every
+    // level from 1 clearly lit against a dot that is off.
+    const double seen = DimFloor + (1.0 - DimFloor) * std::sqrt(l / 100.0);
+    const auto channel = [seen](int full, int off) { return off + int(std::lround((full - off) * seen)); };
     return qRgb(channel(qRed(LitColour), qRed(UnlitColour)), channel(qGreen(LitColour), qGreen(UnlitColour)),
                 channel(qBlue(LitColour), qBlue(UnlitColour)));
 }
@@ -238,8 +279,9 @@ void BoardRenderer::MakeSprites(int level) {
             for (int x = 0; x < p; ++x) {
                 const double a = Coverage(x, y, p);
                 const auto mix = [a](int on, int off) { return int(std::lround(on * a + off * (1 - a))); };
-                s[size_t(y * p + x)] = qRgb(mix(qRed(dot), qRed(PanelColour)), mix(qGreen(dot), qGreen(PanelColour)),
-                                            mix(qBlue(dot), qBlue(PanelColour)));
+                s[size_t(y * p + x)] =
+                    qRgb(mix(qRed(dot), qRed(PanelColour)), mix(qGreen(dot), qGreen(PanelColour)),
+                         mix(qBlue(dot), qBlue(PanelColour)));
             }
     }
     m_spriteLevel = level;
@@ -248,16 +290,25 @@ void BoardRenderer::MakeSprites(int level) {
 const QImage& BoardRenderer::Paint(const DotFrame& frame) {
     const int p = m_pitch;
     const QSize size(frame.width * p, frame.height * p);
-    if (frame == m_painted && m_image.size() == size) return m_image;
-    if (m_image.size() != size) m_image = QImage(size, QImage::Format_RGB32);
-    if (m_spriteLevel != frame.level) MakeSprites(frame.level);
+    if (frame == m_painted && m_image.size() == size)
+        return m_image;
+    if (m_image.size() != size)
+        m_image = QImage(size, QImage::Format_RGB32);
+    if (m_image.isNull()) { // no memory for it: nothing is drawn, callers see a null image
+        m_painted = {};
+        return m_image;
+    }
+    if (m_spriteLevel != frame.level)
+        MakeSprites(frame.level);
     const size_t rowBytes = size_t(p) * sizeof(uint32_t);
     for (int y = 0; y < frame.height; ++y) {
         const uint8_t* dots = frame.dots.data() + size_t(y) * size_t(frame.width);
         for (int r = 0; r < p; ++r) {
             auto* line = reinterpret_cast<uint32_t*>(m_image.scanLine(y * p + r));
-            const uint32_t* spriteRow[2] = {m_sprites[0].data() + size_t(r * p), m_sprites[1].data() + size_t(r * p)};
-            for (int x = 0; x < frame.width; ++x) std::memcpy(line + x * p, spriteRow[dots[x] != 0], rowBytes);
+            const uint32_t* spriteRow[2] = {m_sprites[0].data() + size_t(r * p),
+                                            m_sprites[1].data() + size_t(r * p)};
+            for (int x = 0; x < frame.width; ++x)
+                std::memcpy(line + x * p, spriteRow[dots[x] != 0], rowBytes);
         }
     }
     m_painted = frame;

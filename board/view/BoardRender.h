@@ -40,13 +40,18 @@ constexpr int NoPage = -1;
 int ShownPage(const BoardModel& board, const DisplayTime& time);
 // Brightness in force, 0..100: by the light sensor's reading, or by day and night.
 int BrightnessInForce(const BoardModel& board, const DisplayTime& time);
+// Dots across and down for a board size code (register 4013).
+QSize DisplayDots(int sizeCode);
 // Fills `out` (its storage is reused from frame to frame).
 void ComposeDisplay(const BoardModel& board, const DisplayTime& time, DotFrame& out);
 
-// Colours of the panel: lit dots at full brightness are LitColour; dimming scales each channel.
+// Colours of the panel: lit dots at full brightness are LitColour; a dimmed dot lies between
+// UnlitColour and LitColour as the eye sees its duty cycle, at least DimFloor of the way up
+// from level 1 (level 0 is off).
 constexpr QRgb PanelColour = 0xFF0E0E10;
 constexpr QRgb UnlitColour = 0xFF34120E;
 constexpr QRgb LitColour = 0xFFFF3018;
+constexpr double DimFloor = 0.3;
 QRgb DotColour(bool lit, int level);
 
 // Draws frames as round dots, `dotPitch` pixels apart; keeps the dot sprites and the image

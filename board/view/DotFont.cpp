@@ -217,7 +217,8 @@ Glyph Squeeze(const Glyph& g) {
     Glyph out{};
     int to = 1;
     for (int r = 0; r <= 6; ++r)
-        if (r != drop) out[size_t(to++)] = g[size_t(r)];
+        if (r != drop)
+            out[size_t(to++)] = g[size_t(r)];
     out[7] = g[7];
     return out;
 }
@@ -225,13 +226,17 @@ Glyph Squeeze(const Glyph& g) {
 class Font {
 public:
     Font() {
-        for (const Picture& p : Pictures) m_glyphs.push_back({p.c, Parse(p.rows)});
-        std::sort(m_glyphs.begin(), m_glyphs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (int code = 0; code < 256; ++code) m_board[size_t(code)] = MakeBoardGlyph(uint8_t(code));
+        for (const Picture& p : Pictures)
+            m_glyphs.push_back({p.c, Parse(p.rows)});
+        std::sort(m_glyphs.begin(), m_glyphs.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (int code = 0; code < 256; ++code)
+            m_board[size_t(code)] = MakeBoardGlyph(uint8_t(code));
     }
 
     std::optional<Glyph> Find(char16_t c) const {
-        if (auto g = Drawn(c)) return g;
+        if (auto g = Drawn(c))
+            return g;
         return Composed(c);
     }
 
@@ -241,37 +246,46 @@ private:
     std::optional<Glyph> Drawn(char16_t c) const {
         const auto it = std::lower_bound(m_glyphs.begin(), m_glyphs.end(), c,
                                          [](const auto& entry, char16_t key) { return entry.first < key; });
-        if (it != m_glyphs.end() && it->first == c) return it->second;
+        if (it != m_glyphs.end() && it->first == c)
+            return it->second;
         // Controls print nothing.
-        if (!QChar(c).isPrint()) return Glyph{};
+        if (!QChar(c).isPrint())
+            return Glyph{};
         return std::nullopt;
     }
 
     // A letter with one mark: its base letter and the mark, from Unicode's own decomposition.
     std::optional<Glyph> Composed(char16_t c) const {
         const QString parts = QChar(c).decomposition();
-        if (parts.size() != 2 || QChar(c).decompositionTag() != QChar::Canonical) return std::nullopt;
+        if (parts.size() != 2 || QChar(c).decompositionTag() != QChar::Canonical)
+            return std::nullopt;
         const char16_t base = parts[0].unicode(), mark = parts[1].unicode();
         std::optional<Glyph> g = Drawn(base);
-        if (!g || !QChar(base).isLetter()) return std::nullopt;
+        if (!g || !QChar(base).isLetter())
+            return std::nullopt;
         const bool capital = QChar(base).isUpper();
         for (const Mark& m : TopMarks) {
-            if (m.combining != mark) continue;
+            if (m.combining != mark)
+                continue;
             if (capital) {
                 Glyph out = Squeeze(*g);
                 out[0] = Parse(m.capital)[0];
                 return out;
             }
-            if (base == u'i' || base == u'j') (*g)[0] = 0; // the mark replaces the dot
-            if ((*g)[0] || (*g)[1]) return std::nullopt;    // an ascender in the way
+            if (base == u'i' || base == u'j')
+                (*g)[0] = 0; // the mark replaces the dot
+            if ((*g)[0] || (*g)[1])
+                return std::nullopt; // an ascender in the way
             const Glyph top = Parse(m.small);
             (*g)[0] = top[0];
             (*g)[1] = top[1];
             return g;
         }
         for (const Mark& m : BottomMarks) {
-            if (m.combining != mark) continue;
-            if ((*g)[7]) return std::nullopt; // a descender in the way
+            if (m.combining != mark)
+                continue;
+            if ((*g)[7])
+                return std::nullopt; // a descender in the way
             (*g)[7] = Parse(capital ? m.capital : m.small)[0];
             return g;
         }
@@ -283,7 +297,8 @@ private:
         using pagecodec::Direction;
         const auto byte = char(ConvertPageChar(code, Direction::FromBoard));
         const QString text = cp1250::ToUnicode(QByteArray(1, byte));
-        if (auto g = Find(text[0].unicode())) return *g;
+        if (auto g = Find(text[0].unicode()))
+            return *g;
         // A box: a character the font lacks shows as one rather than as nothing.
         return Parse("##### #...# #...# #...# #...# #...# #####");
     }
@@ -299,8 +314,12 @@ const Font& TheFont() {
 
 } // namespace
 
-std::optional<Glyph> FindGlyph(char16_t c) { return TheFont().Find(c); }
+std::optional<Glyph> FindGlyph(char16_t c) {
+    return TheFont().Find(c);
+}
 
-const Glyph& BoardGlyph(uint8_t code) { return TheFont().Board(code); }
+const Glyph& BoardGlyph(uint8_t code) {
+    return TheFont().Board(code);
+}
 
 } // namespace kx9::view

@@ -17,7 +17,9 @@ constexpr int CellHeight = 8; // one text line
 // normally the gap to the next character.
 using Glyph = std::array<uint8_t, CellHeight>;
 
-constexpr bool GlyphDot(const Glyph& g, int x, int y) { return (g[size_t(y)] >> (CellWidth - 1 - x)) & 1; }
+constexpr bool GlyphDot(const Glyph& g, int x, int y) {
+    return (g[size_t(y)] >> (CellWidth - 1 - x)) & 1;
+}
 
 // The glyph of a character; nothing when the font has none. Characters that print nothing
 // (blanks, controls) have an empty glyph.
