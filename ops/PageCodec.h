@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "config/BoardCodes.h"
 #include "config/ConfigImage.h"
 
 #include <QByteArray>
@@ -11,9 +12,6 @@
 // Text pages between the image (Windows-1250) and the board's page window (its own codes
 // 128..145 for the Polish letters).
 namespace kx9::pagecodec {
-
-enum class Direction { ToBoard, FromBoard };
-uint8_t ConvertPageChar(uint8_t c, Direction direction);
 
 // The Windows-1250 bytes of a text the board gives back as it went, or nothing when it holds a
 // character Windows-1250 lacks or one whose byte the board takes for a Polish letter ("€" would

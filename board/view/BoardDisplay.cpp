@@ -83,7 +83,8 @@ private:
 };
 
 BoardDisplay::BoardDisplay(const BoardModel& board, const Options& options)
-    : m_board(board), m_options(options), m_renderer(PitchFor(DisplayDots(board.Holding(RegBoardSize)))) {
+    : m_board(board), m_options(options),
+      m_renderer(PitchFor(render::DisplayDots(board.Holding(RegBoardSize)))) {
     m_clock.start();
     if (!m_options.snapshot.isEmpty())
         WatchSnapshotSignal();
@@ -128,7 +129,7 @@ int BoardDisplay::Service() {
     const bool frameDue = m_window && now >= m_nextFrame;
     const bool snapshotDue = !m_options.snapshot.isEmpty() && (asked || now >= m_nextSnapshot);
     if (frameDue || snapshotDue) {
-        const int pitch = PitchFor(DisplayDots(m_board.Holding(RegBoardSize)));
+        const int pitch = PitchFor(render::DisplayDots(m_board.Holding(RegBoardSize)));
         if (pitch != m_renderer.DotPitch())
             m_renderer = BoardRenderer(pitch);
         const QImage& image = m_renderer.Render(m_board, {now, m_board.Clock()});

@@ -62,7 +62,7 @@ private:
     int64_t m_nextFrame = 0;
     int64_t m_nextSnapshot = 0;
     bool m_snapshotWritten = false;
-    DotFrame m_snapshotFrame;
+    render::DotFrame m_snapshotFrame;
 };
 
 } // namespace kx9::view

@@ -4,7 +4,7 @@
 #include "board/view/BoardRender.h"
 #include "board/BoardModel.h"
 #include "board/view/BoardDisplay.h"
-#include "board/view/DotFont.h"
+#include "render/DotFont.h"
 #include "common/RequestFrames.h"
 #include "config/ConfigImage.h"
 #include "config/Cp1250.h"
@@ -20,8 +20,8 @@
 namespace kx9::test {
 namespace {
 
-using view::DisplayTime;
-using view::DotFrame;
+using render::DisplayTime;
+using render::DotFrame;
 
 const QDateTime Noon(QDate(2026, 12, 7), QTime(12, 0, 0));
 
@@ -230,8 +230,8 @@ TEST_P(Brightness, LevelInForceDimsTheDots) {
         return qRed(StemCentre(view::RenderBoard(board, time, Pitch), Pitch));
     };
     const int full = centreRed(100), half = centreRed(50);
-    EXPECT_EQ(full, qRed(view::LitColour));
-    EXPECT_EQ(half, qRed(view::DotColour(true, 50)));
+    EXPECT_EQ(full, qRed(render::LitColour));
+    EXPECT_EQ(half, qRed(render::DotColour(true, 50)));
     EXPECT_LT(half, full);
 }
 INSTANTIATE_TEST_SUITE_P(Rows, Brightness,
@@ -248,13 +248,13 @@ class DimmedDots : public ::testing::TestWithParam<int> {};
 
 TEST_P(DimmedDots, StayClearlyLit) {
     const int level = GetParam();
-    const QRgb off = view::DotColour(false, level), lit = view::DotColour(true, level);
+    const QRgb off = render::DotColour(false, level), lit = render::DotColour(true, level);
     const int floor =
-        qRed(view::UnlitColour) + int(view::DimFloor * (qRed(view::LitColour) - qRed(view::UnlitColour)));
+        qRed(render::UnlitColour) + int(render::DimFloor * (qRed(render::LitColour) - qRed(render::UnlitColour)));
     EXPECT_GE(qRed(lit), floor) << "red of a lit dot at " << level << " %";
     EXPECT_GT(qRed(lit) - qRed(off), 60);
-    EXPECT_LE(qRed(lit), qRed(view::DotColour(true, level + 1)));
-    EXPECT_EQ(qRed(view::DotColour(true, 0)), qRed(off)) << "0 % is off";
+    EXPECT_LE(qRed(lit), qRed(render::DotColour(true, level + 1)));
+    EXPECT_EQ(qRed(render::DotColour(true, 0)), qRed(off)) << "0 % is off";
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, DimmedDots, ::testing::Values(1, 2, 10, 20, 30, 50, 99, 100));
@@ -269,7 +269,7 @@ TEST(BoardRendererReused, RedrawsItsDotsAfterABrightnessChange) {
         Write(board, RegDayBrightness, {level});
         const QImage reused = renderer.Render(board, {0, Noon});
         EXPECT_EQ(reused, view::RenderBoard(board, {0, Noon}, Pitch)) << level << " %";
-        EXPECT_EQ(StemCentre(reused, Pitch), view::DotColour(true, level)) << level << " %";
+        EXPECT_EQ(StemCentre(reused, Pitch), render::DotColour(true, level)) << level << " %";
     }
 }
 
@@ -326,7 +326,7 @@ TEST_P(Shown, PageOfTheMoment) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, Shown,
     ::testing::Values(PageCase{"Active", {{RegActivePage, 7}}, 0, QTime(12, 0), 7},
-                      PageCase{"NoSuchPage", {{RegActivePage, 125}}, 0, QTime(12, 0), view::NoPage},
+                      PageCase{"NoSuchPage", {{RegActivePage, 125}}, 0, QTime(12, 0), render::NoPage},
                       // Three entries, 2 s each: 9, 118, 4, then 9 again.
                       PageCase{"PresentationFirst",
                                {{4029, 9}, {4030, 118}, {4031, 4}, {4145, 3}, {4028, 2}},
@@ -425,9 +425,9 @@ TEST(DotFont, EveryCharacterThePageEditorTakesHasAGlyph) {
     for (char16_t c = 1; c < 0xFFFF; ++c) {
         if (QChar(c).isSurrogate() || !pagecodec::BoardText(QString(QChar(c))))
             continue;
-        const std::optional<view::Glyph> g = view::FindGlyph(c);
+        const std::optional<render::Glyph> g = render::FindGlyph(c);
         ASSERT_TRUE(g.has_value()) << "U+" << std::hex << int(c);
-        const bool ink = *g != view::Glyph{};
+        const bool ink = *g != render::Glyph{};
         if (QChar(c).isPrint() && !QChar(c).isSpace()) {
             EXPECT_TRUE(ink) << "U+" << std::hex << int(c) << " prints nothing";
             ++printing;
@@ -440,16 +440,16 @@ TEST(DotFont, PolishLettersDifferFromTheirBaseAndFromEachOther) {
     const QString letters = QStringLiteral("AĄCĆEĘLŁNŃOÓSŚZŹŻaącćeęlłnńoóśszźż");
     for (qsizetype i = 0; i < letters.size(); ++i)
         for (qsizetype j = i + 1; j < letters.size(); ++j)
-            EXPECT_NE(*view::FindGlyph(letters[i].unicode()), *view::FindGlyph(letters[j].unicode()))
+            EXPECT_NE(*render::FindGlyph(letters[i].unicode()), *render::FindGlyph(letters[j].unicode()))
                 << qPrintable(QString(letters[i])) << " " << qPrintable(QString(letters[j]));
 }
 
 TEST(DotFont, BoardCodesAreThePolishLettersAndZeroIsBlank) {
     const QString polish = QStringLiteral("ĄĆĘŁŃÓŚŹŻąćęłńóśźż");
     for (int k = 0; k < 18; ++k)
-        EXPECT_EQ(view::BoardGlyph(uint8_t(128 + k)), *view::FindGlyph(polish[k].unicode())) << k;
-    EXPECT_EQ(view::BoardGlyph(0), view::Glyph{});
-    EXPECT_EQ(view::BoardGlyph('Z'), *view::FindGlyph(u'Z'));
+        EXPECT_EQ(render::BoardGlyph(uint8_t(128 + k)), *render::FindGlyph(polish[k].unicode())) << k;
+    EXPECT_EQ(render::BoardGlyph(0), render::Glyph{});
+    EXPECT_EQ(render::BoardGlyph('Z'), *render::FindGlyph(u'Z'));
 }
 
 } // namespace

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <optional>
 
-// The simulator's own dot font: 5 x 7 characters in a cell 6 dots wide and 8 dots high
-// (a text line), the eighth row taking descenders and the ogonek. Accented capitals give up one
-// row of their height to the accent, as dot-matrix fonts do.
-namespace kx9::view {
+// The dot font of the board view and the preview: 5 x 7 characters in a cell 6 dots wide and
+// 8 dots high (a text line), the eighth row taking descenders and the ogonek. Accented capitals
+// give up one row of their height to the accent, as dot-matrix fonts do.
+namespace kx9::render {
 
 constexpr int CellWidth = 6;  // four characters take three 8-dot columns
 constexpr int CellHeight = 8; // one text line
@@ -29,4 +29,4 @@ std::optional<Glyph> FindGlyph(char16_t c);
 // 0 an empty cell, every other byte the Windows-1250 character of that number.
 const Glyph& BoardGlyph(uint8_t code);
 
-} // namespace kx9::view
+} // namespace kx9::render

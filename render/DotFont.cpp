@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "DotFont.h"
 
+#include "config/BoardCodes.h"
 #include "config/Cp1250.h"
-#include "ops/PageCodec.h"
 
 #include <QChar>
 #include <QString>
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kx9::view {
+namespace kx9::render {
 
 namespace {
 
@@ -322,4 +322,4 @@ const Glyph& BoardGlyph(uint8_t code) {
     return TheFont().Board(code);
 }
 
-} // namespace kx9::view
+} // namespace kx9::render
