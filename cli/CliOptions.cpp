@@ -52,6 +52,10 @@ Commands:
                         user's choice made in the program's "Port Szeregowy"
                         window, or /dev/ttyS<n-1>) and the serial devices of the
                         system with description and serial number
+  render FILE.cfg PAGE OUT.png
+                        draw page PAGE (0..124) of FILE.cfg as the board's display
+                        shows it, without a board (graphic pages take their
+                        picture from grafika.ini in this folder)
   apply FLEET.json      write, verify and set up every board the manifest lists
                         (configuration file, page text, graphics, clock), one
                         line in a row, the ports side by side; one report
@@ -131,6 +135,7 @@ constexpr CommandInfo Commands[] = {
     {"page", Command::Page, 1, 1 + 5},     {"clock", Command::Clock, 0, 0}, {"status", Command::Status, 0, 0},
     {"graphic", Command::Graphic, 2, 2},   {"scan", Command::Scan, 0, 0},   {"apply", Command::Apply, 1, 1},
     {"ports", Command::Ports, 0, 0},
+    {"render", Command::Render, 3, 3},
 };
 
 // Options that belong to one command only.
@@ -149,7 +154,7 @@ constexpr OwnOption OwnOptions[] = {
 // Commands that take lists of ports and addresses.
 bool TakesLists(Command c) {
     return c != Command::Dump && c != Command::Diff && c != Command::Scan && c != Command::Apply &&
-           c != Command::Ports;
+           c != Command::Ports && c != Command::Render;
 }
 
 // A comma-separated list of table entries; nothing when one is not in the table.

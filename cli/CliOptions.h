@@ -18,7 +18,7 @@ constexpr int BoardFailed = 1;   // the board or the line failed, or the board d
 constexpr int BadUsage = 2;      // a bad command line or a bad file
 constexpr int Interrupted = 130; // stopped by Ctrl-C, as shells count a SIGINT
 
-enum class Command { Identify, Read, Write, Verify, Dump, Diff, Page, Clock, Status, Graphic, Scan, Apply, Ports };
+enum class Command { Identify, Read, Write, Verify, Dump, Diff, Page, Clock, Status, Graphic, Scan, Apply, Ports, Render };
 
 // The most boards one run takes: every address of a line on each of a hall's adapters.
 constexpr int MaxBoards = 247 * 16;

@@ -3,6 +3,7 @@
 
 #include "PageCheck.h"
 #include "Ports.h"
+#include "Render.h"
 #include "Report.h"
 #include "Scan.h"
 #include "config/ConfigFile.h"
@@ -79,7 +80,7 @@ QString DefaultsToRead() {
 
 bool UsesDefaults(Command c) {
     return c != Command::Write && c != Command::Verify && c != Command::Dump && c != Command::Diff &&
-           c != Command::Apply && c != Command::Ports;
+           c != Command::Apply && c != Command::Ports && c != Command::Render;
 }
 
 // A board whose registers say it has no lines, lines of no characters, or more than a page
@@ -499,6 +500,8 @@ Outcome Execute(Session& s) {
             s.dialogs.Report(LoadProblemText(map));
         return ListPorts(map);
     }
+    case Command::Render:
+        return RenderPage(s);
     case Command::Apply:
         break; // a manifest runs through the fleet
     }
