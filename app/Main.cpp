@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Main.h"
 
+#include <QShortcut>
+
 #include "config/ConfigFile.h"
 #include "widgets/Glyphs.h"
 
@@ -92,6 +94,16 @@ TForm1::TForm1(Program& program) : m_program(program) {
 
     for (int i = 0; i < GlyphCount; ++i)
         ImageList1.push_back(Glyph(i));
+
+    auto* preview = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
+    preview->setObjectName("PreviewShortcut");
+    connect(preview, &QShortcut::activated, this, [this] {
+        if (QWidget* window = m_windows.preview) {
+            window->show();
+            window->raise();
+            window->activateWindow();
+        }
+    });
 
     buildButtons();
     buildStatusBar();

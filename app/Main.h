@@ -37,6 +37,7 @@ public:
         QDialog* czasData = nullptr;
         QDialog* konfigJasnosc = nullptr;
         QDialog* dziennik = nullptr; // "Dziennik transmisji"
+        QWidget* preview = nullptr; // "Podgląd tablicy", on Ctrl+P
     };
     void SetWindows(const Windows& windows) { m_windows = windows; }
 

@@ -56,8 +56,13 @@ Kx9App::Kx9App(Program& program, PortMap* ports) : program(program) {
     konGraf.reset(record(created, new TKonGraf(transfers)));
 
     dziennik = std::make_unique<TDziennik>(program.link, program.dialogs);
+    edits = std::make_unique<EditorEdits>(
+        *stron, *konGraf,
+        EditorEdits::Windows{przewijanie.get(), konfigJasnosc.get(), prezentacja.get(), czasData.get()});
+    preview = std::make_unique<TfPodgladTablicy>(program.image, *edits, program.dialogs, program.clock);
 
     stron->SetWindows(przewijanie.get(), konGraf.get());
+    stron->SetPreview(preview.get());
     prezentacja->SetGraphics(konGraf.get());
     przewijanie->SetTextEditor(stron.get());
 
@@ -72,6 +77,7 @@ Kx9App::Kx9App(Program& program, PortMap* ports) : program(program) {
     windows.czasData = czasData.get();
     windows.konfigJasnosc = konfigJasnosc.get();
     windows.dziennik = dziennik.get();
+    windows.preview = preview.get();
     form1->SetWindows(windows);
 
     // Before anything leaves the program the shown editors store what they show, in this order.

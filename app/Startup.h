@@ -12,6 +12,7 @@
 #include "editors/Konfig_uart.h"
 #include "editors/Konfigjasnosc.h"
 #include "editors/Konfigslave.h"
+#include "editors/Podglad_tablicy.h"
 #include "editors/Prezentacja.h"
 #include "editors/Przewijanie.h"
 #include "editors/Zmianapolaczenia.h"
@@ -63,6 +64,9 @@ struct Kx9App {
     std::unique_ptr<TKonGraf> konGraf;
     // Not one of the program's windows of old: made after them, and gone first.
     std::unique_ptr<TDziennik> dziennik;
+    // Not one of the thirteen: the display preview and what it reads of the editors.
+    std::unique_ptr<EditorEdits> edits;
+    std::unique_ptr<TfPodgladTablicy> preview;
 };
 
 std::unique_ptr<Kx9App> CreateApp(Program& program, PortMap* ports = nullptr);

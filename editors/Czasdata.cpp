@@ -227,6 +227,17 @@ void TfCzasData::LoadDisplaySettings() {
     m_shownDisplay.Mark(image.RegsRevision(RegTimePosition, DisplayRegisters));
 }
 
+void TfCzasData::ShownRegisters(std::vector<std::pair<int, int>>& regs) const {
+    if (ComboBox1->currentIndex() >= 0)
+        regs.emplace_back(RegTimeFormat, ComboBox1->currentIndex());
+    if (ComboBox2->currentIndex() >= 0)
+        regs.emplace_back(RegDateFormat, ComboBox2->currentIndex());
+    if (const std::optional<int> time = DisplayPosition(Edit1->text()))
+        regs.emplace_back(RegTimePosition, *time);
+    if (const std::optional<int> date = DisplayPosition(Edit2->text()))
+        regs.emplace_back(RegDatePosition, *date);
+}
+
 bool TfCzasData::StoreDisplaySettings() {
     ConfigImage& image = m_t.image;
     // A format the list cannot show (no item selected) keeps its register as it was.

@@ -34,6 +34,8 @@ public:
     // Handlers.
     void FormShow() override;
     void FormActivate() override;
+    // The registers as the window shows them, for those of its fields whose entry it would store.
+    void ShownRegisters(std::vector<std::pair<int, int>>& regs) const;
     void FormHide() override;
     void BitBtn1Click();
     void BitBtn2Click();

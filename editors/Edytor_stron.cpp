@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Edytor_stron.h"
 
+#include <QShortcut>
+
 #include "EditorText.h"
 #include "config/Cp1250.h"
 #include "config/PageLayout.h"
@@ -35,7 +37,20 @@ void TPStron::SetWindows(QWidget* przewijanie, QWidget* konGraf) {
     m_konGraf = konGraf;
 }
 
+std::vector<QByteArray> TPStron::ShownLines() const {
+    std::vector<QByteArray> lines;
+    if (CurrentPage < 0 || m_showingTracked)
+        return lines;
+    for (int i = 0; i < std::min(Rows(), int(LineFields.size())); ++i)
+        lines.push_back(FieldBytes(LineFields[size_t(i)]->text()));
+    return lines;
+}
+
 void TPStron::BuildControls() {
+    auto* preview = new QShortcut(QKeySequence(PreviewKey), this);
+    preview->setObjectName(QStringLiteral("PreviewShortcut"));
+    connect(preview, &QShortcut::activated, this, [this] { ShowWindow(m_preview); });
+
     TreeView1 = new QTreeWidget(this);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);

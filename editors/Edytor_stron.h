@@ -31,6 +31,12 @@ public:
     TPStron(Transfers& transfers, BoardOperations& operations);
     // The scrolling and graphics windows its buttons show.
     void SetWindows(QWidget* przewijanie, QWidget* konGraf);
+    // The board's display preview, shown by PreviewKey.
+    void SetPreview(QWidget* preview) { m_preview = preview; }
+    static constexpr auto PreviewKey = Qt::CTRL | Qt::Key_P;
+    // The line fields as typed (Windows-1250), one for each line the page has; none while the
+    // fields show a tracked page instead of CurrentPage.
+    std::vector<QByteArray> ShownLines() const;
 
     // Page tree: headings carry -1 in PageRole, page nodes their page number.
     static constexpr int PageRole = Qt::UserRole;
@@ -136,6 +142,7 @@ private:
     BoardOperations& m_operations;
     QPointer<QWidget> m_przewijanie;
     QPointer<QWidget> m_konGraf;
+    QPointer<QWidget> m_preview;
 
     std::array<QTreeWidgetItem*, 3> m_headings{};
     std::array<QTreeWidgetItem*, PageCount> m_nodes{};

@@ -197,6 +197,12 @@ bool TfKonfigJasnosc::StoreBrightnessControls() {
     return stored;
 }
 
+void TfKonfigJasnosc::ShownRegisters(std::vector<std::pair<int, int>>& regs) const {
+    for (const LevelField& field : m_levels)
+        if (const std::optional<int> level = DecimalIn(field.edit->text(), LevelLow, LevelHigh))
+            regs.emplace_back(field.reg, *level);
+}
+
 bool TfKonfigJasnosc::StoreLevel(LevelField& field) {
     const std::optional<int> level = DecimalIn(field.edit->text(), LevelLow, LevelHigh);
     if (!level) {

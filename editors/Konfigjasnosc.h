@@ -31,6 +31,8 @@ public:
 
     // Handlers.
     void FormActivate() override;
+    // The registers as the window shows them, for those of its fields whose entry it would store.
+    void ShownRegisters(std::vector<std::pair<int, int>>& regs) const;
     void FormHide() override;
     void CheckBox1Click();
     void BitBtn1Click();

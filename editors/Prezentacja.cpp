@@ -309,6 +309,11 @@ void TfPrezentacja::RebuildList() {
     NoteList();
 }
 
+void TfPrezentacja::ShownRegisters(std::vector<std::pair<int, int>>& regs) const {
+    if (const std::optional<int> seconds = DecimalIn(Edit6->text(), MinInterval, MaxInterval))
+        regs.emplace_back(RegPresentationTime, *seconds);
+}
+
 bool TfPrezentacja::StoreInterval() {
     const std::optional<int> seconds = DecimalIn(Edit6->text(), MinInterval, MaxInterval);
     if (!seconds) {

@@ -51,6 +51,8 @@ public:
     // Handlers.
     void FormCreate();
     void FormActivate() override;
+    // The registers as the window shows them, for those of its fields whose entry it would store.
+    void ShownRegisters(std::vector<std::pair<int, int>>& regs) const;
     void FormHide() override;
     void TreeView1Change();
     void ListBox1Click();

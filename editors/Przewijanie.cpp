@@ -94,6 +94,18 @@ void TfPrzewijanie::FillControls() {
         SelectOrNone(ComboBox1, image.Reg(RegScrollDirection));
 }
 
+void TfPrzewijanie::ShownRegisters(std::vector<std::pair<int, int>>& regs) const {
+    int bits = 0;
+    for (size_t i = 0; i < LineBoxes.size(); ++i)
+        if (LineBoxes[i]->isChecked())
+            bits |= 1 << i;
+    regs.emplace_back(RegScrollLines, bits);
+    if (const std::optional<int> speed = DecimalIn(Edit1->text(), SpeedLow, SpeedHigh))
+        regs.emplace_back(RegScrollSpeed, *speed);
+    if (ComboBox1->currentIndex() >= 0)
+        regs.emplace_back(RegScrollDirection, ComboBox1->currentIndex());
+}
+
 bool TfPrzewijanie::StoreControls() {
     ConfigImage& image = m_t.image;
     int bits = 0;

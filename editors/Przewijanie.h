@@ -29,6 +29,8 @@ public:
 
     // Handlers.
     void FormActivate() override;
+    // The registers as the window shows them, for those of its fields whose entry it would store.
+    void ShownRegisters(std::vector<std::pair<int, int>>& regs) const;
     // Only "Zamknij" stores: closing the window otherwise leaves the image as it was.
     void FormHide() override {}
     void BitBtn1Click();
