@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "CliOptions.h"
 
-#include "link/PortMap.h"
 #include "link/NetworkLine.h"
+#include "link/PortMap.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -109,16 +109,20 @@ const char* const WindowsPorts[][2] = {
                         that name) and the COM ports of the system with
                         description and serial number
 )"},
-    {R"(  --port COMn|PATH|ID   COM1..COM8 (COMn is the file COMn in this folder when
-                        there, else the device chosen for it in the program,
-                        else /dev/ttyS<n-1>), any device path, or a name of
-                        /dev/serial/by-id; give it again for more ports, which
-                        run at the same time
+    {R"(  --port COMn|PATH|ID|tcp://HOST:PORT|modbus-tcp://HOST:PORT
+                        COM1..COM8 (COMn is the file COMn in this folder when
+                        there, else the device or network line chosen for it in
+                        the program, else /dev/ttyS<n-1>), any device path, a
+                        name of /dev/serial/by-id, or a network line (RTU over
+                        TCP, or a Modbus TCP gateway); give it again for more
+                        ports, which run at the same time
 )",
-     R"(  --port COMn           COM1..COM8 (the COM port chosen for it in the program,
-                        else the port of that name) or any other COM port, such
-                        as COM12; give it again for more ports, which run at
-                        the same time
+     R"(  --port COMn|tcp://HOST:PORT|modbus-tcp://HOST:PORT
+                        COM1..COM8 (the COM port or network line chosen for it
+                        in the program, else the port of that name), any other
+                        COM port, such as COM12, or a network line (RTU over
+                        TCP, or a Modbus TCP gateway); give it again for more
+                        ports, which run at the same time
 )"},
 };
 

@@ -60,7 +60,7 @@ _kx9ctl() {
     fi
     COMPREPLY=()
 
-    local commands="identify read write verify dump diff page clock status graphic scan apply ports"
+    local commands="identify read write verify dump diff page clock status graphic scan apply ports render"
     local common="--port --address --baud --frame --timeout --fast --json --trace -h --help --version"
     local rates="2400 4800 9600 14400 19200 38400 57600 115200" frames="8N1 8N2 8E1 8O1"
 
@@ -92,7 +92,7 @@ _kx9ctl() {
     local command="" args=0 i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        --port | --address | --baud | --frame | --timeout | --rates | --frames | --output-dir | --probe-ms | --name | --set)
+        --port | --address | --baud | --frame | --timeout | --rates | --frames | --output-dir | --probe-ms | --name | --set | --trace)
             if [[ ${words[i + 1]} == = ]]; then ((i += 2)); else ((i++)); fi ;;
         -*) ;;
         *)
@@ -121,6 +121,12 @@ _kx9ctl() {
     read | write | verify | dump) ((args < 1)) && _kx9ctl_files "$cur" cfg ;;
     diff) ((args < 2)) && _kx9ctl_files "$cur" cfg ;;
     apply) ((args < 1)) && _kx9ctl_files "$cur" json ;;
+    render)
+        if ((args == 0)); then
+            _kx9ctl_files "$cur" cfg
+        elif ((args == 2)); then
+            _kx9ctl_files "$cur" png
+        fi ;;
     graphic)
         if ((args == 0)); then
             COMPREPLY=($(compgen -W "115 116 117 118 119 120 121 122 123 124" -- "$cur"))

@@ -80,11 +80,11 @@ std::set<QString> UsageOptions() {
 }
 
 // Whether the parser refuses `option` with `command` as an option of another command; tried
-// with and without a value and with up to two arguments, so that one try gets that far.
+// with and without a value and with up to three arguments, so that one try gets that far.
 bool RefusedWith(const QString& option, const QString& command) {
     const QString refusal = QStringLiteral("%1 does not go with %2").arg(option, command);
     for (const QString& form : {option, option + QStringLiteral("=1")})
-        for (int args = 0; args <= 2; ++args)
+        for (int args = 0; args <= 3; ++args)
             if (ParseOptions(QStringList{"kx9ctl", form, command} + QStringList(args, QStringLiteral("1"))).error ==
                 refusal)
                 return true;

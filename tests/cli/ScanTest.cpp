@@ -252,12 +252,14 @@ TEST_P(WorstCase, EveryProbeItsWindowAndEveryReopening) {
 INSTANTIATE_TEST_SUITE_P(Rows, WorstCase,
                          ::testing::Values(
                              // The settings in use at 9600 8O1, the defaults at 115200 8N2, then
-                             // the sweep: six openings.
-                             WorstRow{{57, 2, 3}, {2, 7}, {1, 3}, 150, 6},
+                             // the usual addresses and the rest, each at four rates and frames
+                             // in the order given: ten openings.
+                             WorstRow{{57, 2, 3}, {2, 7}, {1, 3}, 150, 10},
                              // Settings in use that are the defaults: one opening.
                              WorstRow{{1, 7, 1}, {7}, {1}, 100, 1},
-                             // Settings outside the lists are not tried.
-                             WorstRow{{9, 0, 0}, {7}, {1, 3}, 20, 2}));
+                             // Settings outside the lists are not tried: the defaults, then two
+                             // passes over two frames.
+                             WorstRow{{9, 0, 0}, {7}, {1, 3}, 20, 4}));
 
 struct DurationRow {
     double ms;

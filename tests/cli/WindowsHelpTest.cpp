@@ -10,7 +10,7 @@ namespace {
 TEST(WindowsHelp, NamesComPortsAndNoDeviceFiles) {
     const QString windows = HelpText(true);
     const QString other = HelpText(false);
-    EXPECT_TRUE(windows.contains("--port COMn ")) << windows.toStdString();
+    EXPECT_TRUE(windows.contains("--port COMn|tcp://")) << windows.toStdString();
     EXPECT_TRUE(windows.contains("COM12")) << windows.toStdString();
     for (const char* posix : {"/dev/", "by-id", "the file COMn"})
         EXPECT_FALSE(windows.contains(posix)) << posix;
