@@ -28,11 +28,12 @@ class LineClock : public Clock {
 public:
     QDateTime now() const override { return fixed.isValid() ? fixed : QDateTime::currentDateTime(); }
     void pause(int ms) override {
-        if (!quick && ms > 0)
+        if (!hold.Hold() && !quick && ms > 0)
             QThread::msleep(static_cast<unsigned long>(ms));
     }
     QDateTime fixed;
     bool quick = false;
+    LateReplyHold hold;
 };
 
 struct EditorLineSeams {
@@ -667,14 +668,19 @@ TEST_P(EditorCell, EndsInItsMessageStaysStoppedAndTheNextTransferWorks) {
         EXPECT_TRUE(now == Blanked(before.pages[size_t(p)]) || now == Blanked(factory.Page(p))) << "page " << p;
     }
 
-    // Stopped for good: a later transfer clears the error, and the window sends nothing more.
-    if (QByteArray(fault.option).startsWith("late"))
-        QTest::qWait(200); // the late reply lands before the next request goes out
-    clock.quick = true;    // the board's pauses matter no more
+    // Stopped for good: a later transfer clears the error, and the window sends nothing more. A
+    // late reply comes in on the open port just before that transfer's request goes out.
+    clock.quick = true; // the board's pauses matter no more
+    if (IsLate(fault))
+        clock.hold.Arm(port);
     dialogs.boxes.clear();
     const size_t sentBefore = sim->Requests().size();
     ASSERT_TRUE(ops.StartIdentification());
     ASSERT_TRUE(Settle(5000));
+    if (IsLate(fault)) {
+        EXPECT_GT(clock.hold.heard, 0) << "the late reply did not meet the next request\n"
+                                       << sim->Log().constData();
+    }
     QTest::qWait(60);
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0].title, QStringLiteral("Identyfikacja")) << Messages()[0].details.toStdString();

@@ -164,13 +164,55 @@ inline const SimFault SimFaults[] = {
     {"WrongAddress", "wrongaddr", "odpowiedź z adresu 2"},
     {"CutShort", "short", "odpowiedź niepełna: "},
     {"Exception", "exception", ""},
-    {"Late", "late:300", "brak odpowiedzi w ciągu 150 ms"}, // lands while the next transfer opens
+    // Late enough to come after the window that tracks the active page has noticed the fault on
+    // its next tick and paused to stop: the reply then meets the next transfer on its open port.
+    {"Late", "late:1200", "brak odpowiedzi w ciągu 150 ms"},
     {"Flood", "flood", "odpowiedź, która nie odpowiada na zapytanie ("},
     {"PortRemoved", "vanish", "port zniknął w trakcie transmisji"},
 };
 
 // The reply time-out the matrices set, so that a cell takes a fraction of a second.
 constexpr int MatrixReplyTimeoutMs = 150;
+
+inline bool IsLate(const SimFault& fault) {
+    return QByteArray(fault.option).startsWith("late");
+}
+
+// A test clock's next pause, once armed, lasts until a late reply has come in whole on `port`
+// (bytes waiting, then none more for a while), at most two seconds. Armed before the transfer
+// after a late cell, it holds that transfer's first request behind its open: the late reply then
+// waits on the same open port as the request, and only the purge before each request keeps it
+// from passing for the request's reply.
+class LateReplyHold {
+public:
+    void Arm(SerialPort& port) { m_port = &port; }
+    // True when it held the pause.
+    bool Hold() {
+        if (!m_port)
+            return false;
+        SerialPort& port = *m_port;
+        m_port = nullptr;
+        QElapsedTimer t;
+        t.start();
+        int seen = 0;
+        qint64 changedAt = 0;
+        while (!t.hasExpired(2000)) {
+            const int waiting = port.bytesWaiting();
+            if (waiting != seen) {
+                seen = waiting;
+                changedAt = t.elapsed();
+            } else if (seen > 0 && t.elapsed() - changedAt >= 20) {
+                break;
+            }
+            QThread::msleep(1);
+        }
+        heard = seen;
+        return true;
+    }
+    int heard = -1; // the bytes that met the next request; -1 before it held
+private:
+    SerialPort* m_port = nullptr;
+};
 
 // Exception codes 1..4 take turns over the rows, so each shows its meaning.
 inline int ExceptionCodeFor(int row) {
