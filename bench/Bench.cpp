@@ -5,7 +5,9 @@
 // the same frames and the floor of the program's ticks, which none may pass by 5 %; and the picture
 // conversion of the graphic pages, which must take under 2 ms; and a frame of kx9-sim's board
 // view, which at 30 frames a second must take under 5 % of one core; and kx9ctl's write to a
-// fleet of four lines of three boards, which must take at most 3.3 x one board's write.
+// fleet of four lines of three boards, which must take at most 3.3 x one board's write; and over
+// RTU over TCP with a 20 ms round trip, kx9ctl's whole read beside its floor and a write to ten
+// lines of five boards beside one board's.
 #include "Kx9ctlBench.h"
 #include "board/view/BoardRender.h"
 #include "link/QtSerialPort.h"
@@ -23,6 +25,7 @@
 #include <QPainter>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -122,6 +125,48 @@ private:
     QProcess m_process;
 };
 
+// kx9-sim serving its line over TCP (RTU over TCP) on a free loopback port, paced, with the
+// network's round trip added to every request.
+class NetSim {
+public:
+    // The line to give --port ("tcp://127.0.0.1:PORT"), or nothing when it did not start.
+    QString Start(const QString& program, int baud, int latencyMs, const QStringList& more = {}) {
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(program, QStringList{"--listen", "127.0.0.1:0", "--baud", QString::number(baud), "--frame",
+                                             "8N2", "--pace", "--latency", QString::number(latencyMs)} +
+                                     more);
+        if (!m_process.waitForStarted(5000))
+            return {};
+        // It names the line it listens on once it does.
+        static const QRegularExpression behind(QStringLiteral("behind (tcp://\\S+)"));
+        QByteArray out;
+        QElapsedTimer t;
+        t.start();
+        while (!t.hasExpired(5000) && m_process.state() == QProcess::Running) {
+            m_process.waitForReadyRead(100);
+            out += m_process.readAllStandardOutput();
+            const QRegularExpressionMatch match = behind.match(QString::fromUtf8(out));
+            if (match.hasMatch())
+                return match.captured(1);
+        }
+        return {};
+    }
+    ~NetSim() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+
+private:
+    QProcess m_process;
+};
+
+// The round trip of the network lines the benchmark goes over.
+constexpr int NetworkLatencyMs = 20;
+
 // The program on the real port, as the configurator builds it, without its windows.
 struct Seams {
     CountingPort port;
@@ -186,6 +231,49 @@ bool MeasureFleet(const QString& simProgram, const QString& kx9ctl, int baudInde
     const bench::FleetRun run = bench::MeasureFleet(kx9ctl, links, 3, baudIndex, sample);
     QDir::setCurrent(oldDir);
     return bench::PrintFleet(run);
+}
+
+// Over RTU over TCP at the first rate: kx9ctl's whole read beside its floor, and a write to 10
+// lines of 5 boards each beside one board's.
+bool MeasureNetwork(const QString& simProgram, const QString& kx9ctl, int baudIndex) {
+    constexpr int Lines = 10;
+    constexpr int Boards = 5;
+    const int baud = BaudRates[size_t(baudIndex)];
+    QTemporaryDir dir;
+    const QString oldDir = QDir::currentPath();
+    if (!dir.isValid() || !QDir::setCurrent(dir.path()))
+        return false;
+    ConfigImage sample;
+    FillSample(sample);
+    bool ok = false;
+    {
+        NetSim one;
+        const QString line = one.Start(simProgram, baud, NetworkLatencyMs);
+        if (line.isEmpty()) {
+            std::fprintf(stderr, "kx9-bench: kx9-sim did not listen (%s)\n", qPrintable(simProgram));
+        } else {
+            std::fprintf(stderr, "kx9ctl over %s at %d bit/s ...\n", qPrintable(line), baud);
+            ok = bench::PrintNetwork(bench::MeasureNetworkRead(kx9ctl, line, baudIndex, sample, NetworkLatencyMs),
+                                     NetworkLatencyMs);
+        }
+    }
+    std::vector<std::unique_ptr<NetSim>> sims;
+    QStringList lines;
+    for (int k = 0; k < Lines; ++k) {
+        sims.push_back(std::make_unique<NetSim>());
+        const QString line = sims.back()->Start(simProgram, baud, NetworkLatencyMs, {"--address", "1,2,3,4,5"});
+        if (line.isEmpty()) {
+            std::fprintf(stderr, "kx9-bench: kx9-sim did not listen (%s)\n", qPrintable(simProgram));
+            QDir::setCurrent(oldDir);
+            return false;
+        }
+        lines << line;
+    }
+    std::fprintf(stderr, "kx9ctl fleet over %d network lines at %d bit/s ...\n", Lines, baud);
+    bench::FleetRun run = bench::MeasureFleet(kx9ctl, lines, Boards, baudIndex, sample);
+    run.kind = "network lines";
+    QDir::setCurrent(oldDir);
+    return bench::PrintFleet(run) && ok;
 }
 
 Result Measure(Bench& program, const char* name, int baud, int bitsPerChar, int runs,
@@ -298,7 +386,8 @@ int main(int argc, char** argv) {
                                           QStringLiteral(KX9CTL_DEFAULT));
     const QCommandLineOption runsOption("runs", "Runs of each transfer of the program (default 5).", "N",
                                         "5");
-    parser.addOptions({simOption, ratesOption, kx9ctlOption, runsOption});
+    const QCommandLineOption noNetworkOption("no-network", "Leave out the runs over network lines.");
+    parser.addOptions({simOption, ratesOption, kx9ctlOption, runsOption, noNetworkOption});
     parser.process(app);
     const int runs = parser.value(runsOption).toInt();
     if (runs < 1 || runs > 100) {
@@ -385,6 +474,8 @@ int main(int argc, char** argv) {
     allOk = bench::PrintKx9ctl(kx9ctlRows) && allOk;
     if (firstBaudIndex >= 0)
         allOk = MeasureFleet(parser.value(simOption), parser.value(kx9ctlOption), firstBaudIndex) && allOk;
+    if (firstBaudIndex >= 0 && !parser.isSet(noNetworkOption))
+        allOk = MeasureNetwork(parser.value(simOption), parser.value(kx9ctlOption), firstBaudIndex) && allOk;
     const bool conversionOk = conversionMs >= 0 && conversionMs < 2.0;
     std::printf("picture conversion 240x80 -> 240x40: %.3f ms (limit 2 ms)%s\n", conversionMs,
                 conversionOk ? "" : "  FAILED");

@@ -61,7 +61,7 @@ private:
 
 } // namespace
 
-Floor FloorOf(Transfer transfer, const ConfigImage& sample, int baudIndex) {
+Floor FloorOf(Transfer transfer, const ConfigImage& sample, int baudIndex, double latencyMs) {
     BoardModel::Options options;
     options.baudCode = BaudCodeFromIndex(baudIndex);
     BoardModel board(options);
@@ -106,8 +106,9 @@ Floor FloorOf(Transfer transfer, const ConfigImage& sample, int baudIndex) {
         const int function = uint8_t(request[1]);
         const int count = uint8_t(request[4]) * 256 + uint8_t(request[5]);
         const int reply = function == 3 ? 5 + 2 * count : function == 16 ? 8 : 12;
-        const double exchangeMs =
-            std::max(request.size() * charMs, silenceMs) + SimTurnaroundMs + reply * charMs;
+        const double exchangeMs = latencyMs >= 0
+                                      ? request.size() * charMs + latencyMs + SimTurnaroundMs + reply * charMs
+                                      : std::max(request.size() * charMs, silenceMs) + SimTurnaroundMs + reply * charMs;
         ms += exchangeMs;
         const double pauseMs = k < port.pausedBefore.size() ? port.pausedBefore[k] - pausedMs : 0;
         pausedMs += pauseMs;
@@ -149,12 +150,13 @@ Ran RunKx9ctl(const QString& kx9ctl, const QStringList& args, int baud) {
     return ran;
 }
 
-Kx9ctlRow Run(const QString& kx9ctl, const QStringList& args, int baud, bool fast) {
+Kx9ctlRow Run(const QString& kx9ctl, const QStringList& args, int baud, bool fast,
+              const QString& port = QStringLiteral("COM1")) {
     Kx9ctlRow row;
     row.baud = baud;
     row.fast = fast;
     row.name = QStringLiteral("kx9ctl ") + args.first() + (fast ? QStringLiteral(" --fast") : QString());
-    const Ran ran = RunKx9ctl(kx9ctl, QStringList{"--port", "COM1"} + (fast ? QStringList{"--fast"} : QStringList{}) + args, baud);
+    const Ran ran = RunKx9ctl(kx9ctl, QStringList{"--port", port} + (fast ? QStringList{"--fast"} : QStringList{}) + args, baud);
     row.wallS = ran.wallS;
     row.requests = ran.json.value("line").toObject().value("requests").toInt();
     row.ok = ran.ok;
@@ -182,6 +184,40 @@ std::vector<Kx9ctlRow> MeasureKx9ctl(const QString& kx9ctl, int baudIndex, const
         }
     }
     return rows;
+}
+
+std::vector<Kx9ctlRow> MeasureNetworkRead(const QString& kx9ctl, const QString& line, int baudIndex,
+                                          const ConfigImage& sample, double latencyMs) {
+    const int baud = BaudRates[size_t(baudIndex)];
+    const Floor floor = FloorOf(Transfer::WholeRead, sample, baudIndex, latencyMs);
+    std::vector<Kx9ctlRow> rows;
+    for (const bool fast : {false, true}) {
+        Kx9ctlRow row = Run(kx9ctl, {"read", "net.cfg"}, baud, fast, line);
+        row.wireS = floor.wireS;
+        // Paced as the program: each request on its first tick after the reply before it.
+        row.floorS = fast ? floor.floorS : floor.ticksS;
+        row.ok = row.ok && row.requests == floor.requests;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+bool PrintNetwork(const std::vector<Kx9ctlRow>& rows, double latencyMs) {
+    std::printf("\n%-19s %8s %9s %9s %9s %10s %11s   RTU over TCP, %.0f ms a round trip\n", "kx9ctl", "bit/s",
+                "wall [s]", "requests", "wire [s]", "floor [s]", "wall/floor", latencyMs);
+    bool allOk = true;
+    for (const Kx9ctlRow& r : rows) {
+        const double toFloor = r.wallS / r.floorS;
+        const bool kept = toFloor <= (r.fast ? FastLimit : PacedLimit);
+        std::printf("%-19s %8d %9.2f %9d %9.2f %10.2f %11.3f%s\n", qPrintable(r.name), r.baud, r.wallS, r.requests,
+                    r.wireS, r.floorS, toFloor,
+                    !r.ok    ? "  FAILED"
+                    : kept   ? ""
+                    : r.fast ? "  over 1.15 x floor"
+                             : "  over 1.05 x floor");
+        allOk = allOk && r.ok && kept;
+    }
+    return allOk;
 }
 
 bool PrintKx9ctl(const std::vector<Kx9ctlRow>& rows) {
@@ -229,9 +265,9 @@ bool PrintFleet(const FleetRun& r) {
     const double ideal = r.boardsPerLine;
     const double limit = FleetOverIdeal * ideal;
     const bool kept = r.ok && ratio <= limit;
-    std::printf("\nkx9ctl write, %d ports x %d boards at %d bit/s: one board %.2f s, all %d boards %.2f s "
+    std::printf("\nkx9ctl write, %d %s x %d boards at %d bit/s: one board %.2f s, all %d boards %.2f s "
                 "(%d ok): %.2f x one board (ideal %.1f x, limit %.1f x)%s\n",
-                r.lines, r.boardsPerLine, r.baud, r.oneS, r.lines * r.boardsPerLine, r.fleetS, r.boardsOk, ratio,
+                r.lines, r.kind, r.boardsPerLine, r.baud, r.oneS, r.lines * r.boardsPerLine, r.fleetS, r.boardsOk, ratio,
                 ideal, limit, !r.ok ? "  FAILED" : kept ? "" : "  over the limit");
     return kept;
 }

@@ -38,12 +38,23 @@ struct Floor {
     double floorS = 0;
     double ticksS = 0;
 };
-Floor FloorOf(Transfer transfer, const ConfigImage& sample, int baudIndex);
+// Over a network line (`latencyMs` >= 0) each exchange is the request's and the reply's wire
+// time on the board's line, its turnaround and the network's round trip: the converter passes a
+// request on whole, so no end-of-frame silence is waited for.
+Floor FloorOf(Transfer transfer, const ConfigImage& sample, int baudIndex, double latencyMs = -1);
 
 // Runs `kx9ctl` from the current folder against the board there (COM1, 8N2, address 1) at
 // `baudIndex`: read and write, as paced by the program and with --fast. `sample` is written.
 std::vector<Kx9ctlRow> MeasureKx9ctl(const QString& kx9ctl, int baudIndex, const ConfigImage& sample,
                                      double configuratorReadS, double configuratorWriteS);
+
+// kx9ctl's whole read over the network line `line` (RTU over TCP, the board's line at
+// `baudIndex` behind it, `latencyMs` each round trip): paced by the program, beside its tick
+// floor, and with --fast, beside its pause floor.
+std::vector<Kx9ctlRow> MeasureNetworkRead(const QString& kx9ctl, const QString& line, int baudIndex,
+                                          const ConfigImage& sample, double latencyMs);
+// The table of those rows, against the same limits; whether every row kept its limit.
+bool PrintNetwork(const std::vector<Kx9ctlRow>& rows, double latencyMs);
 
 // The table, and whether every row kept its limit: --fast at most 1.15 x the floor, the
 // program's pacing at most 1.05 x the program's own time.
@@ -51,6 +62,7 @@ bool PrintKx9ctl(const std::vector<Kx9ctlRow>& rows);
 
 // kx9ctl write to a fleet: every board of every line at once, beside one board's write.
 struct FleetRun {
+    const char* kind = "ports"; // what the lines are, as printed
     int lines = 0;
     int boardsPerLine = 0;
     int baud = 0;
