@@ -86,6 +86,16 @@ public:
     int boxes = 0;
 };
 
+// A simulator asked to end, then killed when it does not.
+void EndProcess(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(3000))
+        process.kill();
+    process.waitForFinished(3000);
+}
+
 // kx9-sim in a folder of its own, offering its pseudo-terminal there as "COM1".
 class Sim {
 public:
@@ -109,14 +119,7 @@ public:
         }
         return true;
     }
-    ~Sim() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(3000);
-    }
+    ~Sim() { EndProcess(m_process); }
     QString Dir() const { return m_dir.path(); }
     QString Link() const { return QDir(m_dir.path()).filePath(QStringLiteral("COM1")); }
 
@@ -151,14 +154,7 @@ public:
         }
         return {};
     }
-    ~NetSim() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(3000);
-    }
+    ~NetSim() { EndProcess(m_process); }
 
 private:
     QProcess m_process;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "common/SimRun.h"
 #include "common/TestSeams.h"
 #include "link/PortMap.h"
 #include "link/RoutedPort.h"
@@ -15,52 +16,28 @@
 #include <QThread>
 #include <vector>
 
-#ifdef __linux__
-#include <signal.h>
-#include <sys/prctl.h>
-#endif
-
-#ifndef KX9_SIM_PATH
-#error "KX9_SIM_PATH must name the kx9-sim program"
-#endif
-
 namespace kx9::test {
 
 // kx9-sim serving its line on 127.0.0.1, at a port the system chooses: behind a converter
 // ("tcp", RTU over TCP) or a gateway ("modbus-tcp").
-class NetSim {
+class NetSim : public SimRun {
 public:
     NetSim(QString kind, QStringList args) : m_kind(std::move(kind)), m_args(std::move(args)) {}
-    ~NetSim() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-    NetSim(const NetSim&) = delete;
-    NetSim& operator=(const NetSim&) = delete;
 
     // Starts it and learns where it listens.
     bool Start(int timeoutMs = 5000) {
-        m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("sim.out")));
-        m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("sim.log")));
-#ifdef __linux__
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-#endif
         const QString listen = m_kind == QStringLiteral("tcp") ? QStringLiteral("--listen")
                                                               : QStringLiteral("--listen-modbus-tcp");
-        m_process.start(QStringLiteral(KX9_SIM_PATH),
-                        QStringList{listen, QStringLiteral("127.0.0.1:0"), QStringLiteral("--log")} + m_args);
+        if (!Launch(QStringList{listen, QStringLiteral("127.0.0.1:0"), QStringLiteral("--log")} + m_args, timeoutMs))
+            return false;
         QElapsedTimer t;
         t.start();
         static const QRegularExpression at(QStringLiteral("behind ([a-z-]+://127\\.0\\.0\\.1:[0-9]+)"));
         while (!t.hasExpired(timeoutMs) && m_process.state() != QProcess::NotRunning) {
-            QFile out(m_dir.filePath(QStringLiteral("sim.out")));
-            if (out.open(QIODevice::ReadOnly))
-                if (const auto m = at.match(QString::fromUtf8(out.readAll())); m.hasMatch()) {
-                    m_url = m.captured(1);
-                    return true;
-                }
+            if (const auto m = at.match(QString::fromUtf8(Read(QStringLiteral("sim.out")))); m.hasMatch()) {
+                m_url = m.captured(1);
+                return true;
+            }
             QThread::msleep(10);
         }
         return false;
@@ -68,24 +45,10 @@ public:
 
     const QString& Url() const { return m_url; }
     QString Port() const { return m_url.section(QLatin1Char(':'), -1); }
-    QByteArray Log() const {
-        QFile f(m_dir.filePath(QStringLiteral("sim.log")));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    // The RTU requests that reached the line behind, in order.
-    std::vector<QByteArray> Requests() const {
-        std::vector<QByteArray> frames;
-        for (const QByteArray& line : Log().split('\n'))
-            if (line.startsWith("rx "))
-                frames.push_back(QByteArray::fromHex(line.mid(3)));
-        return frames;
-    }
 
 private:
     QString m_kind;
     QStringList m_args;
-    QTemporaryDir m_dir;
-    QProcess m_process;
     QString m_url;
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "common/SimRun.h"
 #include "common/TestSeams.h"
 #include "link/Failure.h"
 #include "link/Transfer.h"
@@ -20,40 +21,18 @@
 #include <memory>
 #include <vector>
 
-#ifdef __linux__
-#include <signal.h>
-#include <sys/prctl.h>
-#endif
-
-#ifndef KX9_SIM_PATH
-#error "KX9_SIM_PATH must name the kx9-sim program"
-#endif
-
 namespace kx9::test {
 
 // kx9-sim running in a temporary folder, offering its pseudo-terminal there as `link`
 // ("COM1" by default), so that a port named "COM1" opened from that folder reaches it.
-class SimProcess {
+class SimProcess : public SimRun {
 public:
     explicit SimProcess(QStringList args = {}, QString link = QStringLiteral("COM1"))
         : m_args(std::move(args)), m_link(std::move(link)) {}
-    ~SimProcess() { Stop(); }
-
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
 
     // Starts the board and waits until its link exists.
     bool Start(int timeoutMs = 5000) {
-        if (!m_dir.isValid()) return false;
-        m_process.setWorkingDirectory(m_dir.path());
-        m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("sim.out")));
-        m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("sim.log")));
-#ifdef __linux__
-        // A runner killed mid-test (a time-out, a crash) must not leave its board behind.
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-#endif
-        m_process.start(QStringLiteral(KX9_SIM_PATH), QStringList{QStringLiteral("--link"), m_link} + m_args);
-        if (!m_process.waitForStarted(timeoutMs)) return false;
+        if (!Launch(QStringList{QStringLiteral("--link"), m_link} + m_args, timeoutMs)) return false;
         QElapsedTimer t;
         t.start();
         while (!QFileInfo(LinkPath()).isSymLink()) {
@@ -63,43 +42,11 @@ public:
         return true;
     }
 
-    // SIGTERM, as an operator's kill would send; true when it ended by itself with code 0.
-    bool Stop(int timeoutMs = 3000) {
-        if (m_process.state() == QProcess::NotRunning) return m_process.exitCode() == 0;
-        m_process.terminate();
-        if (!m_process.waitForFinished(timeoutMs)) {
-            m_process.kill();
-            m_process.waitForFinished(timeoutMs);
-            return false;
-        }
-        return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-    }
-
-    bool Running() const { return m_process.state() == QProcess::Running; }
-    qint64 Pid() const { return m_process.processId(); }
-    QString Dir() const { return m_dir.path(); }
     QString LinkPath() const { return QDir(m_dir.path()).absoluteFilePath(m_link); }
-
-    // What the board wrote to stderr so far (its traffic log with --log).
-    QByteArray Log() const {
-        QFile f(m_dir.filePath(QStringLiteral("sim.log")));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    // Every request the board took, in order, from its traffic log (started with --log).
-    std::vector<QByteArray> Requests() const {
-        std::vector<QByteArray> frames;
-        for (const QByteArray& line : Log().split('\n'))
-            if (line.startsWith("rx "))
-                frames.push_back(QByteArray::fromHex(line.mid(3)));
-        return frames;
-    }
 
 private:
     QStringList m_args;
     QString m_link;
-    QTemporaryDir m_dir;
-    QProcess m_process;
 };
 
 // A test of the program on a real pseudo-terminal: kx9-sim in a folder of its own, which is the
