@@ -13,53 +13,16 @@ namespace kx9::cli {
 
 namespace {
 
-const char* const Help = R"(Usage: kx9ctl [options] COMMAND [ARGUMENTS]
+const char* const Head = R"(Usage: kx9ctl [options] COMMAND [ARGUMENTS]
 
 The KX9 board from a terminal, through the same operations, requests and checks
 as the KX9 Konfigurator windows.
 
 Commands:
-  identify              identify the board (function 17)
-  read FILE.cfg         read the whole configuration and save it to FILE.cfg
-  write FILE.cfg        write the whole configuration in FILE.cfg to the board
-  verify FILE.cfg       read the board back and list each register and page that
-                        differs from what a write of FILE.cfg puts there
-  dump FILE.cfg         FILE.cfg as readable text
-  diff A.cfg B.cfg [--bytes]
-                        every register, page, name and link setting that differs;
-                        a blank and an empty place count alike unless --bytes
-  page N [--name TEXT | --verify] [LINE ...]
-                        set text page N (0..114) on the board to the lines given
-                        (none: an empty page); the page and its name are kept in
-                        def.cfg as well. Put "--" before a line that starts with "-".
-                        --verify only compares page N on the board with the lines
-                        (exit 1 when it differs); it selects the page to read it
-                        and writes nothing else
-  clock [--sync | --minute | --set "YYYY-MM-DD HH:MM"]
-                        read the board's clock; or set it from this PC now, at the
-                        next full minute, or to the time given (the board's time,
-                        as it stands: no time zone)
-  status [--clear]      show the status bits; --clear clears every error bit set
-  graphic SLOT PICTURE  send PICTURE as graphic page SLOT (115..124, or 0..9)
-  scan [--rates LIST] [--frames LIST] [--all] [--save] [--probe-ms MS]
-                        find a board by identification at every address, rate
-                        and frame, starting with def.cfg's settings, then the
-                        board's defaults; stops at the first board unless --all
-                        (then every board on the line, once each); --save keeps
-                        the settings found in def.cfg; each probe waits MS
-                        (1..5000, default 150) for a reply to begin
-  ports                 where COM1..COM8 lead (the file COMn in this folder, the
-                        user's choice made in the program's "Port Szeregowy"
-                        window, or /dev/ttyS<n-1>) and the serial devices of the
-                        system with description and serial number
-  render FILE.cfg PAGE OUT.png
-                        draw page PAGE (0..124) of FILE.cfg as the board's display
-                        shows it, without a board (graphic pages take their
-                        picture from grafika.ini in this folder)
-  apply FLEET.json      write, verify and set up every board the manifest lists
-                        (configuration file, page text, graphics, clock), one
-                        line in a row, the ports side by side; one report
+)";
 
+// After the commands' lines.
+const char* const OptionsHelp = R"(
 Options:
   --port COMn|PATH|ID|tcp://HOST:PORT|modbus-tcp://HOST:PORT
                         COM1..COM8 (COMn is the file COMn in this folder when
@@ -99,16 +62,6 @@ file or bad link settings, found before anything is sent.
 
 // On Windows a port is a COM port, by its name, with no device files and no by-id names.
 const char* const WindowsPorts[][2] = {
-    {R"(  ports                 where COM1..COM8 lead (the file COMn in this folder, the
-                        user's choice made in the program's "Port Szeregowy"
-                        window, or /dev/ttyS<n-1>) and the serial devices of the
-                        system with description and serial number
-)",
-     R"(  ports                 where COM1..COM8 lead (the COM port chosen for the name in
-                        the program's "Port Szeregowy" window, else the port of
-                        that name) and the COM ports of the system with
-                        description and serial number
-)"},
     {R"(  --port COMn|PATH|ID|tcp://HOST:PORT|modbus-tcp://HOST:PORT
                         COM1..COM8 (COMn is the file COMn in this folder when
                         there, else the device or network line chosen for it in
@@ -125,41 +78,6 @@ const char* const WindowsPorts[][2] = {
                         ports, which run at the same time
 )"},
 };
-
-struct CommandInfo {
-    const char* name;
-    Command command;
-    int minArgs;
-    int maxArgs;
-};
-
-constexpr CommandInfo Commands[] = {
-    {"identify", Command::Identify, 0, 0}, {"read", Command::Read, 0, 1},   {"write", Command::Write, 1, 1},
-    {"verify", Command::Verify, 1, 1},     {"dump", Command::Dump, 1, 1},   {"diff", Command::Diff, 2, 2},
-    {"page", Command::Page, 1, 1 + 5},     {"clock", Command::Clock, 0, 0}, {"status", Command::Status, 0, 0},
-    {"graphic", Command::Graphic, 2, 2},   {"scan", Command::Scan, 0, 0},   {"apply", Command::Apply, 1, 1},
-    {"ports", Command::Ports, 0, 0},
-    {"render", Command::Render, 3, 3},
-};
-
-// Options that belong to one command only.
-struct OwnOption {
-    const char* name;
-    Command command;
-};
-constexpr OwnOption OwnOptions[] = {
-    {"name", Command::Page},   {"sync", Command::Clock},   {"minute", Command::Clock},
-    {"set", Command::Clock},   {"clear", Command::Status}, {"rates", Command::Scan},
-    {"frames", Command::Scan}, {"all", Command::Scan},     {"save", Command::Scan},
-    {"output-dir", Command::Read}, {"bytes", Command::Diff}, {"probe-ms", Command::Scan},
-    {"verify", Command::Page},
-};
-
-// Commands that take lists of ports and addresses.
-bool TakesLists(Command c) {
-    return c != Command::Dump && c != Command::Diff && c != Command::Scan && c != Command::Apply &&
-           c != Command::Ports && c != Command::Render;
-}
 
 // A comma-separated list of table entries; nothing when one is not in the table.
 template <class Lookup> std::optional<std::vector<int>> ListOf(const QString& text, Lookup lookup) {
@@ -212,10 +130,10 @@ QString ParseLink(const QCommandLineParser& p, Options& o) {
     if (p.isSet("timeout") && !(link.timeoutMs = NumberIn(p.value("timeout"), 100, 20000)))
         return QStringLiteral("--timeout must be 100..20000 ms");
 
-    if (o.command == Command::Apply && (!portChoices.empty() || !addresses.empty()))
+    if (Spec(o.command).boards == Boards::Manifest && (!portChoices.empty() || !addresses.empty()))
         return QStringLiteral("apply takes ports and addresses from its manifest");
     const bool several = portChoices.size() > 1 || addresses.size() > 1;
-    if (several && !TakesLists(o.command))
+    if (several && Spec(o.command).boards != Boards::Lists)
         return QStringLiteral("%1 takes one port and one address").arg(CommandName(o.command));
     if (!several)
         return {};
@@ -342,7 +260,10 @@ QString ParseCommandOptions(const QCommandLineParser& p, Options& o) {
 } // namespace
 
 QString HelpText(bool windows) {
-    QString text = QString::fromUtf8(Help);
+    QString text = QString::fromUtf8(Head);
+    for (const CommandSpec& c : CommandTable())
+        text += QString::fromUtf8(windows && c.windowsHelp ? c.windowsHelp : c.help);
+    text += QString::fromUtf8(OptionsHelp);
     if (windows)
         for (const auto& [other, own] : WindowsPorts)
             text.replace(QString::fromUtf8(other), QString::fromUtf8(own));
@@ -366,14 +287,11 @@ std::optional<LinkChoice> PortChoice(const QString& text) {
 }
 
 bool IsFleet(const Options& o) {
-    return !o.boards.empty() || o.command == Command::Apply || !o.outputDir.isEmpty();
+    return !o.boards.empty() || Spec(o.command).boards == Boards::Manifest || !o.outputDir.isEmpty();
 }
 
 QString CommandName(Command command) {
-    for (const CommandInfo& c : Commands)
-        if (c.command == command)
-            return QString::fromLatin1(c.name);
-    return {};
+    return QString::fromLatin1(Spec(command).name);
 }
 
 Parsed ParseOptions(const QStringList& arguments) {
@@ -390,20 +308,11 @@ Parsed ParseOptions(const QStringList& arguments) {
         {"fast", ""},
         {"json", ""},
         {"trace", "", "FILE"},
-        {"name", "", "TEXT"},
-        {"sync", ""},
-        {"minute", ""},
-        {"set", "", "TIME"},
-        {"clear", ""},
-        {"rates", "", "LIST"},
-        {"frames", "", "LIST"},
-        {"all", ""},
-        {"save", ""},
-        {"output-dir", "", "DIR"},
-        {"bytes", ""},
-        {"probe-ms", "", "MS"},
-        {"verify", ""},
     });
+    for (const CommandSpec& c : CommandTable())
+        for (const CommandOption& own : c.options)
+            if (own.name)
+                p.addOption({QString::fromLatin1(own.name), QString(), QString::fromLatin1(own.value)});
 
     Parsed parsed;
     if (!p.parse(arguments)) {
@@ -425,8 +334,8 @@ Parsed ParseOptions(const QStringList& arguments) {
         return parsed;
     }
     const QString name = positional.takeFirst();
-    const CommandInfo* info = nullptr;
-    for (const CommandInfo& c : Commands)
+    const CommandSpec* info = nullptr;
+    for (const CommandSpec& c : CommandTable())
         if (name == QLatin1String(c.name))
             info = &c;
     if (!info) {
@@ -437,11 +346,12 @@ Parsed ParseOptions(const QStringList& arguments) {
         parsed.error = QStringLiteral("%1: wrong number of arguments (kx9ctl --help)").arg(name);
         return parsed;
     }
-    for (const OwnOption& own : OwnOptions)
-        if (p.isSet(own.name) && own.command != info->command) {
-            parsed.error = QStringLiteral("--%1 does not go with %2").arg(QLatin1String(own.name), name);
-            return parsed;
-        }
+    for (const CommandSpec& other : CommandTable())
+        for (const CommandOption& own : other.options)
+            if (own.name && &other != info && p.isSet(own.name)) {
+                parsed.error = QStringLiteral("--%1 does not go with %2").arg(QLatin1String(own.name), name);
+                return parsed;
+            }
 
     Options o;
     o.command = info->command;

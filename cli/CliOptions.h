@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "CommandTable.h"
 #include "config/ConfigImage.h"
 
 #include <QDateTime>
@@ -17,8 +18,6 @@ constexpr int Done = 0;
 constexpr int BoardFailed = 1;   // the board or the line failed, or the board differs from the file
 constexpr int BadUsage = 2;      // a bad command line or a bad file
 constexpr int Interrupted = 130; // stopped by Ctrl-C, as shells count a SIGINT
-
-enum class Command { Identify, Read, Write, Verify, Dump, Diff, Page, Clock, Status, Graphic, Scan, Apply, Ports, Render };
 
 // The most boards one run takes: every address of a line on each of a hall's adapters.
 constexpr int MaxBoards = 247 * 16;

@@ -21,7 +21,9 @@
 #include <QFileInfo>
 #include <QJsonArray>
 
+#include <iterator>
 #include <limits>
+#include <utility>
 
 namespace kx9::cli {
 
@@ -78,11 +80,6 @@ QString DefaultsToRead() {
     return SettingsFileToRead(DefaultFileName);
 }
 
-bool UsesDefaults(Command c) {
-    return c != Command::Write && c != Command::Verify && c != Command::Dump && c != Command::Diff &&
-           c != Command::Apply && c != Command::Ports && c != Command::Render;
-}
-
 // A board whose registers say it has no lines, lines of no characters, or more than a page
 // holds cannot be laid out for; nothing is sent to it.
 bool GeometryUsable(Session& s) {
@@ -109,7 +106,9 @@ QString Hex(int value) {
     return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(4, '0');
 }
 
-Outcome Identify(Session& s) {
+} // namespace
+
+Outcome RunIdentify(Session& s) {
     if (!s.UseDefaults())
         return {BadUsage, {}, {}};
     s.dialogs.resultTitles << QStringLiteral("Identyfikacja");
@@ -127,7 +126,8 @@ Outcome Identify(Session& s) {
     return {kx9 ? Done : BoardFailed, text + QLatin1Char('\n'), json};
 }
 
-Outcome Read(Session& s, const QString& path) {
+Outcome RunRead(Session& s) {
+    const QString& path = s.options.args[0];
     if (!s.UseDefaults())
         return {BadUsage, {}, {}};
     if (!s.Run([&] { return s.program.ops.StartConfigRead(); }))
@@ -137,7 +137,8 @@ Outcome Read(Session& s, const QString& path) {
     return Text(QStringLiteral("Konfiguracja odczytana do pliku: ") + path, {{"file", path}});
 }
 
-Outcome Write(Session& s, const QString& path) {
+Outcome RunWrite(Session& s) {
+    const QString& path = s.options.args[0];
     if (!s.UseFile(path))
         return {BadUsage, {}, {}};
     if (!s.Run([&] { return s.program.ops.StartConfigWrite(); }))
@@ -145,7 +146,8 @@ Outcome Write(Session& s, const QString& path) {
     return Text(QStringLiteral("Konfiguracja zapisana do tablicy z pliku: ") + path, {{"file", path}});
 }
 
-Outcome Verify(Session& s, const QString& path) {
+Outcome RunVerify(Session& s) {
+    const QString& path = s.options.args[0];
     ConfigImage file;
     if (const QString why = LoadConfig(path, file); !why.isEmpty())
         return Usage(s, why);
@@ -156,7 +158,8 @@ Outcome Verify(Session& s, const QString& path) {
     return WithDifferences(cli::Verify(file, s.image));
 }
 
-Outcome Dump(Session& s, const QString& path) {
+Outcome RunDump(Session& s) {
+    const QString& path = s.options.args[0];
     ConfigImage image;
     if (const QString why = LoadConfig(path, image); !why.isEmpty())
         return Usage(s, why);
@@ -164,7 +167,8 @@ Outcome Dump(Session& s, const QString& path) {
     return {Done, report.text, report.json};
 }
 
-Outcome Diff(Session& s, const QString& first, const QString& second) {
+Outcome RunDiff(Session& s) {
+    const QString &first = s.options.args[0], &second = s.options.args[1];
     ConfigImage a, b;
     if (const QString why = LoadConfig(first, a); !why.isEmpty())
         return Usage(s, why);
@@ -173,7 +177,7 @@ Outcome Diff(Session& s, const QString& first, const QString& second) {
     return WithDifferences(cli::Diff(a, b, s.options.bytes));
 }
 
-Outcome Page(Session& s) {
+Outcome RunPage(Session& s) {
     const Options& o = s.options;
     const int page = o.args[0].toInt();
     const QStringList lines = o.args.mid(1);
@@ -240,7 +244,7 @@ Outcome Page(Session& s) {
     return Text(written, json);
 }
 
-Outcome Clock(Session& s) {
+Outcome RunClock(Session& s) {
     const Options& o = s.options;
     if (!s.UseDefaults())
         return {BadUsage, {}, {}};
@@ -284,7 +288,7 @@ Outcome Clock(Session& s) {
     return Text(at, {{"clock", at}, {"set", o.clock != ClockMode::Read}});
 }
 
-Outcome Status(Session& s) {
+Outcome RunStatus(Session& s) {
     if (!s.UseDefaults())
         return {BadUsage, {}, {}};
     if (!s.Run([&] { return s.program.ops.StartStatusRead(); }) || !s.status.shown)
@@ -301,7 +305,7 @@ Outcome Status(Session& s) {
     return Text(text, json);
 }
 
-Outcome Graphic(Session& s) {
+Outcome RunGraphic(Session& s) {
     const int number = s.options.args[0].toInt();
     const int slot = number < dots::GraphicSlots ? number : number - dots::FirstGraphicPage;
     const QString file = s.options.args[1];
@@ -366,8 +370,6 @@ Outcome Graphic(Session& s) {
                 {{"page", page}, {"width", size.width()}, {"height", size.height()}});
 }
 
-} // namespace
-
 bool Kx9Answered(const ModbusLink& link) {
     constexpr int Kx9ReplyBytes = 12; // address, 17, count, ID, run, "KX9", columns, rows, CRC
     return link.RxLength >= Kx9ReplyBytes && link.RxBuffer[3] == 0x98 && link.RxBuffer[5] == 'K' &&
@@ -428,7 +430,7 @@ QString PictureProblem(const QString& file) {
 
 QString Precheck(const Options& o) {
     const QStringList& a = o.args;
-    if (UsesDefaults(o.command) &&
+    if (Spec(o.command).link == LinkFrom::Defaults &&
         CheckInputFile(DefaultsToRead(), ConfigFileSize) == FileProblem::NotRegular)
         return InputFileText(DefaultsToRead(), FileProblem::NotRegular);
     ConfigImage image;
@@ -466,45 +468,36 @@ QString Precheck(const Options& o) {
     }
 }
 
+namespace {
+
+// Each command's runner, in the table's order. Apply has none: a manifest runs as a fleet.
+using Runner = Outcome (*)(Session&);
+constexpr std::pair<Command, Runner> Runners[] = {
+    {Command::Identify, RunIdentify}, {Command::Read, RunRead},   {Command::Write, RunWrite},
+    {Command::Verify, RunVerify},     {Command::Dump, RunDump},   {Command::Diff, RunDiff},
+    {Command::Page, RunPage},         {Command::Clock, RunClock}, {Command::Status, RunStatus},
+    {Command::Graphic, RunGraphic},   {Command::Scan, RunScan},   {Command::Ports, RunPorts},
+    {Command::Render, RenderPage},    {Command::Apply, nullptr},
+};
+
+constexpr bool EveryCommandOnce() {
+    if (std::size(Runners) != CommandCount)
+        return false;
+    for (size_t k = 0; k < CommandCount; ++k)
+        if (Runners[k].first != Command(k))
+            return false;
+    return true;
+}
+static_assert(EveryCommandOnce(), "one runner per command of the table, in its order");
+
+} // namespace
+
 Outcome Execute(Session& s) {
-    const QStringList& a = s.options.args;
     // Everything that can be found wrong without the board is found before anything is sent.
     if (const QString why = Precheck(s.options); !why.isEmpty())
         return Usage(s, why);
-    switch (s.options.command) {
-    case Command::Identify:
-        return Identify(s);
-    case Command::Read:
-        return Read(s, a[0]);
-    case Command::Write:
-        return Write(s, a[0]);
-    case Command::Verify:
-        return Verify(s, a[0]);
-    case Command::Dump:
-        return Dump(s, a[0]);
-    case Command::Diff:
-        return Diff(s, a[0], a[1]);
-    case Command::Page:
-        return Page(s);
-    case Command::Clock:
-        return Clock(s);
-    case Command::Status:
-        return Status(s);
-    case Command::Graphic:
-        return Graphic(s);
-    case Command::Scan:
-        return RunScan(s);
-    case Command::Ports: {
-        PortMap map(PortMap::UserFile());
-        if (!map.Load())
-            s.dialogs.Report(LoadProblemText(map));
-        return ListPorts(map);
-    }
-    case Command::Render:
-        return RenderPage(s);
-    case Command::Apply:
-        break; // a manifest runs through the fleet
-    }
+    if (const Runner run = Runners[size_t(s.options.command)].second)
+        return run(s);
     return Usage(s, QStringLiteral("%1: not a command of one board").arg(CommandName(s.options.command)));
 }
 

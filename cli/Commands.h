@@ -1,23 +1,26 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Session.h"
+#include "Outcome.h"
 
-#include <QJsonObject>
 #include <QString>
 
 namespace kx9::cli {
 
-// What a command ends with: its exit code, its text for stdout and its JSON result. Failures
-// have gone to stderr on the way.
-struct Outcome {
-    int code = Done;
-    QString text;
-    QJsonObject json;
-};
-
-// Runs the command of `session.options`.
+// Runs the command of `session.options`: its checks before sending, then its runner.
 Outcome Execute(Session& session);
+
+// The runners of the commands of one board, on `session.options`, checked.
+Outcome RunIdentify(Session& session);
+Outcome RunRead(Session& session);
+Outcome RunWrite(Session& session);
+Outcome RunVerify(Session& session);
+Outcome RunDump(Session& session);
+Outcome RunDiff(Session& session);
+Outcome RunPage(Session& session);
+Outcome RunClock(Session& session);
+Outcome RunStatus(Session& session);
+Outcome RunGraphic(Session& session);
 
 // The identification reply in the link's buffer is a KX9 board's.
 bool Kx9Answered(const ModbusLink& link);

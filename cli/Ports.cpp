@@ -63,4 +63,11 @@ Outcome ListPorts(const PortMap& map) {
     return {Done, text, QJsonObject{{"ports", ports}, {"devices", list}, {"file", map.File()}}};
 }
 
+Outcome RunPorts(Session& s) {
+    PortMap map(PortMap::UserFile());
+    if (!map.Load())
+        s.dialogs.Report(LoadProblemText(map));
+    return ListPorts(map);
+}
+
 } // namespace kx9::cli

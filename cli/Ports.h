@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Commands.h"
+#include "Outcome.h"
 #include "link/PortMap.h"
 
 // `kx9ctl ports`: where COM1..COM8 lead and the serial devices of the system.
@@ -9,5 +9,7 @@ namespace kx9::cli {
 
 // Every port name with its device, then the system's devices; the same as JSON.
 Outcome ListPorts(const PortMap& map);
+// `kx9ctl ports`: the user's port names as the program keeps them, listed.
+Outcome RunPorts(Session& session);
 
 } // namespace kx9::cli

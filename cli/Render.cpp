@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Render.h"
 
+#include "Commands.h"
 #include "config/PageLayout.h"
 #include "config/SlotFiles.h"
 #include "ops/DotMatrix.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Commands.h"
+#include "Outcome.h"
 
 namespace kx9::cli {
 

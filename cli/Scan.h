@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Commands.h"
+#include "Outcome.h"
 #include "ops/BoardScan.h"
 
 // `kx9ctl scan`: the scan of the operations, driven to its end, its finds as text and JSON.

@@ -161,8 +161,7 @@ QString LinkProblem(const LinkSettings& link) {
 LinkSettings PlannedLink(const Options& step) {
     ConfigImage image;
     image.ResetImage(QDateTime::currentDateTime());
-    const bool fromFile =
-        (step.command == Command::Write || step.command == Command::Verify) && !step.args.isEmpty();
+    const bool fromFile = Spec(step.command).link == LinkFrom::File && !step.args.isEmpty();
     const QString file = fromFile ? step.args[0] : SettingsFileToRead(DefaultFileName);
     if (CheckInputFile(file, ConfigFileSize) == FileProblem::None)
         LoadConfig(file, image);

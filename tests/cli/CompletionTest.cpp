@@ -16,6 +16,9 @@
 #ifndef KX9_COMPLETION_PATH
 #error "KX9_COMPLETION_PATH must name kx9ctl's bash completion"
 #endif
+#ifndef KX9_MANUAL_PATH
+#error "KX9_MANUAL_PATH must name kx9ctl's manual page"
+#endif
 
 namespace kx9::cli {
 namespace {
@@ -161,6 +164,40 @@ TEST_P(Completion, OffersTheFilesOfTheCommandsKind) {
     EXPECT_EQ(Offers("kx9ctl graphic 11"), (QStringList{"115", "116", "117", "118", "119"}));
     EXPECT_EQ(sorted(Offers("kx9ctl graphic 115 ")), (QStringList{"logo.svg", "photo.JPG", "sub"}));
     EXPECT_EQ(Offers("kx9ctl read --output-dir "), QStringList{"sub"});
+}
+
+QString FileText(const char* path) {
+    QFile file(QString::fromUtf8(path));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+    return QString::fromUtf8(file.readAll());
+}
+
+QStringList Captured(const QRegularExpression& pattern, const QString& text) {
+    QStringList found;
+    for (auto it = pattern.globalMatch(text); it.hasNext();)
+        found << it.next().captured(1);
+    return found;
+}
+
+// The completion script and the manual are written by hand: each lists every command of the
+// table, and nothing else.
+TEST(CommandTable, EveryCommandIsInTheHelpTheCompletionAndTheManual) {
+    const QStringList completion =
+        Captured(QRegularExpression(R"re(local commands="([a-z ]+)")re"), FileText(KX9_COMPLETION_PATH))
+            .value(0)
+            .split(' ');
+    const QString manual = FileText(KX9_MANUAL_PATH);
+    const QStringList manualCommands = Captured(
+        QRegularExpression(R"(^\.TP\n\.BI? ([a-z]+))", QRegularExpression::MultilineOption),
+        manual.section(QStringLiteral("\n.SH COMMANDS\n"), 1).section(QStringLiteral("\n.SH "), 0, 0));
+    const QStringList help = UsageCommands();
+    for (const QStringList& list : {help, completion, manualCommands})
+        EXPECT_EQ(list.size(), qsizetype(CommandTable().size())) << list.join(' ').toStdString();
+    for (const CommandSpec& command : CommandTable()) {
+        EXPECT_TRUE(help.contains(command.name)) << command.name;
+        EXPECT_TRUE(completion.contains(command.name)) << command.name;
+        EXPECT_TRUE(manualCommands.contains(command.name)) << command.name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Bash, Completion, ::testing::Values(false, true),
