@@ -10,12 +10,12 @@ namespace kx9 {
 LineSettings BoardLine(const BoardModel& board) {
     LineSettings line;
     line.baud = BoardBaudRates[size_t(std::clamp(board.BaudCode(), 0, 9))];
-    switch (board.FrameIndex()) {
-    case 0: line.parity = Parity::None; line.stopBits = 1; break;
-    case 2: line.parity = Parity::Even; line.stopBits = 1; break;
-    case 3: line.parity = Parity::Odd; line.stopBits = 1; break;
-    default: line.parity = Parity::None; line.stopBits = 2; break;
-    }
+    // A frame outside the table is taken as 8N2.
+    const int frame = board.FrameIndex();
+    const FrameShape shape =
+        frame >= 0 && frame < int(FrameShapes.size()) ? FrameShapes[size_t(frame)] : FrameShapes[1];
+    line.parity = shape.parity;
+    line.stopBits = shape.stopBits;
     return line;
 }
 

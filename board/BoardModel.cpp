@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "BoardModel.h"
 
+#include "link/ModbusFrame.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -31,7 +33,6 @@ constexpr uint8_t ExIllegalFunction = 1;
 constexpr uint8_t ExIllegalAddress = 2;
 constexpr uint8_t ExIllegalValue = 3;
 
-constexpr uint8_t SlaveId = 0x98;
 constexpr uint8_t RunIndicator = 0xFF;
 
 // Written bit by bit on purpose: the board checks the link's table-driven CRC independently.
@@ -224,8 +225,8 @@ struct BoardModel::Impl {
         auto refused = [&](int reg, int lo, int hi) {
             return reg >= first && reg <= last && (value(reg) < lo || value(reg) > hi);
         };
-        if (refused(RegAddress, 1, 247) || refused(RegFrame, 0, 3) || refused(RegBaud, 0, 9) ||
-            refused(RegSelector, 0, TextPages - 1))
+        if (refused(RegAddress, frame::MinAddress, frame::MaxAddress) || refused(RegFrame, 0, 3) ||
+            refused(RegBaud, 0, 9) || refused(RegSelector, 0, TextPages - 1))
             return Exception(addr, 16, ExIllegalValue);
 
         const bool clock = Touches(first, count, RegTime, RegDate);
@@ -265,7 +266,7 @@ struct BoardModel::Impl {
         r.append(char(addr));
         r.append(char(17));
         r.append(char(7)); // byte count of what follows up to the CRC
-        r.append(char(SlaveId));
+        r.append(char(frame::Kx9SlaveId));
         r.append(char(RunIndicator));
         r.append("KX9", 3);
         r.append(char(std::clamp(options.moduleColumns, 1, 256) - 1));
@@ -290,7 +291,7 @@ struct BoardModel::Impl {
             break;
         case Fault::WrongAddress:
             reply.chop(2);
-            reply[0] = char(address % 247 + 1);
+            reply[0] = char(address % frame::MaxAddress + 1);
             AppendCrc(reply);
             break;
         case Fault::CutShort:
@@ -336,7 +337,7 @@ BoardModel::BoardModel() : BoardModel(Options{}) {}
 
 BoardModel::BoardModel(const Options& options) : d(std::make_shared<Impl>()) {
     d->options = options;
-    d->options.address = std::clamp(options.address, 1, 247);
+    d->options.address = std::clamp(options.address, frame::MinAddress, frame::MaxAddress);
     d->options.frameIndex = std::clamp(options.frameIndex, 0, 3);
     d->options.baudCode = std::clamp(options.baudCode, 0, 9);
     d->Factory();

@@ -3,6 +3,7 @@
 #include "BoardModel.h"
 #include "PtyBoard.h"
 #include "TcpBoard.h"
+#include "link/ModbusFrame.h"
 #include "view/BoardDisplay.h"
 
 #include <QCommandLineParser>
@@ -68,7 +69,8 @@ bool ParseFault(const QString& text, BoardModel& board, int count) {
 QString ParseAddresses(const QString& text, std::vector<int>& out) {
     for (const QString& item : text.split(',')) {
         int a = 0;
-        if (!IntIn(item.trimmed(), 1, 247, a)) return "--address must be 1..247, or a list such as 3,9,17";
+        if (!IntIn(item.trimmed(), kx9::frame::MinAddress, kx9::frame::MaxAddress, a))
+            return "--address must be 1..247, or a list such as 3,9,17";
         if (std::find(out.begin(), out.end(), a) != out.end())
             return "--address lists " + item.trimmed() + " twice";
         out.push_back(a);
@@ -98,7 +100,8 @@ std::vector<BoardModel*> Target(const QString& text, std::vector<BoardModel>& bo
         return named;
     }
     int address = 0;
-    if (!IntIn(text.section('@', 1), 1, 247, address)) return named;
+    if (!IntIn(text.section('@', 1), kx9::frame::MinAddress, kx9::frame::MaxAddress, address))
+        return named;
     for (BoardModel& b : boards)
         if (b.Address() == address) named.push_back(&b);
     return named;

@@ -3,6 +3,7 @@
 
 #include "CommandTable.h"
 #include "config/ConfigImage.h"
+#include "link/ModbusFrame.h"
 
 #include <QDateTime>
 #include <QString>
@@ -20,7 +21,7 @@ constexpr int BadUsage = 2;      // a bad command line or a bad file
 constexpr int Interrupted = 130; // stopped by Ctrl-C, as shells count a SIGINT
 
 // The most boards one run takes: every address of a line on each of a hall's adapters.
-constexpr int MaxBoards = 247 * 16;
+constexpr int MaxBoards = frame::MaxAddress * 16;
 
 // Link settings given on the command line; each one given replaces the one from def.cfg or a file.
 struct LinkChoice {

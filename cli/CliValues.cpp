@@ -25,7 +25,7 @@ std::optional<std::vector<int>> AddressList(const QString& text, QString* why) {
     };
     static const QRegularExpression item(QStringLiteral("^\\s*(\\d{1,3})\\s*(?:-\\s*(\\d{1,3})\\s*)?$"));
     std::vector<int> list;
-    std::vector<bool> taken(248, false);
+    std::vector<bool> taken(frame::MaxAddress + 1, false);
     const QStringList items = text.split(',');
     for (const QString& part : items) {
         const QRegularExpressionMatch m = item.match(part);
@@ -35,7 +35,7 @@ std::optional<std::vector<int>> AddressList(const QString& text, QString* why) {
         const int last = m.captured(2).isEmpty() ? first : m.captured(2).toInt();
         if (first == 0 || last == 0)
             return refuse(QStringLiteral("must be 1..247 (address 0 is a broadcast to every board)"));
-        if (first > 247 || last > 247)
+        if (first > frame::MaxAddress || last > frame::MaxAddress)
             return refuse(QStringLiteral("must be 1..247"));
         if (last < first)
             return refuse(QStringLiteral("range %1-%2 runs backwards").arg(first).arg(last));

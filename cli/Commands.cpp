@@ -371,9 +371,7 @@ Outcome RunGraphic(Session& s) {
 }
 
 bool Kx9Answered(const ModbusLink& link) {
-    constexpr int Kx9ReplyBytes = 12; // address, 17, count, ID, run, "KX9", columns, rows, CRC
-    return link.RxLength >= Kx9ReplyBytes && link.RxBuffer[3] == 0x98 && link.RxBuffer[5] == 'K' &&
-           link.RxBuffer[6] == 'X' && link.RxBuffer[7] == '9';
+    return frame::IsKx9Identification(link.RxBuffer, link.RxLength);
 }
 
 QString BadFileText(const QString& path) {

@@ -99,7 +99,7 @@ struct Parser {
     std::optional<std::vector<int>> Addresses(const QString& where, const QJsonValue& v) {
         if (v.isDouble()) {
             const std::optional<int> a = Number(v, 0, 1000);
-            if (!a || *a < 1 || *a > 247) {
+            if (!a || *a < frame::MinAddress || *a > frame::MaxAddress) {
                 Fail(where, QStringLiteral("\"address\" must be 1..247") +
                                 (a && *a == 0 ? QStringLiteral(" (address 0 is a broadcast to every board)")
                                               : QString()));
@@ -118,7 +118,7 @@ struct Parser {
             std::vector<int> list;
             std::set<int> seen;
             for (const QJsonValue& item : v.toArray()) {
-                const std::optional<int> a = Number(item, 1, 247);
+                const std::optional<int> a = Number(item, frame::MinAddress, frame::MaxAddress);
                 if (!a || item.isString()) {
                     Fail(where, QStringLiteral("\"address\" lists must hold numbers 1..247"));
                     return std::nullopt;

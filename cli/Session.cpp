@@ -139,7 +139,7 @@ QString LinkRefusal(const LinkSettings& link, LinkFailure* failure) {
     } else if (link.BaudIndex >= BaudRates.size()) {
         refusal = LinkFailure::Of(C::BadBaud, link.BaudIndex);
         headline = QStringLiteral("Prędkość transmisji spoza tabeli (nr %1)").arg(link.BaudIndex);
-    } else if (link.BoardAddress < 1 || link.BoardAddress > 247) {
+    } else if (link.BoardAddress < frame::MinAddress || link.BoardAddress > frame::MaxAddress) {
         refusal = LinkFailure::Of(C::BadAddress, link.BoardAddress);
         headline =
             link.BoardAddress == 0

@@ -19,7 +19,22 @@ ConfigImage::ConfigImage() {
 }
 
 bool ConfigImage::HasRegister(int reg) {
-    return (reg >= MainBase && reg < MainBase + MainCount) || (reg >= SlaveBase && reg < SlaveBase + SlaveCount);
+    return RegisterIndex(reg) >= 0;
+}
+
+int ConfigImage::RegisterIndex(int reg) {
+    const std::optional<Place> place = PlaceOf(reg);
+    if (!place)
+        return -1;
+    return (place->slave ? MainCount : 0) + place->slot;
+}
+
+std::optional<ConfigImage::Place> ConfigImage::PlaceOf(int reg) {
+    if (reg >= MainBase && reg < MainBase + MainCount)
+        return Place{false, reg - MainBase, MainBase + MainCount - reg};
+    if (reg >= SlaveBase && reg < SlaveBase + SlaveCount)
+        return Place{true, reg - SlaveBase, SlaveBase + SlaveCount - reg};
+    return std::nullopt;
 }
 
 int32_t ConfigImage::Reg(int reg) const {
@@ -42,10 +57,8 @@ ConfigImage::Revision* ConfigImage::RevisionSlot(int reg) {
 }
 
 const ConfigImage::Revision* ConfigImage::RevisionSlot(int reg) const {
-    if (reg >= MainBase && reg < MainBase + MainCount) return &m_regRevisions[static_cast<size_t>(reg - MainBase)];
-    if (reg >= SlaveBase && reg < SlaveBase + SlaveCount)
-        return &m_regRevisions[static_cast<size_t>(MainCount + reg - SlaveBase)];
-    return nullptr;
+    const int index = RegisterIndex(reg);
+    return index < 0 ? nullptr : &m_regRevisions[static_cast<size_t>(index)];
 }
 
 ConfigImage::Revision ConfigImage::RegsRevision(int first, int count) const {
@@ -84,21 +97,14 @@ void ConfigImage::SetPage(int page, const Page& text) {
 }
 
 const int32_t* ConfigImage::BlockFor(int reg, int* slot, int* slotsLeft) const {
-    const int32_t* block = nullptr;
-    int index = 0;
-    int count = 0;
-    if (reg >= MainBase && reg < MainBase + MainCount) {
-        block = main.data();
-        index = reg - MainBase;
-        count = MainCount;
-    } else if (reg >= SlaveBase && reg < SlaveBase + SlaveCount) {
-        block = slave.data();
-        index = reg - SlaveBase;
-        count = SlaveCount;
-    }
-    if (slot) *slot = block ? index : 0;
-    if (slotsLeft) *slotsLeft = block ? count - index : 0;
-    return block;
+    const std::optional<Place> place = PlaceOf(reg);
+    if (slot)
+        *slot = place ? place->slot : 0;
+    if (slotsLeft)
+        *slotsLeft = place ? place->left : 0;
+    if (!place)
+        return nullptr;
+    return place->slave ? slave.data() : main.data();
 }
 
 int32_t* ConfigImage::BlockFor(int reg, int* slot, int* slotsLeft) {

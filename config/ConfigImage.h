@@ -6,6 +6,7 @@
 #include <QObject>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace kx9 {
 
@@ -93,6 +94,8 @@ public:
     // Register R by board address: 4000..4299 main block, 4300..4344 slave block.
     // Reads outside both blocks give 0, writes there are ignored. SetReg keeps the low 16 bits.
     static bool HasRegister(int reg);
+    // Where `reg` is among the image's registers, main block first then slave block; -1 outside.
+    static int RegisterIndex(int reg);
     int32_t Reg(int reg) const;
     void SetReg(int reg, int32_t value);
 
@@ -144,6 +147,14 @@ private:
 
     std::array<QByteArray, PageCount> m_names;
     Revision m_revision = 0;
+    // The one mapping of a register to its block: the block, the slot and the slots left from it.
+    struct Place {
+        bool slave = false;
+        int slot = 0;
+        int left = 0;
+    };
+    static std::optional<Place> PlaceOf(int reg);
+
     std::array<Revision, MainCount + SlaveCount> m_regRevisions{};
     std::array<Revision, PageCount> m_pageRevisions{};
 };

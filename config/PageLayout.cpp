@@ -13,6 +13,12 @@ unsigned Reg16(int code) { return static_cast<uint16_t>(code); }
 
 int LinesShown(int boardSizeCode) { return std::min(Rows(boardSizeCode), MaxLines); }
 
+// Modules across a page line (8 dots each). The sum wraps like the 16-bit register it comes
+// from, so code 65535 is a line of none.
+unsigned LineModules(int lineLengthCode) {
+    return (Reg16(lineLengthCode) + 1) & 0xFFFF;
+}
+
 } // namespace
 
 int Rows(int boardSizeCode) { return static_cast<int>(Reg16(boardSizeCode) / 100 + 1); }
@@ -20,9 +26,13 @@ int Rows(int boardSizeCode) { return static_cast<int>(Reg16(boardSizeCode) / 100
 int BoardWidth(int boardSizeCode) { return static_cast<int>((Reg16(boardSizeCode) % 100 + 1) / 3 * 4); }
 
 // One length for reading and writing a page, also for codes where code + 1 is no multiple of 3.
-// The sum wraps like the 16-bit register it comes from, so code 65535 is a line of length 0.
 int LineLength(int lineLengthCode) {
-    return static_cast<int>(((Reg16(lineLengthCode) + 1) & 0xFFFF) * 4 / 3);
+    return static_cast<int>(LineModules(lineLengthCode) * 4 / 3);
+}
+
+// The same modules as the text line, so both agree on odd codes.
+int GraphicWidth(int lineLengthCode) {
+    return static_cast<int>(LineModules(lineLengthCode) * 8);
 }
 
 BoardSize DecodeBoardSize(int boardSizeCode) {

@@ -17,6 +17,8 @@ constexpr int MaxLines = 5;
 int Rows(int boardSizeCode);
 int BoardWidth(int boardSizeCode);
 int LineLength(int lineLengthCode);
+// Dots across a graphic page: as wide as a page line, 8 dots to each module.
+int GraphicWidth(int lineLengthCode);
 
 struct BoardSize {
     int rows = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Konfig_uart.h"
 
+#include "link/ModbusFrame.h"
 #include "link/NetworkLine.h"
 
 #include "ops/ScanTransfer.h"
@@ -18,8 +19,8 @@ namespace {
 constexpr int PortItems = 6;
 constexpr int TimeoutMin = 100;
 constexpr int TimeoutMax = 20000;
-constexpr int AddressMin = 1;
-constexpr int AddressMax = 247;
+constexpr int AddressMin = frame::MinAddress;
+constexpr int AddressMax = frame::MaxAddress;
 // How often the device list looks for adapters plugged in or pulled while the window is shown.
 constexpr int DevicePollMs = 1000;
 
@@ -415,7 +416,8 @@ BoardScan::Plan TfKonUart::ScanPlan() const {
     BoardScan::Plan plan;
     const int baud = ShownOr(ComboBox3, m_settings.BaudIndex);
     const int frame = ShownOr(ComboBox2, m_settings.FrameIndex);
-    plan.first = {DecimalIn(Edit1->text(), 1, 247).value_or(m_settings.BoardAddress), baud, frame};
+    plan.first = {DecimalIn(Edit1->text(), AddressMin, AddressMax).value_or(m_settings.BoardAddress), baud,
+                  frame};
     const bool inTables = baud < int(BaudRates.size()) && frame < int(FrameNames.size());
     if (CheckBox1 && CheckBox1->isChecked() && inTables) {
         plan.rates = {baud};

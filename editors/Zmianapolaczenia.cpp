@@ -2,14 +2,15 @@
 #include "Zmianapolaczenia.h"
 
 #include "config/Encodings.h"
+#include "link/ModbusFrame.h"
 #include "widgets/FieldHelpers.h"
 
 namespace kx9 {
 
 namespace {
 
-constexpr int AddressMin = 1;
-constexpr int AddressMax = 247;
+constexpr int AddressMin = frame::MinAddress;
+constexpr int AddressMax = frame::MaxAddress;
 
 } // namespace
 

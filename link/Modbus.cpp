@@ -7,14 +7,6 @@
 
 namespace kx9 {
 
-namespace {
-
-constexpr uint8_t Kx9SlaveId = 0x98;
-constexpr int MinAddress = 1;
-constexpr int MaxAddress = 247;
-
-} // namespace
-
 ModbusLink::ModbusLink(ConfigImage& image, SerialPort& port, Dialogs& dialogs, Clock& clock)
     : m_image(image), m_port(port), m_dialogs(dialogs), m_clock(clock) {
     SetOpen(false);
@@ -66,7 +58,7 @@ int ModbusLink::Open(const LineSpec& line) {
         refusal = LinkFailure::Of(C::BadFrame, line.frameIndex);
     else if (line.baudIndex < 0 || line.baudIndex >= int(BaudRates.size()))
         refusal = LinkFailure::Of(C::BadBaud, line.baudIndex);
-    else if (line.address < MinAddress || line.address > MaxAddress)
+    else if (line.address < frame::MinAddress || line.address > frame::MaxAddress)
         refusal = LinkFailure::Of(C::BadAddress, line.address);
     else if (!m_port.open(line.port, line.Settings()))
         refusal = LinkFailure::Of(C::OpenFailed, 0, m_port.lastError());
@@ -152,7 +144,7 @@ int ModbusLink::BuildIdentifyRequest(int address) {
 }
 
 int ModbusLink::Send(int length) {
-    if (!IsOpen || length <= 0 || TxBuffer[0] < MinAddress || TxBuffer[0] > MaxAddress)
+    if (!IsOpen || length <= 0 || TxBuffer[0] < frame::MinAddress || TxBuffer[0] > frame::MaxAddress)
         return 0;
     length = std::min(length, frame::BufferSize);
     // A reply that came after its time-out must not meet this request.
@@ -217,18 +209,9 @@ int ModbusLink::StoreReadReply(int firstRegister, int endIndex) {
         return -1;
     const int count = byteCount / 2;
 
-    int32_t* block = nullptr;
     int slot = 0;
     int slotsLeft = 0;
-    if (firstRegister >= MainBase && firstRegister < MainBase + MainCount) {
-        block = m_image.main.data();
-        slot = firstRegister - MainBase;
-        slotsLeft = MainCount - slot;
-    } else if (firstRegister >= SlaveBase && firstRegister < SlaveBase + SlaveCount) {
-        block = m_image.slave.data();
-        slot = firstRegister - SlaveBase;
-        slotsLeft = SlaveCount - slot;
-    }
+    int32_t* block = m_image.BlockFor(firstRegister, &slot, &slotsLeft);
     // A reply that would run past its block is refused whole rather than cut.
     if (block == nullptr || count > slotsLeft)
         return -1;
@@ -263,10 +246,10 @@ QString ModbusLink::DescribeIdentification() const {
     const int dataEnd = RxLength - 2;
     if (dataEnd <= 3)
         return failed;
-    if (RxBuffer[3] != Kx9SlaveId)
+    if (RxBuffer[3] != frame::Kx9SlaveId)
         return QStringLiteral("Urządzenie o adresie: ") + QString::number(RxBuffer[0]) +
                QStringLiteral(" nie jest tablicą KX9");
-    if (dataEnd <= 9 || RxBuffer[5] != 'K' || RxBuffer[6] != 'X' || RxBuffer[7] != '9')
+    if (!frame::IsKx9Identification(RxBuffer, RxLength))
         return failed;
     const int columns = RxBuffer[8] + 1;
     const int rows = RxBuffer[9] + 1;

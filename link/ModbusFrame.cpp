@@ -92,4 +92,9 @@ int BuildIdentify(uint8_t* out, int address) {
     return AppendCrc(out, 2);
 }
 
+bool IsKx9Identification(const uint8_t* reply, int length) {
+    return length >= Kx9IdentificationBytes && reply[3] == Kx9SlaveId && reply[5] == 'K' && reply[6] == 'X' &&
+           reply[7] == '9';
+}
+
 } // namespace kx9::frame

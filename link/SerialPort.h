@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -17,6 +18,15 @@ struct LineSettings {
     Parity parity = Parity::None;
     int stopBits = 2;
 };
+
+// Parity and stop bits of frames 0..3 (8N1, 8N2, 8E1, 8O1, as FrameNames); data bits are
+// always 8. The link and the simulated board's bus both read it.
+struct FrameShape {
+    Parity parity;
+    int stopBits;
+};
+inline constexpr std::array<FrameShape, 4> FrameShapes = {
+    {{Parity::None, 1}, {Parity::None, 2}, {Parity::Even, 1}, {Parity::Odd, 1}}};
 
 // Line settings for FrameIndex 0..3 and BaudIndex 0..7 (out-of-range indexes are clamped).
 LineSettings LineSettingsFor(int frameIndex, int baudIndex);

@@ -132,12 +132,9 @@ void Scheduler::SendRead(int firstRegister, int count) {
 void Scheduler::SendWrite(int firstRegister, int count) {
     // The link indexes the block itself (reg - 4000 or reg - 4300), so hand it the block's start,
     // and only when the whole range lies inside it.
-    const int32_t* block = nullptr;
-    if (firstRegister >= MainBase && firstRegister + count <= MainBase + MainCount)
-        block = m_image.main.data();
-    else if (firstRegister >= SlaveBase && firstRegister + count <= SlaveBase + SlaveCount)
-        block = m_image.slave.data();
-    SendWrite(firstRegister, count, count >= 1 ? block : nullptr);
+    int slotsLeft = 0;
+    const int32_t* block = m_image.BlockFor(firstRegister, nullptr, &slotsLeft);
+    SendWrite(firstRegister, count, count >= 1 && count <= slotsLeft ? block : nullptr);
 }
 
 void Scheduler::SendWriteFrom(int firstRegister, int count, const int32_t* registers, int size) {

@@ -12,18 +12,16 @@ namespace kx9 {
 
 namespace {
 
-constexpr int FirstAddress = 1;
-constexpr int LastAddress = 247;
+constexpr int FirstAddress = frame::MinAddress;
+constexpr int LastAddress = frame::MaxAddress;
 // Where boards are usually found: the first few addresses of a line, and the last one, which
 // installers like to keep for a board that is set up alone.
 constexpr int CommonUpTo = 16;
 constexpr int RequestBytes = 4;   // address, 17, CRC
-constexpr int KX9ReplyBytes = 12; // what a KX9 board answers to it
 constexpr int OpenPauseMs = 200;  // every open of the link waits that long
 // What sending a probe and looking at the line add to its window, at most, on a PC that is
 // not overloaded.
 constexpr double ProbeUpkeepMs = 2;
-constexpr uint8_t Kx9SlaveId = 0x98;
 
 double CharMs(int baudIndex, int frameIndex) {
     const LineSettings line = LineSettingsFor(frameIndex, baudIndex);
@@ -33,11 +31,6 @@ double CharMs(int baudIndex, int frameIndex) {
 
 bool Listed(const std::vector<int>& list, int value) {
     return std::find(list.begin(), list.end(), value) != list.end();
-}
-
-bool Kx9Reply(const ModbusLink& link) {
-    return link.RxLength >= KX9ReplyBytes && link.RxBuffer[3] == Kx9SlaveId && link.RxBuffer[5] == 'K' &&
-           link.RxBuffer[6] == 'X' && link.RxBuffer[7] == '9';
 }
 
 } // namespace
@@ -78,7 +71,7 @@ std::vector<ScanPoint> ScanOrder(const ScanPoint& first, const std::vector<int>&
 }
 
 double ProbeWindowMs(int baudIndex, int frameIndex, int probeMs) {
-    return (RequestBytes + KX9ReplyBytes + 3.5) * CharMs(baudIndex, frameIndex) + probeMs;
+    return (RequestBytes + frame::Kx9IdentificationBytes + 3.5) * CharMs(baudIndex, frameIndex) + probeMs;
 }
 
 double ScanWorstCaseMs(const std::vector<ScanPoint>& order, int probeMs) {
@@ -232,7 +225,8 @@ bool BoardScan::TakeReply() {
     m_out = false;
     ++m_next;
     if (m_seen > 0 && !m_link.CheckAnswer({p.address, 17, 0, 0}).Failed()) {
-        m_found.push_back({p, m_link.DescribeIdentification(), Kx9Reply(m_link)});
+        m_found.push_back({p, m_link.DescribeIdentification(),
+                           frame::IsKx9Identification(m_link.RxBuffer, m_link.RxLength)});
         if (m_onFound)
             m_onFound(m_found.back());
         if (m_found.back().kx9 && !m_plan.all) {

@@ -54,9 +54,7 @@ inline int Nearest(int i, int from, int to) {
 } // namespace
 
 QSize GraphicSize(int boardSizeCode, int lineLengthCode) {
-    // Same 16-bit arithmetic as the text line length, so both agree on odd codes.
-    const int columns = ((lineLengthCode & 0xFFFF) + 1) & 0xFFFF;
-    return QSize(8 * columns, 8 * layout::Rows(boardSizeCode));
+    return QSize(layout::GraphicWidth(lineLengthCode), 8 * layout::Rows(boardSizeCode));
 }
 
 int RowsThatFit(QSize size) {

@@ -133,7 +133,7 @@ void DrawGraphicPage(const DisplaySource& board, int page, DotFrame& f) {
     if (slot < 0 || slot >= GraphicSlots)
         return;
     const QByteArrayView bytes = board.GraphicPage(slot);
-    const int graphicWidth = ((Reg(board, RegLineLength) + 1) & 0xFFFF) * 8;
+    const int graphicWidth = layout::GraphicWidth(Reg(board, RegLineLength));
     const int width = std::min(f.width, graphicWidth);
     for (int y = 0; y < f.height; ++y) {
         for (int x = 0; x < width; ++x) {

@@ -3,21 +3,8 @@
 
 namespace kx9::render {
 
-namespace {
-
-// Index of a register in the image's two blocks; -1 outside them.
-int Slot(int reg) {
-    if (reg >= MainBase && reg < MainBase + MainCount)
-        return reg - MainBase;
-    if (reg >= SlaveBase && reg < SlaveBase + SlaveCount)
-        return MainCount + reg - SlaveBase;
-    return -1;
-}
-
-} // namespace
-
 int ImageSource::Reg(int reg) const {
-    const int slot = Slot(reg);
+    const int slot = ConfigImage::RegisterIndex(reg);
     if (slot < 0)
         return 0;
     return m_shown[size_t(slot)] ? m_regs[size_t(slot)] : m_image.Reg(reg);
@@ -36,7 +23,7 @@ QByteArrayView ImageSource::GraphicPage(int slot) const {
 }
 
 void ImageSource::ShowReg(int reg, int value) {
-    const int slot = Slot(reg);
+    const int slot = ConfigImage::RegisterIndex(reg);
     if (slot < 0)
         return;
     m_regs[size_t(slot)] = value & 0xFFFF;

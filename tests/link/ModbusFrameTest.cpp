@@ -151,6 +151,19 @@ TEST(ReplyEndIndex, LastByteOfReadReply) {
     EXPECT_EQ(frame::ReplyEndIndex(100), 204);
 }
 
+// The one check the program, kx9ctl and the scan share: slave ID 0x98 and "KX9", whole.
+TEST(IsKx9Identification, NeedsTheIdTheNameAndTheWholeReply) {
+    // Address, 17, count, ID, run, "KX9", columns and rows less one, CRC.
+    const QByteArray kx9 = QByteArray::fromHex("01110798ff4b58390f01abcd");
+    EXPECT_TRUE(frame::IsKx9Identification(Bytes(kx9), int(kx9.size())));
+    EXPECT_FALSE(frame::IsKx9Identification(Bytes(kx9), int(kx9.size()) - 1));
+    for (const int at : {3, 5, 6, 7}) {
+        QByteArray other = kx9;
+        other[at] = char(other[at] ^ 0x20);
+        EXPECT_FALSE(frame::IsKx9Identification(Bytes(other), int(other.size()))) << at;
+    }
+}
+
 struct LineCase {
     int frame;
     int baud;
