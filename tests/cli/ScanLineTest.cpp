@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -35,12 +36,13 @@ protected:
 TEST_F(ScanOnTheLine, AllListsEveryBoardOnceWithItsAddressRateAndFrame) {
     StartSim({"--address", "3,9,17", "--frame", "8N2,8O1,8N2"});
     const Ran scan =
-        Kx9ctl({"--json", "scan", "--all", "--rates", "115200", "--frames", "8N2,8O1", "--probe-ms", "40"});
+        Kx9ctl({"--json", "scan", "--all", "--rates", "115200", "--frames", "8N2,8O1", "--probe-ms", "100"});
     ASSERT_EQ(scan.code, 0) << scan.err.toStdString();
-    // The plan first: 2 x 247 probes at most, and how long they may take.
-    EXPECT_TRUE(scan.err.startsWith("kx9ctl: Szukanie tablicy: zapytań najwyżej 494, najdłużej 22.5 s, "
-                                    "odpowiedź oczekiwana do 40 ms po zapytaniu\n"))
-        << scan.err.toStdString();
+    // The plan first: 2 x 247 probes at most, and how long they may take (the sum is tested
+    // apart). 100 ms a probe: kx9-sim may be held off the CPU for tens of ms on a loaded machine.
+    static const QRegularExpression plan(QStringLiteral(
+        "^kx9ctl: Szukanie tablicy: zapytań najwyżej 494, najdłużej [0-9.]+ s, odpowiedź oczekiwana do 100 ms po zapytaniu\n"));
+    EXPECT_TRUE(plan.match(scan.err).hasMatch()) << scan.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(scan.out).object();
     const QJsonArray found = json.value("found").toArray();
     ASSERT_EQ(found.size(), 3) << scan.out.constData();
@@ -57,7 +59,7 @@ TEST_F(ScanOnTheLine, AllListsEveryBoardOnceWithItsAddressRateAndFrame) {
     }
     // 3 and 17 are not asked again at 8O1.
     EXPECT_EQ(json.value("probes").toInt(), 2 * 247 - 2);
-    EXPECT_EQ(json.value("probeMs").toInt(), 40);
+    EXPECT_EQ(json.value("probeMs").toInt(), 100);
 }
 
 #ifdef Q_OS_UNIX
