@@ -3,16 +3,17 @@
 
 #include "config/ConfigFile.h"
 
+#include <QEventLoop>
 #include <QJsonArray>
-#include <QThread>
+#include <QTimer>
 #include <algorithm>
 
 namespace kx9::cli {
 
 namespace {
 
-// Often enough to see a reply end after 3.5 characters at 115200 bit/s.
-constexpr unsigned long PollMicros = 200;
+// How often the wait looks for Ctrl+C and the scan's end.
+constexpr int LookMs = 10;
 
 QString Where(const ScanPoint& p) {
     return QStringLiteral("Adres: %1, %2, %3")
@@ -29,9 +30,10 @@ QString ScanPlanText(const BoardScan& scan, int probeMs) {
         .arg(scan.Order().size())
         .arg(DurationText(scan.WorstCaseMs()))
         .arg(probeMs)
-        .arg(scan.Network() ? QStringLiteral(" na linii sieciowej (zmienia się tylko adres; prędkość i ramkę trzyma "
-                                             "konwerter)")
-                            : QString());
+        .arg(scan.Network()
+                 ? QStringLiteral(" na linii sieciowej (zmienia się tylko adres; prędkość i ramkę trzyma "
+                                  "konwerter)")
+                 : QString());
 }
 
 Outcome RunScan(Session& s) {
@@ -48,7 +50,7 @@ Outcome RunScan(Session& s) {
     plan.probeMs = o.probeMs.value_or(DefaultProbeMs);
     plan.all = o.all;
 
-    BoardScan scan(s.program.link, s.image, plan, &s.progress);
+    BoardScan scan(s.program.scheduler, s.image, plan, &s.progress);
     QString text;
     scan.OnFound([&](const ScanFind& f) {
         const QString found = Where(f.at) + QLatin1Char('\n') + f.identification + QLatin1Char('\n');
@@ -62,8 +64,17 @@ Outcome RunScan(Session& s) {
     s.progress.Interrupt();
     Print(stderr, QStringLiteral("kx9ctl: ") + ScanPlanText(scan, plan.probeMs) + QLatin1Char('\n'));
     const InterruptWatch ctrlC;
-    while (!InterruptWatch::Asked() && scan.Step())
-        QThread::usleep(PollMicros);
+    // The scheduler's ticks drive the scan, as they do in the program.
+    if (scan.Start()) {
+        QEventLoop loop;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+            if (InterruptWatch::Asked() || !scan.Running())
+                loop.quit();
+        });
+        look.start(LookMs);
+        loop.exec();
+    }
     const bool interrupted = scan.Status() == BoardScan::State::Running;
     if (interrupted) {
         scan.Stop();

@@ -47,6 +47,27 @@ void Scheduler::StartJob(Job& job) {
     TransmisjaWr.start();
 }
 
+void Scheduler::AbortJob() {
+    Job* job = m_job;
+    m_job = nullptr;
+    if (job)
+        job->Dropped();
+}
+
+void Scheduler::StopSequencer() {
+    ++m_sequencerStops;
+    TransmisjaWr.stop();
+}
+
+void Scheduler::WithSequencerHeld(const std::function<void()>& run) {
+    const bool running = TransmisjaWr.isActive();
+    const unsigned stops = m_sequencerStops;
+    TransmisjaWr.stop();
+    run();
+    if (running && stops == m_sequencerStops && !TransmisjaWr.isActive())
+        TransmisjaWr.start();
+}
+
 int Scheduler::ClampedTimeout(int ms) {
     return std::clamp(ms, MinReplyTimeoutMs, MaxReplyTimeoutMs);
 }
@@ -55,10 +76,11 @@ void Scheduler::Abandon() {
     m_link.SetOperationName(QString());
     TimeOut.stop();
     TestOdpowiedzi.stop();
-    TransmisjaWr.stop();
+    StopSequencer();
     m_job = nullptr;
     m_claim = nullptr;
     m_replyEnd = 0;
+    m_probe = false;
     if (m_image.link.PortOpen)
         CloseLink();
 }
@@ -117,6 +139,7 @@ void Scheduler::StartReplyWait() {
 void Scheduler::Expect(int function, int firstRegister, int count) {
     m_request = {m_image.link.BoardAddress, function, firstRegister, count};
     m_failure = LinkFailure();
+    m_probe = false;
 }
 
 void Scheduler::SendRead(int firstRegister, int count) {
@@ -162,6 +185,42 @@ void Scheduler::SendIdentify() {
     int length = m_link.BuildIdentifyRequest(m_image.link.BoardAddress);
     m_link.Send(length);
     StartReplyWait();
+}
+
+void Scheduler::SendProbe(int address, int windowMs) {
+    Expect(17, 0, 0);
+    m_request.address = address;
+    m_probe = true;
+    m_probeAnswered = false;
+    m_replyEnd = IdentifyReplyEnd;
+    m_transferError = false;
+    m_link.Send(m_link.BuildIdentifyRequest(address));
+    StartReplyWait();
+    // The probe's own window, however short: a scan waits no longer than a board may take.
+    TimeOut.start(std::max(windowMs, 1));
+}
+
+void Scheduler::CancelProbe() {
+    if (!m_probe)
+        return;
+    m_probe = false;
+    TimeOut.stop();
+    TestOdpowiedzi.stop();
+    m_replyEnd = 0;
+}
+
+void Scheduler::EndProbe(bool answered) {
+    TimeOut.stop();
+    TestOdpowiedzi.stop();
+    m_probe = false;
+    m_replyEnd = 0;
+    m_probeAnswered = answered;
+    if (answered)
+        ++m_repliesMatched;
+    // The next probe goes out now rather than a sequencer period later: an address that stays
+    // silent costs its window and no more. A lost port is left to the sequencer.
+    if (m_job && !m_link.PortLost && m_image.link.PortOpen)
+        StepJob();
 }
 
 void Scheduler::TestOdpowiedziTimer() {
@@ -210,6 +269,10 @@ void Scheduler::TakeReply() {
     // Only the answer to the request in flight is taken: address, function, CRC, and the byte
     // count, echo or length that request calls for.
     const LinkFailure why = m_link.CheckAnswer(m_request);
+    if (m_probe) {
+        EndProbe(!why.Failed());
+        return;
+    }
     if (why.cause == LinkFailure::Cause::Exception) {
         FailRequest(why);
         return;
@@ -235,8 +298,10 @@ void Scheduler::TakeReply() {
         break;
     case 17:
         ++m_repliesMatched;
-        m_dialogs.message(m_link.DescribeIdentification(), QString::fromUtf8(IdentifyTitle),
-                          MsgIcon::Information);
+        WithSequencerHeld([this] {
+            m_dialogs.message(m_link.DescribeIdentification(), QString::fromUtf8(IdentifyTitle),
+                              MsgIcon::Information);
+        });
         m_replyEnd = 0;
         m_link.SetOperationName(QString());
         CloseLink();
@@ -277,6 +342,13 @@ LinkFailure Scheduler::TimeOutCause() {
 }
 
 void Scheduler::TimeOutTimer() {
+    if (m_probe) {
+        // A reply shorter than the poll waits for may still be whole when the window closes.
+        const bool answered = !m_failure.Failed() && m_link.BytesWaiting() > 0 && !m_link.PortLost &&
+                              !m_link.CheckAnswer(m_request).Failed();
+        EndProbe(answered);
+        return;
+    }
     if (!m_failure.Failed())
         m_failure = TimeOutCause();
     if (m_failure.cause != LinkFailure::Cause::Exception)
@@ -288,9 +360,11 @@ void Scheduler::TimeOutTimer() {
     if (m_image.link.PortOpen || m_link.PortLost) {
         m_link.PortLost = false;
         const QString request = DescribeRequest(m_request.function, m_request.firstRegister, m_request.count);
-        m_dialogs.messageWithDetails(QString::fromUtf8(TransmissionErrorText),
-                                     QString::fromUtf8(TransmissionErrorTitle), MsgIcon::Error,
-                                     m_link.FailureText(m_failure, request));
+        WithSequencerHeld([&] {
+            m_dialogs.messageWithDetails(QString::fromUtf8(TransmissionErrorText),
+                                         QString::fromUtf8(TransmissionErrorTitle), MsgIcon::Error,
+                                         m_link.FailureText(m_failure, request));
+        });
         HideProgress();
     }
     m_link.SetOperationName(QString());
@@ -307,7 +381,7 @@ void Scheduler::TransmisjaWrTimer() {
     // A: a failed request or a lost port ends whatever was running.
     if (m_transferError || !m_image.link.PortOpen) {
         HideProgress();
-        TransmisjaWr.stop();
+        StopSequencer();
         m_link.SetOperationName(QString());
         // The job puts back what it must (a link change its old settings) before the port
         // closes, so the status bar shows what is in force.
@@ -321,16 +395,21 @@ void Scheduler::TransmisjaWrTimer() {
         if (m_claim)
             return; // a chain holds the link between its requests
         HideProgress();
-        TransmisjaWr.stop();
+        StopSequencer();
         m_link.SetOperationName(QString());
         CloseLink();
         return;
     }
-    if (m_job && m_replyEnd == 0) {
-        Job* job = m_job;
+    if (m_job && m_replyEnd == 0)
+        StepJob();
+}
+
+void Scheduler::StepJob() {
+    Job* job = m_job;
+    WithSequencerHeld([&] {
         if (job->Step() == Job::StepResult::Finished && m_job == job)
             m_job = nullptr;
-    }
+    });
 }
 
 void Scheduler::AbandonJob() {

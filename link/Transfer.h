@@ -28,6 +28,8 @@ public:
     virtual bool TakeReadReply() { return true; }
     // The job was dropped after a failed request or a lost port.
     virtual void Abandon() {}
+    // "Przerwij" dropped the job; a request in flight still completes or times out.
+    virtual void Dropped() {}
     // Stopping it midway leaves the board's configuration half written.
     virtual bool WritesConfiguration() const { return false; }
 };
@@ -60,6 +62,14 @@ public:
     // holds registers 0..size-1. A range outside it sends nothing; the time-out then tells.
     void SendWriteFrom(int firstRegister, int count, const int32_t* registers, int size);
     void SendIdentify();
+    // A scan's probe: an identification of `address` that ends after `windowMs` at the latest.
+    // Silence, a refusal or an answer not to be trusted end it without a word and leave the port
+    // open; the running job is asked for its next request as soon as it has ended.
+    void SendProbe(int address, int windowMs);
+    // The last probe's answer was taken as its reply (the link's buffers hold it).
+    bool ProbeAnswered() const { return m_probeAnswered; }
+    // Gives up the probe awaited, if any.
+    void CancelProbe();
     // The time-out of the request just sent, where the board needs longer than usual.
     void SetReplyTimeout(int ms) { TimeOut.setInterval(ClampedTimeout(ms)); }
     // A reply time-out from a file or the board is used within these bounds.
@@ -83,15 +93,16 @@ public:
 
     // The sequencer closes the port and hides the progress window once nothing is left.
     void EnableWatchdog() { TransmisjaWr.start(); }
-    void StopWatchdog() { TransmisjaWr.stop(); }
+    void StopWatchdog() { StopSequencer(); }
 
     // The job runs from the next sequencer tick on; StartJob enables the sequencer.
     void StartJob(Job& job);
     // Ends the running job (what it does when finished); a request in flight still completes.
     void EndJob() { m_job = nullptr; }
     // "Przerwij": drops the running job; a request in flight still completes or times out.
-    void AbortJob() { m_job = nullptr; }
+    void AbortJob();
     bool JobRunning() const { return m_job != nullptr; }
+    bool Runs(const Job& job) const { return m_job == &job; }
 
     // A chain of requests owned elsewhere holds the link between its requests; the watchdog
     // leaves the port open for it.
@@ -153,6 +164,15 @@ private:
     LinkFailure TimeOutCause();
     void TakeReply();
     void AbandonJob();
+    // At most one request of the running job.
+    void StepJob();
+    // A probe has ended, answered or not.
+    void EndProbe(bool answered);
+    // Stopped on purpose: a hold does not start it again.
+    void StopSequencer();
+    // A job's step or a box may run a nested event loop: the sequencer must not tick under it.
+    // It runs again afterwards unless something stopped it meanwhile.
+    void WithSequencerHeld(const std::function<void()>& run);
     void Expect(int function, int firstRegister, int count);
 
     ConfigImage& m_image;
@@ -174,6 +194,9 @@ private:
     LinkFailure m_failure;
     Job* m_job = nullptr;
     const void* m_claim = nullptr;
+    bool m_probe = false; // the request awaited is a scan's probe
+    bool m_probeAnswered = false;
+    unsigned m_sequencerStops = 0;
 };
 
 } // namespace kx9

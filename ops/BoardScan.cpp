@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "BoardScan.h"
 
-#include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -17,10 +16,10 @@ constexpr int LastAddress = frame::MaxAddress;
 // Where boards are usually found: the first few addresses of a line, and the last one, which
 // installers like to keep for a board that is set up alone.
 constexpr int CommonUpTo = 16;
-constexpr int RequestBytes = 4;   // address, 17, CRC
-constexpr int OpenPauseMs = 200;  // every open of the link waits that long
-// What sending a probe and looking at the line add to its window, at most, on a PC that is
-// not overloaded.
+constexpr int RequestBytes = 4;  // address, 17, CRC
+constexpr int OpenPauseMs = 200; // every open of the link waits that long
+// What sending a probe and taking up its end add to its window, at most, on a PC that is not
+// overloaded.
 constexpr double ProbeUpkeepMs = 2;
 
 double CharMs(int baudIndex, int frameIndex) {
@@ -105,24 +104,24 @@ QString DurationText(double ms) {
     return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
 }
 
-BoardScan::BoardScan(ModbusLink& link, ConfigImage& image, const Plan& plan, ProgressView* progress)
-    : m_link(link), m_plan(plan), m_progress(progress),
+BoardScan::BoardScan(Scheduler& scheduler, ConfigImage& image, const Plan& plan, ProgressView* progress)
+    : m_scheduler(scheduler), m_link(scheduler.Link()), m_plan(plan), m_progress(progress),
       m_order(ScanOrder(plan.first, plan.rates, plan.frames)), m_base(LineSpec::Of(image.link)) {
     if (!plan.port.isEmpty())
         m_base.port = plan.port;
-    m_network = link.LeadsToNetwork(m_base.port);
+    m_network = m_link.LeadsToNetwork(m_base.port);
     if (m_network) {
         m_plan.rates = {plan.first.baudIndex};
         m_plan.frames = {plan.first.frameIndex};
         m_order = ScanOrder(plan.first, m_plan.rates, m_plan.frames);
     }
     m_plan.probeMs = std::clamp(plan.probeMs, MinProbeMs, MaxProbeMs);
-    SetTicker({});
     if (m_order.empty())
         m_state = State::Finished;
 }
 
 BoardScan::~BoardScan() {
+    m_onEnded = {};
     if (m_state == State::Running)
         End(State::Stopped);
 }
@@ -141,24 +140,42 @@ bool BoardScan::Answered(int address) const {
                        [&](const ScanFind& f) { return f.at.address == address; });
 }
 
-bool BoardScan::Step() {
-    if (m_state != State::Running)
-        return false;
-    return m_out ? TakeReply() : SendNext();
+bool BoardScan::Start() {
+    // The first step runs here, so that a port that does not open is said before anything runs.
+    if (Step() == StepResult::Continue)
+        m_scheduler.StartJob(*this);
+    return Running();
 }
 
-void BoardScan::SetTicker(std::function<double()> nowMs) {
-    if (!nowMs) {
-        auto clock = std::make_shared<QElapsedTimer>();
-        clock->start();
-        nowMs = [clock] { return clock->nsecsElapsed() / 1e6; };
-    }
-    m_nowMs = std::move(nowMs);
+Job::StepResult BoardScan::Step() {
+    if (m_state != State::Running)
+        return StepResult::Finished;
+    if (m_out && m_scheduler.ReplyEnd() > 0)
+        return StepResult::Continue; // its probe is still out
+    if (m_out && !TakeOutcome())
+        return StepResult::Finished;
+    return SendNext() ? StepResult::Continue : StepResult::Finished;
+}
+
+void BoardScan::Abandon() {
+    if (m_state != State::Running)
+        return;
+    if (m_link.PortLost || !m_link.IsOpen)
+        Lost();
+    else
+        End(State::Stopped);
 }
 
 void BoardScan::Stop() {
     if (m_state == State::Running)
         End(State::Stopped);
+}
+
+void BoardScan::Lost() {
+    // The adapter went away: no later probe can reach anything.
+    m_lost = true;
+    m_reason = m_link.PortError();
+    End(State::Failed);
 }
 
 bool BoardScan::SendNext() {
@@ -189,61 +206,48 @@ bool BoardScan::SendNext() {
     if (m_progress)
         m_progress->SetProgress(Percent());
     ++m_probes;
-    m_sentAtMs = m_nowMs();
-    m_seen = 0;
-    m_lastChangeMs = 0;
     m_out = true;
-    m_link.Send(m_link.BuildIdentifyRequest(p.address));
-    return TakeReply();
+    m_scheduler.SendProbe(p.address,
+                          int(std::ceil(ProbeWindowMs(p.baudIndex, p.frameIndex, m_plan.probeMs))));
+    return m_state == State::Running;
 }
 
-bool BoardScan::TakeReply() {
-    const ScanPoint& p = m_order[m_next];
-    const int waiting = m_link.BytesWaiting();
-    if (!m_link.IsOpen) {
-        // The adapter went away: no later probe can reach anything.
-        m_lost = true;
-        m_reason = m_link.PortError();
-        End(State::Failed);
+bool BoardScan::TakeOutcome() {
+    const ScanPoint p = m_order[m_next];
+    m_out = false;
+    if (m_link.PortLost || !m_link.IsOpen) {
+        Lost();
         return false;
     }
-    const double now = m_nowMs() - m_sentAtMs;
-    if (waiting != m_seen) {
-        m_seen = waiting;
-        m_lastChangeMs = now;
-    }
-    const double charMs = CharMs(p.baudIndex, p.frameIndex);
-    const double windowMs = ProbeWindowMs(p.baudIndex, p.frameIndex, m_plan.probeMs);
-    // Once bytes come, the reply has ended when the line stays quiet for 3.5 characters; a
-    // device that never stops talking is cut off after a buffer's worth.
-    const double quietMs = std::max(3.5 * charMs, 2.0);
-    const double capMs = windowMs + frame::BufferSize * charMs;
-    const bool over =
-        (m_seen > 0 && now - m_lastChangeMs >= quietMs) || (m_seen == 0 && now >= windowMs) || now >= capMs;
-    if (!over)
-        return true;
-    m_out = false;
     ++m_next;
-    if (m_seen > 0 && !m_link.CheckAnswer({p.address, 17, 0, 0}).Failed()) {
-        m_found.push_back({p, m_link.DescribeIdentification(),
-                           frame::IsKx9Identification(m_link.RxBuffer, m_link.RxLength)});
-        if (m_onFound)
-            m_onFound(m_found.back());
-        if (m_found.back().kx9 && !m_plan.all) {
-            End(State::Finished);
-            return false;
-        }
+    if (!m_scheduler.ProbeAnswered())
+        return true;
+    m_found.push_back(
+        {p, m_link.DescribeIdentification(), frame::IsKx9Identification(m_link.RxBuffer, m_link.RxLength)});
+    if (m_onFound)
+        m_onFound(m_found.back());
+    if (m_found.back().kx9 && !m_plan.all) {
+        End(State::Finished);
+        return false;
     }
     return true;
 }
 
 void BoardScan::End(State state) {
     m_state = state;
+    if (m_out)
+        m_scheduler.CancelProbe();
     m_out = false;
+    if (m_scheduler.Runs(*this))
+        m_scheduler.EndJob();
     if (m_link.IsOpen)
         m_link.Close();
     if (m_progress)
         m_progress->HideProgress();
+    const std::function<void()> ended = std::move(m_onEnded);
+    m_onEnded = {};
+    if (ended)
+        ended();
 }
 
 } // namespace kx9

@@ -4,6 +4,7 @@
 #include "Views.h"
 #include "config/ConfigImage.h"
 #include "link/Modbus.h"
+#include "link/Transfer.h"
 
 #include <QString>
 #include <functional>
@@ -58,13 +59,12 @@ struct ScanFind {
     bool kx9 = false;       // a KX9 board (slave ID 0x98, "KX9")
 };
 
-// The scan, one step at a time, so that a window's timer can drive it and stop it between
-// steps as well as a loop can. Each device is listed once: an address that answered is not
-// asked again at another rate or frame (on a real line a board often also answers at a frame
-// close to its own). It tries its lines on copies of its own: the link settings stay as they
-// are. It talks to the link itself, past the scheduler: the caller starts it only while no
-// other transfer runs.
-class BoardScan {
+// The scan as a job of the scheduler: each probe is one of its requests, whose reply ends by the
+// link's rule and whose silence ends it after the probe's window. Each device is listed once: an
+// address that answered is not asked again at another rate or frame (on a real line a board often
+// also answers at a frame close to its own). It tries its lines on copies of its own: the link
+// settings stay as they are. The caller starts it only while no other transfer runs.
+class BoardScan : public Job {
 public:
     struct Plan {
         ScanPoint first = BoardDefaults; // tried first: the settings in use
@@ -77,22 +77,23 @@ public:
     enum class State { Running, Finished, Stopped, Failed };
 
     // `progress` (may be null) shows the rate and frame being tried and how far the scan is.
-    BoardScan(ModbusLink& link, ConfigImage& image, const Plan& plan, ProgressView* progress = nullptr);
-    ~BoardScan();
+    BoardScan(Scheduler& scheduler, ConfigImage& image, const Plan& plan, ProgressView* progress = nullptr);
+    ~BoardScan() override;
     BoardScan(const BoardScan&) = delete;
     BoardScan& operator=(const BoardScan&) = delete;
 
-    // Opens the port at a new rate or frame, sends the next probe, or looks at the reply of the
-    // one out, and returns without waiting. True while the scan goes on.
-    bool Step();
+    // Opens the port and sends the first probe, then leaves the rest to the scheduler's ticks.
+    // False when it ended at once (a port that did not open has said why in its own box).
+    bool Start();
     // Ends the scan now; a probe out is given up.
     void Stop();
-    // Milliseconds of a monotonic clock that times the probes; tests drive it by hand.
-    void SetTicker(std::function<double()> nowMs);
     // Told of each device the moment its reply has been taken up.
     void OnFound(std::function<void(const ScanFind&)> found) { m_onFound = std::move(found); }
+    // Told once, when the scan has ended however it ended, after the port was closed.
+    void OnEnded(std::function<void()> ended) { m_onEnded = std::move(ended); }
 
     State Status() const { return m_state; }
+    bool Running() const { return m_state == State::Running; }
     // The port leads to a network line: its converter keeps its own rate and frame, so only
     // the address varies.
     bool Network() const { return m_network; }
@@ -109,12 +110,22 @@ public:
     bool PortLost() const { return m_lost; }
     const QString& FailureReason() const { return m_reason; }
 
+    // The scheduler's: takes up how the probe out ended, then opens the port at a new rate or
+    // frame and sends the next probe.
+    StepResult Step() override;
+    // Dropped after the port went away under a probe.
+    void Abandon() override;
+    // "Przerwij".
+    void Dropped() override { Stop(); }
+
 private:
     bool SendNext();
-    bool TakeReply();
+    bool TakeOutcome();
     void End(State state);
+    void Lost();
     bool Answered(int address) const;
 
+    Scheduler& m_scheduler;
     ModbusLink& m_link;
     Plan m_plan;
     ProgressView* m_progress;
@@ -125,12 +136,9 @@ private:
     size_t m_next = 0; // next point of m_order
     bool m_portSet = false;
     ScanPoint m_portAt;
-    bool m_out = false; // a probe awaits its reply
-    std::function<double()> m_nowMs;
+    bool m_out = false; // a probe was sent and its outcome not yet taken up
     std::function<void(const ScanFind&)> m_onFound;
-    double m_sentAtMs = 0;
-    int m_seen = 0;
-    double m_lastChangeMs = 0;
+    std::function<void()> m_onEnded;
     int m_probes = 0;
     std::vector<ScanFind> m_found;
     bool m_lost = false;

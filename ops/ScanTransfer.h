@@ -5,18 +5,16 @@
 #include "Transfers.h"
 
 #include <QObject>
-#include <QTimer>
 #include <functional>
 #include <memory>
 
 namespace kx9 {
 
 // The board scan as a transfer of the program (the "Szukaj tablicy" of the connection window):
-// refused while another transfer runs, and every other transfer refused while it runs. It is
-// the scheduler's running job, so the progress window's "Przerwij" stops it; its own timer
-// drives the probes, as often as a reply's end needs to be seen. The port is closed when it
-// ends, however it ends; the link settings are never touched.
-class ScanTransfer : public QObject, private Job {
+// refused while another transfer runs, and every other transfer refused while it runs. The scan
+// is the scheduler's running job, driven by its ticks, so the progress window's "Przerwij" stops
+// it. The port is closed when it ends, however it ends; the link settings are never touched.
+class ScanTransfer : public QObject {
     Q_OBJECT
 public:
     explicit ScanTransfer(Transfers& transfers);
@@ -30,24 +28,19 @@ public:
                std::function<void(const ScanFind&)> found = {});
     // Ends the scan now.
     void Stop();
-    bool Running() const { return m_scan && m_scan->Status() == BoardScan::State::Running; }
+    bool Running() const { return m_scan && m_scan->Running(); }
     // The scan that ran last, its finds and how it ended; null before the first.
     const BoardScan* Last() const { return m_scan.get(); }
 
-    // The timer's tick; tests may call it.
-    void Timer1Timer();
-    QTimer Timer1;
-
 private:
-    StepResult Step() override { return StepResult::Continue; }
-    void Abandon() override { Stop(); }
-    // After the scan ended: the scheduler let go, the port number as it was, `ended` told.
+    // After the scan ended (the scheduler has let go of it and the port is closed): the status
+    // bar and progress window follow, a lost port is said, `ended` told.
     void Finish();
 
     Transfers& m_t;
     std::unique_ptr<BoardScan> m_scan;
     std::function<void()> m_ended;
-    bool m_active = false;
+    bool m_starting = false;
 };
 
 } // namespace kx9

@@ -61,8 +61,9 @@ protected:
             line.push_back(&b);
         port = std::make_unique<WithForeignDevice>(line, foreignAt);
         link = std::make_unique<ModbusLink>(image, *port, dialogs, clock);
+        scheduler = std::make_unique<Scheduler>(image, *link, dialogs);
     }
-    // The boards here answer at once; each look at the line takes a millisecond.
+    // The boards here answer at once: a probe still unanswered after a poll has its window end.
     static BoardScan::Plan Quick(std::vector<int> rates, std::vector<int> frames, bool all) {
         BoardScan::Plan plan;
         plan.rates = std::move(rates);
@@ -71,13 +72,9 @@ protected:
         plan.all = all;
         return plan;
     }
-    static void Drive(BoardScan& scan) {
-        Tick(scan);
-        while (scan.Step()) {
-        }
-    }
-    static void Tick(BoardScan& scan) {
-        scan.SetTicker([ms = 0.0]() mutable { return ms += 1; });
+    void Drive(BoardScan& scan, const std::function<bool()>& stop = {}) {
+        if (scan.Start())
+            test::TickUntilIdle(*scheduler, *port, stop);
     }
 
     std::deque<BoardModel> boards;
@@ -86,6 +83,7 @@ protected:
     test::FakeClock clock;
     std::unique_ptr<SimPort> port;
     std::unique_ptr<ModbusLink> link;
+    std::unique_ptr<Scheduler> scheduler;
 };
 
 TEST_F(ScanLine, AllListsEveryBoardOnceAtItsOwnRateAndFrame) {
@@ -95,7 +93,7 @@ TEST_F(ScanLine, AllListsEveryBoardOnceAtItsOwnRateAndFrame) {
     image.link.BaudIndex = 2;
     image.link.FrameIndex = 0;
     image.link.PortIndex = 4;
-    BoardScan scan(*link, image, Quick({7, 2}, {1, 3}, true));
+    BoardScan scan(*scheduler, image, Quick({7, 2}, {1, 3}, true));
     Drive(scan);
     EXPECT_EQ(scan.Status(), BoardScan::State::Finished);
     ASSERT_EQ(scan.Found().size(), 3u);
@@ -123,7 +121,7 @@ TEST_F(ScanLine, AllListsEveryBoardOnceAtItsOwnRateAndFrame) {
 
 TEST_F(ScanLine, WithoutAllItStopsAtTheFirstBoard) {
     Boards({{9, 3, 2}, {17, 1, 9}});
-    BoardScan scan(*link, image, Quick({7, 2}, {1, 3}, false));
+    BoardScan scan(*scheduler, image, Quick({7, 2}, {1, 3}, false));
     Drive(scan);
     ASSERT_EQ(scan.Found().size(), 1u);
     // 9 is a usual address: found at its own rate and frame before 17 at the first ones.
@@ -141,7 +139,7 @@ TEST_F(ScanLine, TheSettingsInUseAreTriedFirst) {
     image.link.FrameIndex = 3;
     BoardScan::Plan plan = Quick(ScanRates(), ScanFrames(), false);
     plan.first = {57, 2, 3};
-    BoardScan scan(*link, image, plan);
+    BoardScan scan(*scheduler, image, plan);
     Drive(scan);
     ASSERT_NE(scan.FirstKx9(), nullptr);
     EXPECT_EQ(scan.FirstKx9()->at, (ScanPoint{57, 2, 3}));
@@ -150,7 +148,7 @@ TEST_F(ScanLine, TheSettingsInUseAreTriedFirst) {
 
 TEST_F(ScanLine, ADeviceThatIsNoKx9IsListedAndTheScanGoesOn) {
     Boards({{6, 1, 9}}, 4);
-    BoardScan scan(*link, image, Quick({7}, {1}, false));
+    BoardScan scan(*scheduler, image, Quick({7}, {1}, false));
     Drive(scan);
     ASSERT_EQ(scan.Found().size(), 2u);
     EXPECT_EQ(scan.Found()[0].at, (ScanPoint{4, 7, 1}));
@@ -165,7 +163,7 @@ TEST_F(ScanLine, RepliesThatCannotBeTrustedAreNotListed) {
     boards[0].SetFault(BoardModel::Fault::BadCrc);
     boards[1].SetFault(BoardModel::Fault::WrongAddress);
     boards[2].SetFault(BoardModel::Fault::Exception);
-    BoardScan scan(*link, image, Quick({7}, {1}, false));
+    BoardScan scan(*scheduler, image, Quick({7}, {1}, false));
     Drive(scan);
     EXPECT_EQ(scan.Status(), BoardScan::State::Finished);
     EXPECT_TRUE(scan.Found().empty()); // neither reply is one to trust
@@ -176,14 +174,13 @@ TEST_F(ScanLine, RepliesThatCannotBeTrustedAreNotListed) {
 TEST_F(ScanLine, StopEndsItBetweenStepsAndPutsTheSettingsBack) {
     Boards({{200, 1, 9}});
     image.link.BoardAddress = 8;
-    BoardScan scan(*link, image, Quick({7}, {1}, true));
-    Tick(scan);
-    for (int k = 0; k < 20; ++k)
-        ASSERT_TRUE(scan.Step());
+    BoardScan scan(*scheduler, image, Quick({7}, {1}, true));
+    Drive(scan, [&] { return scan.Probes() >= 10; });
     EXPECT_TRUE(link->IsOpen);
     scan.Stop();
     EXPECT_EQ(scan.Status(), BoardScan::State::Stopped);
-    EXPECT_FALSE(scan.Step());
+    EXPECT_EQ(scan.Step(), Job::StepResult::Finished);
+    EXPECT_FALSE(scheduler->JobRunning());
     EXPECT_FALSE(link->IsOpen);
     EXPECT_EQ(image.link.BoardAddress, 8);
     EXPECT_TRUE(scan.Found().empty());
@@ -193,7 +190,7 @@ TEST_F(ScanLine, StopEndsItBetweenStepsAndPutsTheSettingsBack) {
 TEST_F(ScanLine, APortThatVanishesFailsTheScan) {
     Boards({{5, 1, 9}});
     boards[0].SetFault(BoardModel::Fault::Vanish);
-    BoardScan scan(*link, image, Quick({7}, {1}, true));
+    BoardScan scan(*scheduler, image, Quick({7}, {1}, true));
     Drive(scan);
     EXPECT_EQ(scan.Status(), BoardScan::State::Failed);
     EXPECT_TRUE(scan.PortLost());
@@ -204,7 +201,7 @@ TEST_F(ScanLine, APortThatVanishesFailsTheScan) {
 TEST_F(ScanLine, APortThatDoesNotOpenFailsWithItsBox) {
     Boards({{5, 1, 9}});
     port->SetMissing("COM1");
-    BoardScan scan(*link, image, Quick({7}, {1}, true));
+    BoardScan scan(*scheduler, image, Quick({7}, {1}, true));
     Drive(scan);
     EXPECT_EQ(scan.Status(), BoardScan::State::Failed);
     EXPECT_FALSE(scan.PortLost());
@@ -217,11 +214,11 @@ TEST_F(ScanLine, AProbeWaitsItsWholeWindowForASilentAddress) {
     Boards({{2, 1, 9}});
     BoardScan::Plan plan = Quick({7}, {1}, false);
     plan.probeMs = 60;
-    BoardScan scan(*link, image, plan);
+    BoardScan scan(*scheduler, image, plan);
     QElapsedTimer t;
     t.start();
-    while (scan.Step()) { // on the real clock: address 1 silent, 2 answers
-    }
+    ASSERT_TRUE(scan.Start()); // on the real clock: address 1 silent, 2 answers
+    ASSERT_TRUE(scheduler->WaitUntilIdle(5000));
     EXPECT_EQ(scan.Probes(), 2);
     EXPECT_GE(t.elapsed(), 60);
     EXPECT_LT(t.elapsed(), 60 + 500);

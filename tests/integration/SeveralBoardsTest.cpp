@@ -36,9 +36,10 @@ protected:
 
     // The program's scan on the line, driven to its end.
     BoardScan::State Scan(BoardScan::Plan plan, std::vector<ScanFind>& found) {
-        BoardScan scan(program.link, image, plan, &progress);
-        while (scan.Step())
-            QThread::usleep(200);
+        BoardScan scan(program.scheduler, image, plan, &progress);
+        if (scan.Start()) {
+            EXPECT_TRUE(RunRealTimers());
+        }
         found = scan.Found();
         return scan.Status();
     }
