@@ -130,10 +130,10 @@ QString ParseLink(const QCommandLineParser& p, Options& o) {
     if (p.isSet("timeout") && !(link.timeoutMs = NumberIn(p.value("timeout"), 100, 20000)))
         return QStringLiteral("--timeout must be 100..20000 ms");
 
-    if (Spec(o.command).boards == Boards::Manifest && (!portChoices.empty() || !addresses.empty()))
+    if (RowOf(o.command).boards == Boards::Manifest && (!portChoices.empty() || !addresses.empty()))
         return QStringLiteral("apply takes ports and addresses from its manifest");
     const bool several = portChoices.size() > 1 || addresses.size() > 1;
-    if (several && Spec(o.command).boards != Boards::Lists)
+    if (several && RowOf(o.command).boards != Boards::Lists)
         return QStringLiteral("%1 takes one port and one address").arg(CommandName(o.command));
     if (!several)
         return {};
@@ -261,7 +261,7 @@ QString ParseCommandOptions(const QCommandLineParser& p, Options& o) {
 
 QString HelpText(bool windows) {
     QString text = QString::fromUtf8(Head);
-    for (const CommandSpec& c : CommandTable())
+    for (const CommandRow& c : CommandTable())
         text += QString::fromUtf8(windows && c.windowsHelp ? c.windowsHelp : c.help);
     text += QString::fromUtf8(OptionsHelp);
     if (windows)
@@ -287,11 +287,11 @@ std::optional<LinkChoice> PortChoice(const QString& text) {
 }
 
 bool IsFleet(const Options& o) {
-    return !o.boards.empty() || Spec(o.command).boards == Boards::Manifest || !o.outputDir.isEmpty();
+    return !o.boards.empty() || RowOf(o.command).boards == Boards::Manifest || !o.outputDir.isEmpty();
 }
 
 QString CommandName(Command command) {
-    return QString::fromLatin1(Spec(command).name);
+    return QString::fromLatin1(RowOf(command).name);
 }
 
 Parsed ParseOptions(const QStringList& arguments) {
@@ -309,7 +309,7 @@ Parsed ParseOptions(const QStringList& arguments) {
         {"json", ""},
         {"trace", "", "FILE"},
     });
-    for (const CommandSpec& c : CommandTable())
+    for (const CommandRow& c : CommandTable())
         for (const CommandOption& own : c.options)
             if (own.name)
                 p.addOption({QString::fromLatin1(own.name), QString(), QString::fromLatin1(own.value)});
@@ -334,8 +334,8 @@ Parsed ParseOptions(const QStringList& arguments) {
         return parsed;
     }
     const QString name = positional.takeFirst();
-    const CommandSpec* info = nullptr;
-    for (const CommandSpec& c : CommandTable())
+    const CommandRow* info = nullptr;
+    for (const CommandRow& c : CommandTable())
         if (name == QLatin1String(c.name))
             info = &c;
     if (!info) {
@@ -346,7 +346,7 @@ Parsed ParseOptions(const QStringList& arguments) {
         parsed.error = QStringLiteral("%1: wrong number of arguments (kx9ctl --help)").arg(name);
         return parsed;
     }
-    for (const CommandSpec& other : CommandTable())
+    for (const CommandRow& other : CommandTable())
         for (const CommandOption& own : other.options)
             if (own.name && &other != info && p.isSet(own.name)) {
                 parsed.error = QStringLiteral("--%1 does not go with %2").arg(QLatin1String(own.name), name);

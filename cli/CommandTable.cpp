@@ -5,7 +5,7 @@ namespace kx9::cli {
 
 namespace {
 
-constexpr std::array<CommandSpec, CommandCount> Table{{
+constexpr std::array<CommandRow, CommandCount> Table{{
     {.command = Command::Identify,
      .name = "identify",
      .minArgs = 0,
@@ -173,11 +173,11 @@ static_assert(InEnumOrder(), "one row per command, in the order of the enum");
 
 } // namespace
 
-const std::array<CommandSpec, CommandCount>& CommandTable() {
+const std::array<CommandRow, CommandCount>& CommandTable() {
     return Table;
 }
 
-const CommandSpec& Spec(Command command) {
+const CommandRow& RowOf(Command command) {
     return Table[size_t(command)];
 }
 

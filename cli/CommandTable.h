@@ -50,7 +50,7 @@ struct CommandOption {
     const char* value = nullptr; // what it takes ("TEXT"); null for a switch
 };
 
-struct CommandSpec {
+struct CommandRow {
     Command command;
     const char* name;
     int minArgs;
@@ -65,7 +65,7 @@ struct CommandSpec {
 };
 
 // Every command, in the order of the help.
-const std::array<CommandSpec, CommandCount>& CommandTable();
-const CommandSpec& Spec(Command command);
+const std::array<CommandRow, CommandCount>& CommandTable();
+const CommandRow& RowOf(Command command);
 
 } // namespace kx9::cli

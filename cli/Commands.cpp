@@ -34,7 +34,6 @@ constexpr int PageWritePauseMs = 10;
 constexpr int GraphicFrameWords = 100;
 constexpr int GraphicFrames = 6;
 constexpr int GraphicFramePauseMs = 50;
-constexpr int ChainTickMs = 20;
 
 Outcome Failed() {
     return {BoardFailed, {}, {}};
@@ -327,11 +326,6 @@ Outcome RunGraphic(Session& s) {
 
     // The six frames of one slot, as the graphics window sends each of its ten.
     Transfers& t = s.program.transfers;
-    QTimer timer;
-    timer.setInterval(ChainTickMs);
-    timer.setTimerType(Qt::PreciseTimer);
-    RequestChain chain(t, timer);
-    QObject::connect(&timer, &QTimer::timeout, [&] { chain.Tick(); });
     const auto frame = [&](int first, int count) {
         if (first == 0 && t.scheduler.OpenLink() != 1)
             return false;
@@ -348,19 +342,8 @@ Outcome RunGraphic(Session& s) {
         steps.push_back(
             {[&, f, count] { return frame(f * GraphicFrameWords, count); }, 100 * f / (GraphicFrames - 1)});
     }
-    bool arrived = false; // the chain ran to its end: every frame's reply matched
-    const bool sent = s.Run(
-        [&] {
-            if (!chain.Start(std::move(steps), [&] {
-                    arrived = true;
-                    t.scheduler.CloseLink();
-                    t.progress.HideProgress();
-                }))
-                return false;
-            t.ShowFromZero(QStringLiteral("Transmisja Grafiki"));
-            return true;
-        },
-        &timer, [&] { chain.Tick(); });
+    bool arrived = false; // the chain ran to its end: every reply matched
+    const bool sent = s.RunChain(std::move(steps), QStringLiteral("Transmisja Grafiki"), arrived);
     if (sent && !arrived)
         s.dialogs.Report(QStringLiteral("Błąd transmisji danych: nie wszystkie ramki grafiki dotarły do tablicy"));
     if (!sent || !arrived)
@@ -428,7 +411,7 @@ QString PictureProblem(const QString& file) {
 
 QString Precheck(const Options& o) {
     const QStringList& a = o.args;
-    if (Spec(o.command).link == LinkFrom::Defaults &&
+    if (RowOf(o.command).link == LinkFrom::Defaults &&
         CheckInputFile(DefaultsToRead(), ConfigFileSize) == FileProblem::NotRegular)
         return InputFileText(DefaultsToRead(), FileProblem::NotRegular);
     ConfigImage image;

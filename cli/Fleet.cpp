@@ -281,7 +281,7 @@ QString BoardName(const FleetBoard& board) {
 
 FleetPlan PlanFleet(const Options& options) {
     FleetPlan plan;
-    if (Spec(options.command).boards == Boards::Manifest)
+    if (RowOf(options.command).boards == Boards::Manifest)
         PlanManifest(options, plan);
     else
         PlanLists(options, plan);
@@ -313,10 +313,10 @@ FleetPlan PlanFleet(const Options& options) {
     // one that no board can be reached at stops the run before anything is sent to any board.
     for (const FleetBoard& b : plan.boards)
         for (const Options& step : b.steps) {
-            if (Spec(step.command).link == LinkFrom::None)
+            if (RowOf(step.command).link == LinkFrom::None)
                 continue;
             if (const QString why = LinkProblem(PlannedLink(step)); !why.isEmpty()) {
-                const bool fromFile = Spec(step.command).link == LinkFrom::File;
+                const bool fromFile = RowOf(step.command).link == LinkFrom::File;
                 plan.errors << BoardName(b) + QStringLiteral(": ") + why +
                                    (fromFile ? QStringLiteral(" (plik ") + step.args[0] + QLatin1Char(')')
                                              : QString());
@@ -415,7 +415,7 @@ QString FleetTable(const std::vector<FleetBoard>& boards) {
 }
 
 QString FleetTexts(const std::vector<FleetBoard>& boards, Command command) {
-    const bool results = Spec(command).resultText;
+    const bool results = RowOf(command).resultText;
     QString text;
     for (const FleetBoard& b : boards) {
         if (b.text.isEmpty() || (!results && b.code == Done))

@@ -14,17 +14,11 @@ namespace {
 
 constexpr int SelectPauseMs = 10;
 constexpr int WindowRegs = 101; // the selector, which says what the window holds, and the window
-constexpr int ChainTickMs = 20;
 
 } // namespace
 
 Outcome CheckPage(Session& s, int page, const ConfigImage::Page& wanted, const QStringList& lines) {
     Transfers& t = s.program.transfers;
-    QTimer timer;
-    timer.setInterval(ChainTickMs);
-    timer.setTimerType(Qt::PreciseTimer);
-    RequestChain chain(t, timer);
-    QObject::connect(&timer, &QTimer::timeout, [&] { chain.Tick(); });
     std::vector<ChainStep> steps{{[&] {
                                       if (t.scheduler.OpenLink() != 1)
                                           return false;
@@ -39,19 +33,8 @@ Outcome CheckPage(Session& s, int page, const ConfigImage::Page& wanted, const Q
                                       return true;
                                   },
                                   50}};
-    bool arrived = false;
-    const bool ran = s.Run(
-        [&] {
-            if (!chain.Start(std::move(steps), [&] {
-                    arrived = true;
-                    t.scheduler.CloseLink();
-                    t.progress.HideProgress();
-                }))
-                return false;
-            t.ShowFromZero(QStringLiteral("Odczyt Strony Tekstowej"));
-            return true;
-        },
-        &timer, [&] { chain.Tick(); });
+    bool arrived = false; // the chain ran to its end: every reply matched
+    const bool ran = s.RunChain(std::move(steps), QStringLiteral("Odczyt Strony Tekstowej"), arrived);
     if (ran && !arrived)
         s.dialogs.Report(QStringLiteral("Błąd transmisji danych: strona nie została odczytana z tablicy"));
     if (!ran || !arrived)

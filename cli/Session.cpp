@@ -161,7 +161,7 @@ QString LinkProblem(const LinkSettings& link) {
 LinkSettings PlannedLink(const Options& step) {
     ConfigImage image;
     image.ResetImage(QDateTime::currentDateTime());
-    const bool fromFile = Spec(step.command).link == LinkFrom::File && !step.args.isEmpty();
+    const bool fromFile = RowOf(step.command).link == LinkFrom::File && !step.args.isEmpty();
     const QString file = fromFile ? step.args[0] : SettingsFileToRead(DefaultFileName);
     if (CheckInputFile(file, ConfigFileSize) == FileProblem::None)
         LoadConfig(file, image);
@@ -202,6 +202,29 @@ bool Session::Run(const std::function<bool()>& start, QTimer* chain, const std::
     if (!ok && dialogs.failures.size() == failuresBefore)
         dialogs.Report(QStringLiteral("Błąd transmisji danych")); // a failure that showed no box
     return ok;
+}
+
+bool Session::RunChain(std::vector<ChainStep> steps, const QString& title, bool& arrived) {
+    constexpr int ChainTickMs = 20;
+    Transfers& t = program.transfers;
+    QTimer timer;
+    timer.setInterval(ChainTickMs);
+    timer.setTimerType(Qt::PreciseTimer);
+    RequestChain chain(t, timer);
+    QObject::connect(&timer, &QTimer::timeout, [&] { chain.Tick(); });
+    arrived = false;
+    return Run(
+        [&] {
+            if (!chain.Start(std::move(steps), [&] {
+                    arrived = true;
+                    t.scheduler.CloseLink();
+                    t.progress.HideProgress();
+                }))
+                return false;
+            t.ShowFromZero(title);
+            return true;
+        },
+        &timer, [&] { chain.Tick(); });
 }
 
 bool Session::Failed() const {

@@ -6,6 +6,7 @@
 #include "config/RegularFile.h"
 #include "link/RoutedPort.h"
 #include "ops/Program.h"
+#include "ops/RequestChain.h"
 
 #include <QTimer>
 #include <cstdio>
@@ -103,6 +104,9 @@ public:
     // True when it started and ended without a failure.
     bool Run(const std::function<bool()>& start, QTimer* chain = nullptr,
              const std::function<void()>& tick = {});
+    // `steps` as one request chain, `title` on the progress; `arrived` when it ran to its end.
+    // True when it started and ended without a failure.
+    bool RunChain(std::vector<ChainStep> steps, const QString& title, bool& arrived);
     // A failure was shown, or the last request failed or got no reply.
     bool Failed() const;
 

@@ -27,7 +27,7 @@ void PrintJson(const QJsonObject& json) {
 // Pictures are drawn with Qt Gui: an SVG's text needs its fonts, which need a GUI application
 // object. It runs on the offscreen platform, so no display is needed.
 bool DrawsPictures(const Parsed& parsed) {
-    return parsed.options && Spec(parsed.options->command).drawsPictures;
+    return parsed.options && RowOf(parsed.options->command).drawsPictures;
 }
 
 // --trace: one line a record, from every line of a fleet at once; nothing when not asked.

@@ -19,7 +19,7 @@ ModbusLink::~ModbusLink() {
 }
 
 QString ModbusLink::PortName(int portIndex) {
-    return LineSpec::ComName(portIndex);
+    return LineTarget::ComName(portIndex);
 }
 
 void ModbusLink::SetOpen(bool open) {
@@ -38,11 +38,11 @@ void ModbusLink::DropIfLost() {
 }
 
 int ModbusLink::Open(int portIndex, int frameIndex, int baudIndex) {
-    return Open(LineSpec{portIndex >= 0 && portIndex <= 255 ? PortName(portIndex) : QString(), frameIndex,
+    return Open(LineTarget{portIndex >= 0 && portIndex <= 255 ? PortName(portIndex) : QString(), frameIndex,
                          baudIndex, m_image.link.BoardAddress});
 }
 
-int ModbusLink::Open(const LineSpec& line) {
+int ModbusLink::Open(const LineTarget& line) {
     if (IsOpen)
         Close();
     PortLost = false;

@@ -5,7 +5,7 @@
 #include "../config/ConfigImage.h"
 #include "Dialogs.h"
 #include "Failure.h"
-#include "LineSpec.h"
+#include "LineTarget.h"
 #include "ModbusFrame.h"
 #include "ReplyCheck.h"
 #include "SerialPort.h"
@@ -24,11 +24,11 @@ public:
     // Refused, with the open failure box, when the line names no port, frame or rate of the
     // tables or the board address lies outside 1..247 (0 would be a broadcast). The line is
     // kept as the one in use; the settings stay as they are.
-    int Open(const LineSpec& line);
+    int Open(const LineTarget& line);
     // COM<portIndex + 1> at the settings' board address.
     int Open(int portIndex, int frameIndex, int baudIndex);
     // The line opened last (or refused last), as failure details name it.
-    const LineSpec& Line() const { return m_line; }
+    const LineTarget& Line() const { return m_line; }
     int Close();
 
     static uint16_t Crc16(const uint8_t* data, int length) { return frame::Crc16(data, length); }
@@ -107,7 +107,7 @@ private:
 
     LineTrace* m_trace = nullptr;
     bool m_everOpened = false;
-    LineSpec m_line;
+    LineTarget m_line;
     QString m_operation;
     QString m_confirmed;
 };

@@ -86,10 +86,10 @@ void Scheduler::Abandon() {
 }
 
 int Scheduler::OpenLink() {
-    return OpenLink(LineSpec::Of(m_image.link));
+    return OpenLink(LineTarget::Of(m_image.link));
 }
 
-int Scheduler::OpenLink(const LineSpec& line) {
+int Scheduler::OpenLink(const LineTarget& line) {
     const int result = m_link.Open(line);
     if (m_linkShown)
         m_linkShown();

@@ -50,7 +50,7 @@ public:
     // The line of the settings in use.
     int OpenLink();
     // Another line (a link change's new one); the settings stay as they are.
-    int OpenLink(const LineSpec& line);
+    int OpenLink(const LineTarget& line);
     void CloseLink();
     void StartReplyWait();
 

@@ -106,7 +106,7 @@ QString DurationText(double ms) {
 
 BoardScan::BoardScan(Scheduler& scheduler, ConfigImage& image, const Plan& plan, ProgressView* progress)
     : m_scheduler(scheduler), m_link(scheduler.Link()), m_plan(plan), m_progress(progress),
-      m_order(ScanOrder(plan.first, plan.rates, plan.frames)), m_base(LineSpec::Of(image.link)) {
+      m_order(ScanOrder(plan.first, plan.rates, plan.frames)), m_base(LineTarget::Of(image.link)) {
     if (!plan.port.isEmpty())
         m_base.port = plan.port;
     m_network = m_link.LeadsToNetwork(m_base.port);
@@ -192,7 +192,7 @@ bool BoardScan::SendNext() {
                 QStringLiteral("Szukanie tablicy: %1 %2")
                     .arg(BaudText(p.baudIndex), QLatin1String(FrameNames[size_t(p.frameIndex)])));
         // The open's own box says why it failed.
-        LineSpec line = m_base;
+        LineTarget line = m_base;
         line.address = p.address;
         line.frameIndex = p.frameIndex;
         line.baudIndex = p.baudIndex;

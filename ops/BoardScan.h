@@ -130,7 +130,7 @@ private:
     Plan m_plan;
     ProgressView* m_progress;
     std::vector<ScanPoint> m_order;
-    LineSpec m_base; // the port scanned; address, rate and frame vary
+    LineTarget m_base; // the port scanned; address, rate and frame vary
     bool m_network = false;
     State m_state = State::Running;
     size_t m_next = 0; // next point of m_order

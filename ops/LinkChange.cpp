@@ -19,7 +19,7 @@ bool LinkChangeJob::Begin() {
     const int newBaud = BaudIndexFromCode(image.Reg(RegBoardBaud));
     const int newFrame = image.Reg(RegBoardFrame) & 0xFF;
 
-    const LineSpec old = LineSpec::Of(image.link);
+    const LineTarget old = LineTarget::Of(image.link);
     if (s.OpenLink(old) != 1)
         return false;
     s.ClearTransferError();

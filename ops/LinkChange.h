@@ -20,7 +20,7 @@ public:
 private:
     Transfers& m_t;
     ModbusLink& m_link;
-    LineSpec m_new;
+    LineTarget m_new;
 };
 
 } // namespace kx9

@@ -193,7 +193,7 @@ TEST(CommandTable, EveryCommandIsInTheHelpTheCompletionAndTheManual) {
     const QStringList help = UsageCommands();
     for (const QStringList& list : {help, completion, manualCommands})
         EXPECT_EQ(list.size(), qsizetype(CommandTable().size())) << list.join(' ').toStdString();
-    for (const CommandSpec& command : CommandTable()) {
+    for (const CommandRow& command : CommandTable()) {
         EXPECT_TRUE(help.contains(command.name)) << command.name;
         EXPECT_TRUE(completion.contains(command.name)) << command.name;
         EXPECT_TRUE(manualCommands.contains(command.name)) << command.name;

@@ -112,7 +112,7 @@ protected:
 
 TEST_F(ModbusLinkTest, OpenConfiguresPurgesAndLeavesTheSettings) {
     image.link.BoardAddress = 9;
-    EXPECT_EQ(link.Open(LineSpec{QStringLiteral("COM3"), 2, 4, 9}), 1);
+    EXPECT_EQ(link.Open(LineTarget{QStringLiteral("COM3"), 2, 4, 9}), 1);
     EXPECT_TRUE(link.IsOpen);
     EXPECT_TRUE(image.link.PortOpen);
     EXPECT_EQ(port.events, QStringList({"open:COM3", "purge"}));
@@ -123,7 +123,7 @@ TEST_F(ModbusLinkTest, OpenConfiguresPurgesAndLeavesTheSettings) {
     EXPECT_EQ(image.link.PortIndex, 0);
     EXPECT_EQ(image.link.FrameIndex, 1);
     EXPECT_EQ(image.link.BaudIndex, 7);
-    EXPECT_EQ(link.Line(), (LineSpec{QStringLiteral("COM3"), 2, 4, 9}));
+    EXPECT_EQ(link.Line(), (LineTarget{QStringLiteral("COM3"), 2, 4, 9}));
     EXPECT_EQ(clock.pauses, std::vector<int>({200}));
     EXPECT_TRUE(dialogs.boxes.empty());
 }
