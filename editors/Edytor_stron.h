@@ -127,7 +127,7 @@ private:
     void BuildTree();
     void RefreshLabels();
     void LabelEdited(QTreeWidgetItem* item, int column);
-    // One single-register request through the scheduler; false when the port did not open.
+    // One single-register request; false when the port did not open.
     bool SingleRequest(int reg, bool write);
     void StoreAndReload();
     void ShowCurrentAgain();
@@ -149,18 +149,6 @@ private:
     bool m_updatingLabels = false;
     // The line fields show a page followed by tracking, not CurrentPage.
     bool m_showingTracked = false;
-
-    // What LoadOccasional put into a picker, so that a register value no picker can show
-    // survives when the operator leaves that picker alone.
-    struct Loaded {
-        bool set = false;
-        int raw = 0;
-        QDate date;
-        QTime time;
-    };
-    Loaded m_loadedDate;
-    Loaded m_loadedStart;
-    Loaded m_loadedEnd;
 
     // What the controls last showed of the image; activation reloads only what changed since.
     ShownRevision m_shownAllowed;

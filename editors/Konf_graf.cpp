@@ -252,13 +252,11 @@ bool TKonGraf::SendFrame(int slot, int first, int count, bool firstOfSlot) {
     if (firstOfSlot) {
         ConvertSlot(slot);
         m_buffer[0] = slot;
-        if (slot == 0 && m_t.scheduler.OpenLink() != 1)
-            return false;
     } else {
         m_t.clock.pause(FramePauseMs);
     }
-    m_t.scheduler.SendWriteFrom(first, count, m_buffer.data(), dots::BufferWords);
-    return true;
+    const Transfers::Port port = firstOfSlot && slot == 0 ? Transfers::Port::Open : Transfers::Port::AsIs;
+    return m_t.SendWords(first, count, m_buffer.data(), dots::BufferWords, port);
 }
 
 void TKonGraf::BitBtn4Click() {
@@ -285,7 +283,7 @@ void TKonGraf::BitBtn4Click() {
 }
 
 void TKonGraf::FinishSend() {
-    m_t.scheduler.CloseLink();
+    m_t.ClosePort();
     m_t.progress.HideProgress();
     // Those pages went out blank; say so rather than let it pass unseen.
     if (!m_unreadable.isEmpty())

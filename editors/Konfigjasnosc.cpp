@@ -54,8 +54,8 @@ TfKonfigJasnosc::TfKonfigJasnosc(Transfers& transfers) : m_t(transfers) {
         Edit3, RegSensorMinBrightness, QStringLiteral("Niwłaściwa wartość minimalnej jsności"), {}};
     m_levels[3] = {
         Edit4, RegSensorMaxBrightness, QStringLiteral("Niwłaściwa wartość maksymalnej jsności"), {}};
-    m_times[0] = {DateTimePicker1, RegDayStart, {}, 0, {}};
-    m_times[1] = {DateTimePicker2, RegNightStart, {}, 0, {}};
+    m_times[0] = {DateTimePicker1, RegDayStart, {}};
+    m_times[1] = {DateTimePicker2, RegNightStart, {}};
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -176,9 +176,8 @@ void TfKonfigJasnosc::Fill(bool all) {
             field.edit->setText(QString::number(image.Reg(field.reg)));
     for (TimeField& field : m_times)
         if (due(field.shown, field.reg)) {
-            field.raw = image.Reg(field.reg);
-            field.picker->setTime(layout::DecodeTimeOfDay(field.raw));
-            field.loaded = field.picker->time();
+            field.picker->setTime(layout::DecodeTimeOfDay(image.Reg(field.reg)));
+            NoteFilled({field.picker});
         }
     if (due(m_shownCurrent, RegCurrentBrightness))
         Edit5->setText(QString::number(image.Reg(RegCurrentBrightness)) + QStringLiteral("%"));
@@ -215,13 +214,12 @@ bool TfKonfigJasnosc::StoreLevel(LevelField& field) {
 }
 
 void TfKonfigJasnosc::StoreTime(TimeField& field) {
-    const QTime t = field.picker->time();
-    if (t == field.loaded)
+    if (!Touched(field.picker))
         return; // left alone: the register keeps even a value no picker can show
-    field.raw = layout::EncodeTimeOfDay(t.hour(), t.minute());
-    field.loaded = t;
-    m_t.image.SetReg(field.reg, field.raw);
+    const QTime t = field.picker->time();
+    m_t.image.SetReg(field.reg, layout::EncodeTimeOfDay(t.hour(), t.minute()));
     field.shown.Mark(m_t.image.RegsRevision(field.reg));
+    NoteFilled({field.picker});
 }
 
 void TfKonfigJasnosc::ShowSensorPage(bool on) {
@@ -237,14 +235,9 @@ void TfKonfigJasnosc::CheckBox1Click() {
 
 bool TfKonfigJasnosc::SendStep(int first, int count, bool write) {
     // Every request opens the link afresh: the watchdog may have closed it between two.
-    Scheduler& scheduler = m_t.scheduler;
-    if (scheduler.OpenLink() != 1)
+    if (!m_t.Send(write ? Transfers::Kind::Write : Transfers::Kind::Read, first, count, Transfers::Port::Open))
         return false;
-    if (write)
-        scheduler.SendWrite(first, count);
-    else
-        scheduler.SendRead(first, count);
-    scheduler.EnableWatchdog();
+    m_t.CloseWhenIdle();
     return true;
 }
 

@@ -72,10 +72,6 @@ private:
         QTimeEdit* picker;
         int reg;
         ShownRevision shown;
-        // What the picker was filled with, so that a register value it cannot show is kept
-        // while the operator leaves the picker alone.
-        int raw = 0;
-        QTime loaded;
     };
 
     void BuildControls();

@@ -311,19 +311,11 @@ void TfKonfigSlave::BitBtn5Click() {
 }
 
 void TfKonfigSlave::Start(Kind kind) {
-    Scheduler& scheduler = m_t.scheduler;
     const bool read = kind == Kind::Read;
-    auto send = [&scheduler, read](int first, int count) {
-        if (read)
-            scheduler.SendRead(first, count);
-        else
-            scheduler.SendWrite(first, count);
-        return true;
-    };
+    const Transfers::Kind request = read ? Transfers::Kind::Read : Transfers::Kind::Write;
     std::vector<ChainStep> steps{
-        {[&scheduler, send] { return scheduler.OpenLink() == 1 && send(RegSlaveTimeout, LinkRegisters); },
-         -1},
-        {[send] { return send(SlaveBase, SlaveCount); }, 50},
+        RequestStep(m_t, request, RegSlaveTimeout, LinkRegisters, Transfers::Port::Open),
+        RequestStep(m_t, request, SlaveBase, SlaveCount, Transfers::Port::AsIs, 50),
     };
     const QString name =
         read ? QStringLiteral("Odczyt konfiguracji SLAVE") : QStringLiteral("Zapis konfiguracji SLAVE");
@@ -339,7 +331,7 @@ void TfKonfigSlave::Finish(Kind kind) {
     m_t.progress.SetProgress(100);
     m_t.clock.pause(FinishPauseMs);
     m_t.progress.HideProgress();
-    m_t.scheduler.CloseLink();
+    m_t.ClosePort();
     if (kind == Kind::Read)
         Refresh();
 }

@@ -123,7 +123,6 @@ private:
     void SelectLine(int row);
     void NoteList();
     void StartBoardPreview();
-    bool SendBlock(const presentation::WriteBlock& block, bool first);
     void FinishWrite();
 
     static constexpr QSize PictureArea{480, 160};

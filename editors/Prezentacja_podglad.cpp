@@ -87,11 +87,11 @@ void TfPrezentacja::CheckBox1Click() {
 
 void TfPrezentacja::StartBoardPreview() {
     // Following the board is a transfer: refused while another one runs.
-    if (!m_t.MayStart(BoardPreviewName) || m_t.scheduler.OpenLink() != 1) {
+    if (!m_t.MayStart(BoardPreviewName) || !m_t.OpenPort()) {
         CheckBox1->setChecked(false);
         return;
     }
-    m_t.scheduler.ClearTransferError();
+    m_t.ClearFailure();
     m_boardPreview = true;
     LockControls();
     PrezentacjaTablicy->start();
@@ -102,12 +102,8 @@ void TfPrezentacja::StopPreview() {
     PrezentacjaTablicy->stop();
     UnlockControls();
     // Only the board preview opened the link; another transfer may be using it now.
-    if (!std::exchange(m_boardPreview, false) || !m_t.image.link.PortOpen)
-        return;
-    if (m_t.Busy())
-        m_t.scheduler.EnableWatchdog();
-    else
-        m_t.scheduler.CloseLink();
+    if (std::exchange(m_boardPreview, false))
+        m_t.StopFollowing();
 }
 
 void TfPrezentacja::PrezentacjaStronTimer() {
@@ -122,7 +118,7 @@ void TfPrezentacja::PrezentacjaStronTimer() {
 
 void TfPrezentacja::PrezentacjaTablicyTimer() {
     ConfigImage& image = m_t.image;
-    if (m_t.scheduler.TransferError()) {
+    if (m_t.Failed()) {
         PrezentacjaTablicy->stop();
         CheckBox1->setChecked(false);
         m_stron.ActiveReadPending = false;
@@ -136,8 +132,7 @@ void TfPrezentacja::PrezentacjaTablicyTimer() {
         return;
     }
     // Another transfer (or this preview's own read) runs: skip the tick without a word.
-    if (!m_t.Busy()) {
-        m_t.scheduler.SetOperationName(BoardPreviewName);
+    if (m_t.StartQuietly(BoardPreviewName)) {
         if (!m_stron.RequestActivePage()) {
             CheckBox1->setChecked(false);
             return;
@@ -159,18 +154,10 @@ void TfPrezentacja::BitBtn4Click() {
 }
 
 void TfPrezentacja::TestNadawaniaTimer() {
-    if (m_t.scheduler.ReplyEnd() != 0)
+    if (m_t.ReplyAwaited())
         return;
     TestNadawania->stop();
     m_t.progress.HideProgress();
-}
-
-bool TfPrezentacja::SendBlock(const WriteBlock& block, bool first) {
-    Scheduler& scheduler = m_t.scheduler;
-    if ((first || !m_t.image.link.PortOpen) && scheduler.OpenLink() != 1)
-        return false;
-    scheduler.SendWrite(block.first, block.count);
-    return true;
 }
 
 void TfPrezentacja::BitBtn5Click() {
@@ -178,9 +165,11 @@ void TfPrezentacja::BitBtn5Click() {
         return;
     std::vector<ChainStep> steps;
     for (const WriteBlock& block : WriteBlocks()) {
+        // The first block opens the link; the others only if it closed in between.
         const bool first = steps.empty();
-        steps.push_back(
-            {[this, block, first] { return SendBlock(block, first); }, first ? -1 : block.progress});
+        steps.push_back(RequestStep(m_t, Transfers::Kind::Write, block.first, block.count,
+                                    first ? Transfers::Port::Open : Transfers::Port::OpenIfClosed,
+                                    first ? -1 : block.progress));
     }
     const QString name = QStringLiteral("Zapis konfiguracji prezentacji");
     if (!m_chain.Start(
@@ -195,8 +184,7 @@ void TfPrezentacja::Timer1Timer() {
 
 void TfPrezentacja::FinishWrite() {
     m_t.progress.HideProgress();
-    if (m_t.image.link.PortOpen)
-        m_t.scheduler.CloseLink();
+    m_t.ClosePort();
 }
 
 } // namespace kx9

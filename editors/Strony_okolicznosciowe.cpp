@@ -5,6 +5,7 @@
 #include "config/PageLayout.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kx9 {
 
@@ -16,12 +17,10 @@ void TPStron::LoadOccasional(int page) {
         return;
     ConfigImage& image = m_t.image;
     const int date = image.Reg(RegOccasionalDate + n);
-    m_loadedDate = Loaded{};
     if (date != 0) {
         CheckBox2->setChecked(true);
         CheckBox2Click();
         DateTimePicker1->setDate(layout::DecodeMonthDay(date));
-        m_loadedDate = Loaded{true, date, DateTimePicker1->date(), QTime()};
     } else {
         CheckBox2->setChecked(false);
         CheckBox2Click();
@@ -30,8 +29,6 @@ void TPStron::LoadOccasional(int page) {
     const int end = image.Reg(RegOccasionalEnd + n);
     DateTimePicker2->setTime(layout::DecodeTimeOfDay(start));
     DateTimePicker3->setTime(layout::DecodeTimeOfDay(end));
-    m_loadedStart = Loaded{true, start, QDate(), DateTimePicker2->time()};
-    m_loadedEnd = Loaded{true, end, QDate(), DateTimePicker3->time()};
     NoteFilled({CheckBox2, DateTimePicker1, DateTimePicker2, DateTimePicker3});
     m_shownSchedule.Mark(ScheduleRevision(page));
 }
@@ -57,20 +54,19 @@ void TPStron::StoreOccasional(int page) {
         m_shownSchedule.Mark(ScheduleRevision(page));
         return;
     }
-    // A picker left as loaded gives back the register value it was loaded from, which keeps
-    // a value that no picker can show (the picker shows the nearest valid one).
-    auto timeValue = [](const QTimeEdit* picker, const Loaded& loaded) {
-        const QTime t = picker->time();
-        if (loaded.set && t == loaded.time)
-            return loaded.raw;
-        return layout::EncodeTimeOfDay(t.hour(), t.minute());
-    };
-    image.SetReg(RegOccasionalStart + n, timeValue(DateTimePicker2, m_loadedStart));
-    image.SetReg(RegOccasionalEnd + n, timeValue(DateTimePicker3, m_loadedEnd));
-    const QDate d = DateTimePicker1->date();
-    image.SetReg(RegOccasionalDate + n, m_loadedDate.set && d == m_loadedDate.date
-                                            ? m_loadedDate.raw
-                                            : layout::EncodeMonthDay(d.month(), d.day()));
+    // A picker left alone stores nothing, which keeps a value that no picker can show (the
+    // picker shows the nearest valid one). A date switched on stores the date shown.
+    for (const auto& [picker, reg] : {std::pair{DateTimePicker2, RegOccasionalStart + n},
+                                      std::pair{DateTimePicker3, RegOccasionalEnd + n}}) {
+        if (Touched(picker)) {
+            const QTime t = picker->time();
+            image.SetReg(reg, layout::EncodeTimeOfDay(t.hour(), t.minute()));
+        }
+    }
+    if (Touched(DateTimePicker1) || Touched(CheckBox2)) {
+        const QDate d = DateTimePicker1->date();
+        image.SetReg(RegOccasionalDate + n, layout::EncodeMonthDay(d.month(), d.day()));
+    }
     m_shownSchedule.Mark(ScheduleRevision(page));
 }
 

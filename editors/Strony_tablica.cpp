@@ -60,12 +60,10 @@ void TPStron::BitBtn5Click() {
 }
 
 bool TPStron::RequestActivePage() {
-    Scheduler& scheduler = m_t.scheduler;
-    if (!m_t.image.link.PortOpen && scheduler.OpenLink() != 1) {
+    if (!m_t.ReadActivePage()) {
         m_t.dialogs.message(QStringLiteral("Błąd otwarcia"), QString(), MsgIcon::None);
         return false;
     }
-    scheduler.SendRead(RegActivePage, 1);
     m_t.progress.SetProgress(0);
     return true;
 }
@@ -74,7 +72,7 @@ void TPStron::BitBtn6Click() {
     if (!m_t.MayStart(SingleRequestName(RegActivePage, false)))
         return;
     RequestActivePage();
-    m_t.scheduler.EnableWatchdog();
+    m_t.CloseWhenIdle();
     ActiveReadPending = true;
     Timer1->start();
 }
@@ -90,8 +88,8 @@ void TPStron::CheckBox3Click() {
         CheckBox3->setChecked(false);
         return;
     }
-    m_t.scheduler.ClearTransferError();
-    if (m_t.scheduler.OpenLink() != 1) {
+    m_t.ClearFailure();
+    if (!m_t.OpenPort()) {
         // Unchecking runs this handler again, which stops the tracking.
         CheckBox3->setChecked(false);
         return;
@@ -105,15 +103,7 @@ void TPStron::StopTracking() {
     m_t.clock.pause(StopPauseMs);
     // Another transfer may be using the port by now (anything but a read of the active page in
     // flight): the watchdog closes it after that one.
-    if (m_t.image.link.PortOpen) {
-        const Scheduler& scheduler = m_t.scheduler;
-        const PendingRequest& last = scheduler.Request();
-        const bool activePageRead = last.function == 3 && last.firstRegister == RegActivePage && last.count == 1;
-        if (scheduler.JobRunning() || scheduler.Claimed() || (scheduler.ReplyEnd() != 0 && !activePageRead))
-            m_t.scheduler.EnableWatchdog();
-        else
-            m_t.scheduler.CloseLink();
-    }
+    m_t.StopFollowing();
     TreeView1->setEnabled(true);
     ShowCurrentAgain();
 }
@@ -131,9 +121,8 @@ void TPStron::ShowCurrentAgain() {
 }
 
 void TPStron::Timer1Timer() {
-    Scheduler& scheduler = m_t.scheduler;
     ConfigImage& image = m_t.image;
-    if (scheduler.TransferError()) {
+    if (m_t.Failed()) {
         Timer1->stop();
         CheckBox3->setChecked(false);
         TreeView1->setEnabled(true);
@@ -156,8 +145,7 @@ void TPStron::Timer1Timer() {
         return;
     }
     // Another transfer (or this tracking's own read) runs: skip the tick without a word.
-    if (!scheduler.Busy()) {
-        scheduler.SetOperationName(TrackingName);
+    if (m_t.StartQuietly(TrackingName)) {
         if (!RequestActivePage()) {
             // The port cannot be opened: one pair of boxes, then tracking stops.
             CheckBox3->setChecked(false);

@@ -45,6 +45,7 @@ Scheduler::Scheduler(ConfigImage& image, ModbusLink& link, Dialogs& dialogs)
 void Scheduler::StartJob(Job& job) {
     m_job = &job;
     TransmisjaWr.start();
+    NoteBusy();
 }
 
 void Scheduler::AbortJob() {
@@ -52,6 +53,15 @@ void Scheduler::AbortJob() {
     m_job = nullptr;
     if (job)
         job->Dropped();
+    NoteBusy();
+}
+
+void Scheduler::NoteBusy() {
+    const bool busy = Busy();
+    const bool ended = m_busyNoted && !busy;
+    m_busyNoted = busy;
+    if (ended)
+        emit idle();
 }
 
 void Scheduler::StopSequencer() {
@@ -83,6 +93,7 @@ void Scheduler::Abandon() {
     m_probe = false;
     if (m_image.link.PortOpen)
         CloseLink();
+    NoteBusy();
 }
 
 int Scheduler::OpenLink() {
@@ -134,6 +145,7 @@ void Scheduler::StartReplyWait() {
     ArmTimeOut();
     TestOdpowiedzi.setInterval(PollIntervalMs);
     TestOdpowiedzi.start();
+    NoteBusy();
 }
 
 void Scheduler::Expect(int function, int firstRegister, int count) {
@@ -207,6 +219,7 @@ void Scheduler::CancelProbe() {
     TimeOut.stop();
     TestOdpowiedzi.stop();
     m_replyEnd = 0;
+    NoteBusy();
 }
 
 void Scheduler::EndProbe(bool answered) {
@@ -224,6 +237,7 @@ void Scheduler::EndProbe(bool answered) {
 }
 
 void Scheduler::TestOdpowiedziTimer() {
+    const BusyNote note{*this};
     if (m_replyEnd <= 0) {
         // Nothing awaited: leave stray bytes for the next Send to purge.
         TestOdpowiedzi.stop();
@@ -342,6 +356,7 @@ LinkFailure Scheduler::TimeOutCause() {
 }
 
 void Scheduler::TimeOutTimer() {
+    const BusyNote note{*this};
     if (m_probe) {
         // A reply shorter than the poll waits for may still be whole when the window closes.
         const bool answered = !m_failure.Failed() && m_link.BytesWaiting() > 0 && !m_link.PortLost &&
@@ -373,6 +388,7 @@ void Scheduler::TimeOutTimer() {
 }
 
 void Scheduler::TransmisjaWrTimer() {
+    const BusyNote note{*this};
     // The poll last looked up to one of its periods ago: a reply that has come in since is taken
     // up now, so that the next request goes out on this tick rather than a whole period later.
     // (An identification reply is judged by a whole poll's quiet, so it is left to the poll.)

@@ -98,7 +98,10 @@ public:
     // The job runs from the next sequencer tick on; StartJob enables the sequencer.
     void StartJob(Job& job);
     // Ends the running job (what it does when finished); a request in flight still completes.
-    void EndJob() { m_job = nullptr; }
+    void EndJob() {
+        m_job = nullptr;
+        NoteBusy();
+    }
     // "Przerwij": drops the running job; a request in flight still completes or times out.
     void AbortJob();
     bool JobRunning() const { return m_job != nullptr; }
@@ -106,10 +109,14 @@ public:
 
     // A chain of requests owned elsewhere holds the link between its requests; the watchdog
     // leaves the port open for it.
-    void Claim(const void* owner) { m_claim = owner; }
+    void Claim(const void* owner) {
+        m_claim = owner;
+        NoteBusy();
+    }
     void Release(const void* owner) {
         if (m_claim == owner)
             m_claim = nullptr;
+        NoteBusy();
     }
     bool Claimed() const { return m_claim != nullptr; }
 
@@ -151,7 +158,18 @@ public:
     ModbusLink& Link() { return m_link; }
     ConfigImage& Image() { return m_image; }
 
+signals:
+    // The last transfer ended (Busy() turned false): a window waiting for it may look again.
+    void idle();
+
 private:
+    // Emits idle() when Busy() turned false since the last note.
+    void NoteBusy();
+    // Notes Busy() when a tick handler returns, by whichever path.
+    struct BusyNote {
+        Scheduler& scheduler;
+        ~BusyNote() { scheduler.NoteBusy(); }
+    };
     // Values from `block`, indexed as BuildWriteRequest does; null sends nothing.
     void SendWrite(int firstRegister, int count, const int32_t* block);
     void HideProgress();
@@ -197,6 +215,7 @@ private:
     bool m_probe = false; // the request awaited is a scan's probe
     bool m_probeAnswered = false;
     unsigned m_sequencerStops = 0;
+    bool m_busyNoted = false;
 };
 
 } // namespace kx9

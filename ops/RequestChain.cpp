@@ -14,6 +14,14 @@ QString Requests(int n) {
 
 } // namespace
 
+ChainStep RequestStep(Transfers& transfers, Transfers::Kind kind, int firstRegister, int count,
+                      Transfers::Port port, int progress) {
+    return {[&transfers, kind, firstRegister, count, port] {
+                return transfers.Send(kind, firstRegister, count, port);
+            },
+            progress};
+}
+
 RequestChain::RequestChain(Transfers& transfers, QTimer& timer) : m_transfers(transfers), m_timer(timer) {}
 
 RequestChain::~RequestChain() {
@@ -99,8 +107,7 @@ void RequestChain::Fail() {
     // The open's own message has been shown; nothing waits for a reply.
     Stop();
     m_transfers.progress.HideProgress();
-    if (m_transfers.image.link.PortOpen)
-        m_transfers.scheduler.CloseLink();
+    m_transfers.ClosePort();
 }
 
 void RequestChain::Stop() {

@@ -19,6 +19,10 @@ struct ChainStep {
     QString what = QString();
 };
 
+// A step of one request of the window's own (Transfers::Send).
+ChainStep RequestStep(Transfers& transfers, Transfers::Kind kind, int firstRegister, int count,
+                      Transfers::Port port, int progress = -1);
+
 // The requests of an editor that sends more than one, driven by the editor's own timer
 // (its Timer1, whose tick calls Tick). The next request goes out once the reply to the last
 // one has been taken as its answer. A time-out, a refusal, a refused open or a request that

@@ -14,15 +14,80 @@ bool Transfers::MayStart(const QString& operation) {
     return false;
 }
 
+bool Transfers::StartQuietly(const QString& operation) {
+    if (scheduler.Busy())
+        return false;
+    scheduler.SetOperationName(operation);
+    return true;
+}
+
+QMetaObject::Connection Transfers::WhenIdle(QObject* context, std::function<void()> run) const {
+    // Queued: the end is noted deep inside the scheduler's own handlers.
+    return QObject::connect(&scheduler, &Scheduler::idle, context, std::move(run), Qt::QueuedConnection);
+}
+
 bool Transfers::Single(Kind kind, int firstRegister, int count, const QString& operation) {
-    if (!MayStart(operation) || scheduler.OpenLink() != 1)
+    if (!MayStart(operation) || !Send(kind, firstRegister, count, Port::Open))
+        return false;
+    CloseWhenIdle();
+    return true;
+}
+
+bool Transfers::OpenPort() {
+    return scheduler.OpenLink() == 1;
+}
+
+void Transfers::ClosePort() {
+    if (image.link.PortOpen)
+        scheduler.CloseLink();
+}
+
+namespace {
+
+bool Opened(Transfers& t, Transfers::Port port) {
+    switch (port) {
+    case Transfers::Port::Open:
+        return t.OpenPort();
+    case Transfers::Port::OpenIfClosed:
+        return t.image.link.PortOpen || t.OpenPort();
+    case Transfers::Port::AsIs:
+        break;
+    }
+    return true;
+}
+
+} // namespace
+
+bool Transfers::Send(Kind kind, int firstRegister, int count, Port port) {
+    if (!Opened(*this, port))
         return false;
     if (kind == Kind::Write)
         scheduler.SendWrite(firstRegister, count);
     else
         scheduler.SendRead(firstRegister, count);
-    scheduler.EnableWatchdog();
     return true;
+}
+
+bool Transfers::SendWords(int firstRegister, int count, const int32_t* words, int size, Port port) {
+    if (!Opened(*this, port))
+        return false;
+    scheduler.SendWriteFrom(firstRegister, count, words, size);
+    return true;
+}
+
+bool Transfers::ReadActivePage() {
+    return Send(Kind::Read, RegActivePage, 1, Port::OpenIfClosed);
+}
+
+void Transfers::StopFollowing() {
+    if (!image.link.PortOpen)
+        return;
+    const PendingRequest& last = scheduler.Request();
+    const bool activePageRead = last.function == 3 && last.firstRegister == RegActivePage && last.count == 1;
+    if (scheduler.JobRunning() || scheduler.Claimed() || (ReplyAwaited() && !activePageRead))
+        CloseWhenIdle();
+    else
+        scheduler.CloseLink();
 }
 
 void Transfers::ShowFromZero(const QString& title) {

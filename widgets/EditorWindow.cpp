@@ -15,8 +15,6 @@ namespace kx9 {
 
 namespace {
 
-constexpr int AfterTransferPollMs = 20;
-
 // What a control shows, as far as the operator can change it; empty for anything else.
 QString Shown(const QObject* object) {
     if (auto* box = qobject_cast<const QAbstractSpinBox*>(object))
@@ -38,16 +36,7 @@ QString Shown(const QObject* object) {
 
 } // namespace
 
-EditorWindow::EditorWindow(QWidget* parent) : QDialog(parent) {
-    m_afterTransfer.setInterval(AfterTransferPollMs);
-    connect(&m_afterTransfer, &QTimer::timeout, this, [this] {
-        if (m_transfers && m_transfers->Busy())
-            return;
-        m_afterTransfer.stop();
-        if (isVisible())
-            Refresh();
-    });
-}
+EditorWindow::EditorWindow(QWidget* parent) : QDialog(parent) {}
 
 EditorWindow::Capture EditorWindow::CaptureControls() const {
     Capture capture;
@@ -100,6 +89,11 @@ void EditorWindow::NoteFilled(std::initializer_list<const QWidget*> controls) {
     }
 }
 
+bool EditorWindow::Touched(const QWidget* control) const {
+    const auto filled = m_filled.constFind(control);
+    return filled == m_filled.cend() || Shown(control) != filled.value();
+}
+
 void EditorWindow::StoresNothing(std::initializer_list<const QWidget*> controls) {
     for (const QWidget* control : controls)
         m_storesNothing.insert(control);
@@ -128,8 +122,20 @@ void EditorWindow::StoreAndHideQuietly() {
 }
 
 void EditorWindow::RefreshWhenDone(const Transfers& transfers) {
-    m_transfers = &transfers;
-    m_afterTransfer.start();
+    const auto refresh = [this, &transfers] {
+        // Another transfer may have started before this got its turn: wait for that one.
+        if (!m_refreshDue || transfers.Busy())
+            return;
+        m_refreshDue = false;
+        if (isVisible())
+            Refresh();
+    };
+    if (!m_afterTransfer)
+        m_afterTransfer = transfers.WhenIdle(this, refresh);
+    m_refreshDue = true;
+    // Over already (nothing went out): no end is left to signal.
+    if (!transfers.Busy())
+        QMetaObject::invokeMethod(this, refresh, Qt::QueuedConnection);
 }
 
 bool EditorWindow::event(QEvent* event) {

@@ -12,7 +12,6 @@
 #include <QSet>
 #include <QShowEvent>
 #include <QString>
-#include <QTimer>
 #include <functional>
 #include <initializer_list>
 #include <vector>
@@ -70,6 +69,9 @@ protected:
     // What `controls` show now is what they were filled with (a page loaded outside an
     // activation).
     void NoteFilled(std::initializer_list<const QWidget*> controls);
+    // The operator changed `control` since it was filled or stored. A picker left alone stores
+    // nothing, which keeps a register value it cannot show.
+    bool Touched(const QWidget* control) const;
     // Controls whose changes the window's store never takes (it acts on them at once, or they
     // only steer a preview or a send): changing them is no change to store.
     void StoresNothing(std::initializer_list<const QWidget*> controls);
@@ -95,8 +97,8 @@ private:
     QSet<const QObject*> m_storesNothing;
     bool m_fillingAll = false;
     bool m_quiet = false;
-    QTimer m_afterTransfer;
-    const Transfers* m_transfers = nullptr;
+    QMetaObject::Connection m_afterTransfer;
+    bool m_refreshDue = false;
 };
 
 // The shown editors in a fixed order: before anything leaves the program, each stores what of

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "common/TestWorld.h"
 #include "link/ModbusFrame.h"
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -757,6 +758,47 @@ TEST_F(TransferTest, ATickSendsOnOnceTheReplyIsInThoughThePollHasNotLookedYet) {
         s.TransmisjaWrTimer(); // the poll's own tick would come up to 10 ms later
     EXPECT_EQ(port.requests.size(), before + 10);
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// Windows wait for the end of a transfer on idle(): it comes once, when the last part of the
+// transfer is over, and not between the requests of a job or a chain.
+TEST_F(TransferTest, IdleIsSignalledOnceWhenTheLastTransferEnds) {
+    const int chain = 0;
+    struct Row {
+        const char* what;
+        std::function<void()> start;
+        std::function<void()> end; // after the pump
+    };
+    const std::vector<Row> rows{
+        {"an answered read", [&] { ASSERT_EQ(s.OpenLink(), 1); s.SendRead(4100, 2); s.EnableWatchdog(); }, {}},
+        {"a read timed out", [&] { board.address = 9; ASSERT_EQ(s.OpenLink(), 1); s.SendRead(4100, 2); }, {}},
+        {"a page read", [&] { ASSERT_TRUE(ops.StartPagesRead()); }, {}},
+        {"a chain's two reads",
+         [&] {
+             ASSERT_EQ(s.OpenLink(), 1);
+             s.Claim(&chain);
+             s.SendRead(4100, 2);
+             s.EnableWatchdog();
+             while (s.ReplyEnd() != 0)
+                 s.TestOdpowiedziTimer();
+             s.SendRead(4102, 2);
+             while (s.ReplyEnd() != 0)
+                 s.TestOdpowiedziTimer();
+         },
+         [&] { s.Release(&chain); }},
+    };
+    for (const Row& row : rows) {
+        board.address = 1;
+        QSignalSpy idle(&s, &Scheduler::idle);
+        row.start();
+        EXPECT_EQ(idle.count(), 0) << row.what;
+        if (row.end)
+            row.end();
+        Pump();
+        EXPECT_EQ(idle.count(), 1) << row.what;
+        EXPECT_FALSE(s.Busy()) << row.what;
+        dialogs.boxes.clear();
+    }
 }
 
 } // namespace
