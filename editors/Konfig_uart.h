@@ -97,7 +97,11 @@ private:
     void fillDevices();
     void addFind(const ScanFind& find);
     void scanEnded();
+    // The port, rate and frame the lists show, else the settings'.
     int chosenPort() const;
+    int shownBaud() const;
+    int shownFrame() const;
+    static constexpr int PortItems = 6;
 
     LinkSettings& m_settings;
     Dialogs& m_dialogs;
