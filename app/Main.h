@@ -3,9 +3,9 @@
 
 #include "ops/Program.h"
 
+#include <QAction>
 #include <QDialog>
 #include <QIcon>
-#include <QAction>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPixmap>
@@ -37,7 +37,7 @@ public:
         QDialog* czasData = nullptr;
         QDialog* konfigJasnosc = nullptr;
         QDialog* dziennik = nullptr; // "Dziennik transmisji"
-        QWidget* preview = nullptr; // "Podgląd tablicy", on Ctrl+P
+        QWidget* preview = nullptr;  // "Podgląd tablicy", on Ctrl+P
     };
     void SetWindows(const Windows& windows) { m_windows = windows; }
 

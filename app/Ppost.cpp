@@ -2,13 +2,13 @@
 #include "Ppost.h"
 
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QHideEvent>
 #include <QShowEvent>
 #include <QStyle>
-#include <QWindow>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace kx9 {
 
@@ -84,7 +84,9 @@ void TPpasek::BitBtn1Click() {
 // and refresh the editor underneath from a half-read image.
 void TPpasek::reject() {}
 
-void TPpasek::closeEvent(QCloseEvent* event) { event->ignore(); }
+void TPpasek::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}
 
 void TPpasek::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

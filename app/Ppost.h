@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ops/Views.h"
 #include "link/Transfer.h"
+#include "ops/Views.h"
 
 #include <QDialog>
 #include <QLabel>

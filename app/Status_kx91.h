@@ -30,7 +30,7 @@ public:
     void Button1Click();
     void Button2Click();
 
-    std::array<QLineEdit*, 6> EditE{}; // EditE15 .. EditE10
+    std::array<QLineEdit*, 6> EditE{};    // EditE15 .. EditE10
     std::array<QCheckBox*, 6> CheckBox{}; // CheckBox1 .. CheckBox6
     QPushButton* Button1;
     QPushButton* Button2;

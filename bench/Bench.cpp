@@ -10,20 +10,20 @@
 // lines of five boards beside one board's.
 #include "Kx9ctlBench.h"
 #include "board/view/BoardRender.h"
+#include "config/PageLayout.h"
 #include "link/QtSerialPort.h"
 #include "ops/DotMatrix.h"
 #include "ops/Program.h"
-#include "config/PageLayout.h"
 #include "render/ImageSource.h"
 #include "render/Overflow.h"
 
-#include <QCoreApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QPainter>
 #include <QFileInfo>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -105,9 +105,9 @@ public:
         m_process.setWorkingDirectory(m_dir.path());
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("sim.log")));
-        m_process.start(program,
-                        QStringList{"--link", "COM1", "--baud", QString::number(baud), "--frame", "8N2", "--pace"} +
-                            more);
+        m_process.start(program, QStringList{"--link", "COM1", "--baud", QString::number(baud), "--frame",
+                                             "8N2", "--pace"} +
+                                     more);
         if (!m_process.waitForStarted(5000))
             return false;
         QElapsedTimer t;
@@ -135,9 +135,10 @@ public:
     // The line to give --port ("tcp://127.0.0.1:PORT"), or nothing when it did not start.
     QString Start(const QString& program, int baud, int latencyMs, const QStringList& more = {}) {
         m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(program, QStringList{"--listen", "127.0.0.1:0", "--baud", QString::number(baud), "--frame",
-                                             "8N2", "--pace", "--latency", QString::number(latencyMs)} +
-                                     more);
+        m_process.start(program,
+                        QStringList{"--listen", "127.0.0.1:0", "--baud", QString::number(baud), "--frame",
+                                    "8N2", "--pace", "--latency", QString::number(latencyMs)} +
+                            more);
         if (!m_process.waitForStarted(5000))
             return {};
         // It names the line it listens on once it does.
@@ -249,15 +250,17 @@ bool MeasureNetwork(const QString& simProgram, const QString& kx9ctl, int baudIn
             std::fprintf(stderr, "kx9-bench: kx9-sim did not listen (%s)\n", qPrintable(simProgram));
         } else {
             std::fprintf(stderr, "kx9ctl over %s at %d bit/s ...\n", qPrintable(line), baud);
-            ok = bench::PrintNetwork(bench::MeasureNetworkRead(kx9ctl, line, baudIndex, sample, NetworkLatencyMs),
-                                     NetworkLatencyMs);
+            ok = bench::PrintNetwork(
+                bench::MeasureNetworkRead(kx9ctl, line, baudIndex, sample, NetworkLatencyMs),
+                NetworkLatencyMs);
         }
     }
     std::vector<std::unique_ptr<NetSim>> sims;
     QStringList lines;
     for (int k = 0; k < Lines; ++k) {
         sims.push_back(std::make_unique<NetSim>());
-        const QString line = sims.back()->Start(simProgram, baud, NetworkLatencyMs, {"--address", "1,2,3,4,5"});
+        const QString line =
+            sims.back()->Start(simProgram, baud, NetworkLatencyMs, {"--address", "1,2,3,4,5"});
         if (line.isEmpty()) {
             std::fprintf(stderr, "kx9-bench: kx9-sim did not listen (%s)\n", qPrintable(simProgram));
             QDir::setCurrent(oldDir);
@@ -317,12 +320,13 @@ double ConversionMs() {
 double BoardViewFrameMs() {
     BoardModel board;
     board.SetHolding(RegBoardSize, 929); // 10 lines of 30 columns: 240 x 80 dots
-    board.SetHolding(RegLineLength, 29);  // 40 characters a line
+    board.SetHolding(RegLineLength, 29); // 40 characters a line
     board.SetHolding(RegDoubleHeight, 1);
     board.SetHolding(RegScrollSpeed, 15);
     board.SetHolding(RegScrollLines, 0b11111);
     std::array<uint8_t, 200> page{};
-    for (size_t i = 0; i < page.size(); ++i) page[i] = uint8_t("Zazolc gesla jazn 0123456789 KX9 "[i % 33]);
+    for (size_t i = 0; i < page.size(); ++i)
+        page[i] = uint8_t("Zazolc gesla jazn 0123456789 KX9 "[i % 33]);
     board.SetPage(0, page);
 
     view::BoardRenderer renderer(6);
@@ -355,7 +359,8 @@ double PreviewRedrawMs() {
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < Redraws; ++i) {
-        std::vector<QByteArray> lines(5, QByteArray("Zazolc gesla jazn 0123456789 KX9 abcdefg").left(1 + i % 40));
+        std::vector<QByteArray> lines(
+            5, QByteArray("Zazolc gesla jazn 0123456789 KX9 abcdefg").left(1 + i % 40));
         source.ClearShown();
         source.ShowPage(0, layout::LinesToPage(lines, 929, 29));
         render::ComposePage(source, 0, {0, QDateTime()}, frame);
@@ -478,8 +483,9 @@ int main(int argc, char** argv) {
     // 30 frames a second within 5 % of one core.
     const double viewShare = viewMs * 30 / 1000 * 100;
     const bool viewOk = viewMs >= 0 && viewShare < 5.0;
-    std::printf("board view 240x80 scrolling at 30 fps: %.3f ms a frame, %.2f %% of one core (limit 5 %%)%s\n",
-                viewMs, viewShare, viewOk ? "" : "  FAILED");
+    std::printf(
+        "board view 240x80 scrolling at 30 fps: %.3f ms a frame, %.2f %% of one core (limit 5 %%)%s\n",
+        viewMs, viewShare, viewOk ? "" : "  FAILED");
     const bool previewOk = previewMs >= 0 && previewMs < 2.0;
     std::printf("preview 240x80 redraw of an edited page: %.3f ms (limit 2 ms)%s\n", previewMs,
                 previewOk ? "" : "  FAILED");

@@ -4,9 +4,9 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <array>
-#include <memory>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace kx9 {
@@ -15,9 +15,9 @@ namespace kx9 {
 class BoardModel {
 public:
     struct Options {
-        int address = 1;     // 1..247
-        int frameIndex = 1;  // 8N1, 8N2, 8E1, 8O1
-        int baudCode = 9;    // board table 0..9, 9 = 115200
+        int address = 1;        // 1..247
+        int frameIndex = 1;     // 8N1, 8N2, 8E1, 8O1
+        int baudCode = 9;       // board table 0..9, 9 = 115200
         int moduleColumns = 15; // display size in 8x8 modules
         int moduleRows = 5;
         uint16_t status = 0; // register 4265 at power-up

@@ -10,7 +10,9 @@
 
 namespace kx9 {
 
-int BitsPerByte(int frameIndex) { return frameIndex == 0 ? 10 : 11; }
+int BitsPerByte(int frameIndex) {
+    return frameIndex == 0 ? 10 : 11;
+}
 
 double FrameGapMs(int frameIndex, int baud) {
     const double charMs = 1000.0 * BitsPerByte(frameIndex) / std::max(1, baud);
@@ -61,7 +63,9 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-extern "C" void OnStopSignal(int) { g_stop = 1; }
+extern "C" void OnStopSignal(int) {
+    g_stop = 1;
+}
 
 using Steady = std::chrono::steady_clock;
 
@@ -74,13 +78,15 @@ constexpr Rate Rates[] = {{2400, B2400},   {4800, B4800},   {9600, B9600},     {
 
 speed_t SpeedCode(int baud) {
     for (const Rate& r : Rates)
-        if (r.baud == baud) return r.code;
+        if (r.baud == baud)
+            return r.code;
     return B0;
 }
 
 int BaudOfCode(speed_t code) {
     for (const Rate& r : Rates)
-        if (r.code == code) return r.baud;
+        if (r.code == code)
+            return r.baud;
     return 0;
 }
 
@@ -96,7 +102,8 @@ struct SeenLine {
 SeenLine Observe(int masterFd) {
     SeenLine seen;
     termios t{};
-    if (tcgetattr(masterFd, &t) != 0) return seen;
+    if (tcgetattr(masterFd, &t) != 0)
+        return seen;
     seen.baud = TerminalRate(masterFd);
     seen.stop2 = (t.c_cflag & CSTOPB) != 0;
     seen.parEnb = (t.c_cflag & PARENB) != 0;
@@ -105,8 +112,10 @@ SeenLine Observe(int masterFd) {
 }
 
 bool Matches(const SeenLine& seen, const LineSettings& want) {
-    if (seen.baud != want.baud) return false;
-    if (seen.stop2 != (want.stopBits == 2)) return false;
+    if (seen.baud != want.baud)
+        return false;
+    if (seen.stop2 != (want.stopBits == 2))
+        return false;
     if (seen.parEnb) {
         const Parity p = seen.parOdd ? Parity::Odd : Parity::Even;
         return p == want.parity;
@@ -125,17 +134,23 @@ QByteArray Describe(const LineSettings& l) {
 QByteArray Describe(const SeenLine& s) {
     const QByteArray stop = s.stop2 ? "2" : "1";
     QByteArray frame;
-    if (s.parOdd) frame = "8O" + stop;
-    else if (s.parEnb) frame = "8E" + stop;
-    else if (s.stop2) frame = "8N2";
-    else frame = "8N1/8E1";
+    if (s.parOdd)
+        frame = "8O" + stop;
+    else if (s.parEnb)
+        frame = "8E" + stop;
+    else if (s.stop2)
+        frame = "8N2";
+    else
+        frame = "8N1/8E1";
     return QByteArray::number(s.baud) + " " + frame;
 }
 
 // The board table's frame with as many bits a character as the line shows.
 int FrameIndexSeen(const SeenLine& s) {
-    if (s.parOdd) return 3;
-    if (s.parEnb) return 2;
+    if (s.parOdd)
+        return 3;
+    if (s.parEnb)
+        return 2;
     return s.stop2 ? 1 : 0;
 }
 
@@ -147,7 +162,8 @@ void LogFrame(const char* tag, const QByteArray& bytes) {
 void SleepUntil(Steady::time_point until) {
     while (!g_stop) {
         const auto now = Steady::now();
-        if (now >= until) return;
+        if (now >= until)
+            return;
         std::this_thread::sleep_for(std::min<Steady::duration>(until - now, std::chrono::milliseconds(50)));
     }
 }
@@ -166,10 +182,13 @@ bool WriteAll(int fd, const char* data, int length) {
             length -= int(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return false;
         pollfd p{fd, POLLOUT, 0};
-        if (::poll(&p, 1, 200) <= 0) return false;
+        if (::poll(&p, 1, 200) <= 0)
+            return false;
     }
     return length == 0;
 }
@@ -183,15 +202,18 @@ public:
 
     bool Start() {
         m_master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) return Fail("posix_openpt");
+        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
+            return Fail("posix_openpt");
         const char* name = ptsname(m_master);
-        if (!name) return Fail("ptsname");
+        if (!name)
+            return Fail("ptsname");
         m_slaveName = name;
         ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
         // Our own handle on the slave keeps the line alive while the master closes and
         // reopens it; without it the last close hangs the pty up.
         m_slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_slave < 0) return Fail("open slave");
+        if (m_slave < 0)
+            return Fail("open slave");
         SetBoardLine();
         return MakeLink();
     }
@@ -204,7 +226,8 @@ public:
             int timeoutMs = 200;
             if (frame.isEmpty() && m_options.betweenFrames) {
                 const int wantMs = m_options.betweenFrames();
-                if (wantMs < 0) return;
+                if (wantMs < 0)
+                    return;
                 timeoutMs = std::min(timeoutMs, wantMs);
             }
             if (!frame.isEmpty()) {
@@ -220,11 +243,13 @@ public:
             pollfd p{m_master, POLLIN, 0};
             const int r = ::poll(&p, 1, timeoutMs);
             if (r < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 Fail("poll");
                 return;
             }
-            if (r == 0) continue;
+            if (r == 0)
+                continue;
             if (p.revents & POLLIN) {
                 const ssize_t n = ::read(m_master, chunk, sizeof chunk);
                 if (n > 0) {
@@ -235,19 +260,23 @@ public:
                     }
                     last = now;
                     // A frame longer than any request is noise; keep only its start.
-                    if (frame.size() < 1024) frame.append(chunk, int(n));
+                    if (frame.size() < 1024)
+                        frame.append(chunk, int(n));
                     continue;
                 }
             }
-            if (p.revents & (POLLHUP | POLLERR)) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (p.revents & (POLLHUP | POLLERR))
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
 
 private:
     void Drop() {
         RemoveLink();
-        if (m_slave >= 0) ::close(m_slave);
-        if (m_master >= 0) ::close(m_master);
+        if (m_slave >= 0)
+            ::close(m_slave);
+        if (m_master >= 0)
+            ::close(m_master);
         m_slave = m_master = -1;
     }
 
@@ -271,7 +300,8 @@ private:
     // own, the longest.
     double Gap() const {
         const SeenLine seen = Observe(m_master);
-        if (seen.baud > 0) return FrameGapMs(FrameIndexSeen(seen), seen.baud);
+        if (seen.baud > 0)
+            return FrameGapMs(FrameIndexSeen(seen), seen.baud);
         double gap = 0;
         for (const BoardModel* b : m_boards)
             gap = std::max(gap, FrameGapMs(b->FrameIndex(), BoardLine(*b).baud));
@@ -281,14 +311,18 @@ private:
     // Raw line at the (first) board's own settings until a master sets its own.
     void SetBoardLine() {
         termios t{};
-        if (tcgetattr(m_slave, &t) != 0) return;
+        if (tcgetattr(m_slave, &t) != 0)
+            return;
         cfmakeraw(&t);
         const LineSettings line = BoardLine(*m_boards.front());
         t.c_cflag |= CLOCAL | CREAD;
         t.c_cflag &= ~(CSTOPB | PARENB | PARODD);
-        if (line.stopBits == 2) t.c_cflag |= CSTOPB;
-        if (line.parity != Parity::None) t.c_cflag |= PARENB;
-        if (line.parity == Parity::Odd) t.c_cflag |= PARODD;
+        if (line.stopBits == 2)
+            t.c_cflag |= CSTOPB;
+        if (line.parity != Parity::None)
+            t.c_cflag |= PARENB;
+        if (line.parity == Parity::Odd)
+            t.c_cflag |= PARODD;
         const speed_t code = SpeedCode(line.baud);
         if (code != B0) {
             cfsetispeed(&t, code);
@@ -299,7 +333,7 @@ private:
 
     bool MakeLink() {
         const QByteArray link = m_options.link.toLocal8Bit();
-        struct stat st{};
+        struct stat st {};
         if (::lstat(link.constData(), &st) == 0) {
             // Only a link left by a run that was killed is taken over: one to a pseudo-terminal
             // that is gone. Anything else (the user's COM1 -> /dev/ttyUSB0, a file, a pipe) is
@@ -319,13 +353,15 @@ private:
             }
             ::unlink(link.constData());
         }
-        if (::symlink(m_slaveName.constData(), link.constData()) != 0) return Fail("symlink");
+        if (::symlink(m_slaveName.constData(), link.constData()) != 0)
+            return Fail("symlink");
         m_linked = true;
         return true;
     }
 
     void RemoveLink() {
-        if (!m_linked) return;
+        if (!m_linked)
+            return;
         // Only the link this run made: one put there meanwhile by someone else stays.
         const QByteArray link = m_options.link.toLocal8Bit();
         if (LinkTarget(link) == m_slaveName)
@@ -356,7 +392,8 @@ private:
         QList<QByteArray> lines;
         for (const BoardModel* b : m_boards) {
             const QByteArray l = Describe(BoardLine(*b));
-            if (!lines.contains(l)) lines.append(l);
+            if (!lines.contains(l))
+                lines.append(l);
         }
         return (m_boards.size() == 1 ? "board at " : "boards at ") + lines.join(", ");
     }
@@ -370,7 +407,8 @@ private:
             // At another rate or frame a real board receives garbage and keeps quiet.
             std::fprintf(stderr, "kx9-sim: ignored %d bytes: line set to %s, %s\n", int(request.size()),
                          Describe(seen).constData(), BoardsAt().constData());
-            if (m_options.log) LogFrame("ignored", request);
+            if (m_options.log)
+                LogFrame("ignored", request);
             return;
         }
         if (m_options.pace) {
@@ -380,19 +418,25 @@ private:
         const BusReply r = DeliverOnBus(m_boards, request, hears);
         if (m_options.log) {
             LogFrame("rx", request);
-            if (r.reply.isEmpty()) std::fprintf(stderr, "tx (none)\n");
-            if (r.answered > 1) std::fprintf(stderr, "kx9-sim: %d boards answered at once\n", r.answered);
+            if (r.reply.isEmpty())
+                std::fprintf(stderr, "tx (none)\n");
+            if (r.answered > 1)
+                std::fprintf(stderr, "kx9-sim: %d boards answered at once\n", r.answered);
         }
         if (r.vanish) {
             Replug();
             return;
         }
-        if (r.reply.isEmpty()) return;
+        if (r.reply.isEmpty())
+            return;
         SleepUntil(Steady::now() + std::chrono::milliseconds(m_options.turnaroundMs + r.delayMs));
-        if (g_stop) return;
+        if (g_stop)
+            return;
         // The reply goes out at the settings it was asked at, even when it switches the link.
-        if (m_options.pace) SendPaced(r.reply, r.frameIndex, r.line.baud);
-        else WriteAll(m_master, r.reply.constData(), int(r.reply.size()));
+        if (m_options.pace)
+            SendPaced(r.reply, r.frameIndex, r.line.baud);
+        else
+            WriteAll(m_master, r.reply.constData(), int(r.reply.size()));
         if (m_options.log) {
             LogFrame("tx", r.reply);
             std::fflush(stderr);
@@ -406,12 +450,15 @@ private:
             // Everything whose last bit is due by now goes in one write.
             const auto elapsed = Steady::now() - start;
             int due = 0;
-            while (due < reply.size() && WireTime(due + 1, frameIndex, baud) <= elapsed) ++due;
+            while (due < reply.size() && WireTime(due + 1, frameIndex, baud) <= elapsed)
+                ++due;
             if (due > sent) {
-                if (!WriteAll(m_master, reply.constData() + sent, due - sent)) return;
+                if (!WriteAll(m_master, reply.constData() + sent, due - sent))
+                    return;
                 sent = due;
             }
-            if (sent < reply.size()) SleepUntil(start + WireTime(sent + 1, frameIndex, baud));
+            if (sent < reply.size())
+                SleepUntil(start + WireTime(sent + 1, frameIndex, baud));
         }
     }
 
@@ -428,18 +475,21 @@ private:
 
 int TerminalRate(int fd) {
     termios t{};
-    if (tcgetattr(fd, &t) != 0) return 0;
+    if (tcgetattr(fd, &t) != 0)
+        return 0;
     int rate = BaudOfCode(cfgetospeed(&t));
 #ifdef KX9_HAVE_TERMIOS2
     termios2 t2{};
-    if (ioctl(fd, TCGETS2, &t2) == 0 && t2.c_ospeed > 0) rate = int(t2.c_ospeed);
+    if (ioctl(fd, TCGETS2, &t2) == 0 && t2.c_ospeed > 0)
+        rate = int(t2.c_ospeed);
 #endif
     return rate;
 }
 
 int RunPtyBoard(const std::vector<BoardModel*>& boards, const SimOptions& options) {
-    if (boards.empty()) return 1;
-    struct sigaction sa{};
+    if (boards.empty())
+        return 1;
+    struct sigaction sa {};
     sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = 0; // no SA_RESTART: poll returns at once
@@ -449,7 +499,8 @@ int RunPtyBoard(const std::vector<BoardModel*>& boards, const SimOptions& option
     std::signal(SIGPIPE, SIG_IGN);
 
     PtyLine line(boards, options);
-    if (!line.Start()) return 1;
+    if (!line.Start())
+        return 1;
     for (const BoardModel* board : boards)
         std::printf("kx9-sim: board at address %d, %s, on %s\n", board->Address(),
                     Describe(BoardLine(*board)).constData(), options.link.toLocal8Bit().constData());

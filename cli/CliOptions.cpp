@@ -164,7 +164,8 @@ QString RefuseControls(const QString& what, const QString& text) {
     const int at = ControlCharAt(text);
     if (at < 0)
         return {};
-    return QStringLiteral("page: %1 holds a control character (%2); the board shows only printable characters")
+    return QStringLiteral(
+               "page: %1 holds a control character (%2); the board shows only printable characters")
         .arg(what, CodePoint(text, at));
 }
 
@@ -271,7 +272,8 @@ QString HelpText(bool windows) {
 }
 
 std::optional<LinkChoice> PortChoice(const QString& text) {
-    static const QRegularExpression com(QStringLiteral("^COM([1-8])$"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression com(QStringLiteral("^COM([1-8])$"),
+                                        QRegularExpression::CaseInsensitiveOption);
     if (text.isEmpty())
         return std::nullopt;
     LinkChoice choice;

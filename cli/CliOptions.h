@@ -57,10 +57,10 @@ struct Options {
 
     std::optional<QString> name; // page --name
     ClockMode clock = ClockMode::Read;
-    QDateTime setTo;         // clock --set: the board's time as given, in no time zone
-    bool clear = false;      // status --clear
-    std::vector<int> rates;  // scan: baud indexes, in the order to try
-    std::vector<int> frames; // scan: frame indexes
+    QDateTime setTo;            // clock --set: the board's time as given, in no time zone
+    bool clear = false;         // status --clear
+    std::vector<int> rates;     // scan: baud indexes, in the order to try
+    std::vector<int> frames;    // scan: frame indexes
     std::optional<int> probeMs; // scan: the wait for a reply to begin; none: the default
     bool all = false;
     bool save = false;

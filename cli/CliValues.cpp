@@ -69,7 +69,8 @@ std::optional<QDateTime> BoardTime(const QString& text, QString* why) {
         return refuse(QStringLiteral("%1: there is no such date").arg(date));
     const QTime time(m.captured(4).toInt(), m.captured(5).toInt());
     if (!time.isValid())
-        return refuse(QStringLiteral("%1:%2: there is no such time of day").arg(m.captured(4), m.captured(5)));
+        return refuse(
+            QStringLiteral("%1:%2: there is no such time of day").arg(m.captured(4), m.captured(5)));
     // Kept in UTC only to stay clear of the PC's zone: a time in its daylight-saving gap is
     // still a time the board may show.
     return QDateTime(day, time, Qt::UTC);
@@ -77,7 +78,8 @@ std::optional<QDateTime> BoardTime(const QString& text, QString* why) {
 
 int ControlCharAt(const QString& text) {
     for (int i = 0; i < text.size(); ++i)
-        if (text[i].category() == QChar::Other_Control || text[i] == QChar(0x2028) || text[i] == QChar(0x2029))
+        if (text[i].category() == QChar::Other_Control || text[i] == QChar(0x2028) ||
+            text[i] == QChar(0x2029))
             return i;
     return -1;
 }

@@ -345,7 +345,8 @@ Outcome RunGraphic(Session& s) {
     bool arrived = false; // the chain ran to its end: every reply matched
     const bool sent = s.RunChain(std::move(steps), QStringLiteral("Transmisja Grafiki"), arrived);
     if (sent && !arrived)
-        s.dialogs.Report(QStringLiteral("Błąd transmisji danych: nie wszystkie ramki grafiki dotarły do tablicy"));
+        s.dialogs.Report(
+            QStringLiteral("Błąd transmisji danych: nie wszystkie ramki grafiki dotarły do tablicy"));
     if (!sent || !arrived)
         return Failed();
     const int page = dots::FirstGraphicPage + slot;

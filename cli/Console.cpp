@@ -85,7 +85,8 @@ QString TermProgress::Line(const QString& title, int percent, int columns) {
         const int filled = percent * bar / 100;
         const QString drawn = QString(filled, '#') + QString(bar - filled, '.');
         const int titleRoom = room - int(tail.size()) - bar - 4;
-        line = title.left(std::max(titleRoom, 0)) + QStringLiteral(" [") + drawn + QStringLiteral("] ") + tail;
+        line =
+            title.left(std::max(titleRoom, 0)) + QStringLiteral(" [") + drawn + QStringLiteral("] ") + tail;
     } else {
         const int titleRoom = room - int(tail.size()) - 1;
         line = titleRoom > 0 ? title.left(titleRoom) + QLatin1Char(' ') + tail : tail;

@@ -91,14 +91,16 @@ void PlanLists(const Options& options, FleetPlan& plan) {
         // The page and its name go into def.cfg once, after the run, not from every thread.
         step.keepPage = false;
         if (options.command == Command::Read && !options.outputDir.isEmpty())
-            step.args = QStringList{QDir(options.outputDir).filePath(FleetFileName(board.port, board.address))};
+            step.args =
+                QStringList{QDir(options.outputDir).filePath(FleetFileName(board.port, board.address))};
         board.steps.push_back(step);
         plan.boards.push_back(std::move(board));
     }
     if (options.outputDir.isEmpty())
         return;
     if (!QFileInfo(options.outputDir).isDir())
-        plan.errors << QStringLiteral("Nie można zapisać plików: nie ma takiego folderu: ") + options.outputDir;
+        plan.errors << QStringLiteral("Nie można zapisać plików: nie ma takiego folderu: ") +
+                           options.outputDir;
     else if (const QString why =
                  FolderWriteProblem(QDir(options.outputDir).filePath(QStringLiteral("x")), ConfigFileSize);
              !why.isEmpty())
@@ -158,7 +160,8 @@ std::vector<std::vector<size_t>> ByPort(const std::vector<FleetBoard>& boards) {
     std::map<QString, size_t> index;
     for (size_t k = 0; k < boards.size(); ++k) {
         const LinkChoice& l = boards[k].link;
-        const QString key = l.portPath.isEmpty() ? QStringLiteral("#%1").arg(l.portIndex.value_or(-1)) : l.portPath;
+        const QString key =
+            l.portPath.isEmpty() ? QStringLiteral("#%1").arg(l.portIndex.value_or(-1)) : l.portPath;
         const auto [it, added] = index.try_emplace(key, groups.size());
         if (added)
             groups.emplace_back();
@@ -327,7 +330,8 @@ FleetPlan PlanFleet(const Options& options) {
     std::set<QString> outputs;
     for (const FleetBoard& b : plan.boards)
         for (const Options& step : b.steps)
-            if (step.command == Command::Read && !outputs.insert(QFileInfo(step.args[0]).absoluteFilePath()).second)
+            if (step.command == Command::Read &&
+                !outputs.insert(QFileInfo(step.args[0]).absoluteFilePath()).second)
                 plan.errors << QStringLiteral("two boards would be read into %1").arg(step.args[0]);
     return plan;
 }
@@ -393,14 +397,16 @@ QString FleetTable(const std::vector<FleetBoard>& boards) {
     for (const FleetBoard& b : boards)
         portWidth = std::max(portWidth, PrintableLine(b.port).size());
     QString text = Padded(port, portWidth) + QStringLiteral("  ") + address + QStringLiteral("  ") +
-                   Padded(result, 5) + QStringLiteral("  ") + time + QStringLiteral("  ") + cause + QLatin1Char('\n');
+                   Padded(result, 5) + QStringLiteral("  ") + time + QStringLiteral("  ") + cause +
+                   QLatin1Char('\n');
     int good = 0;
     for (const FleetBoard& b : boards) {
         good += b.ran && b.code == Done ? 1 : 0;
         const QString line = Padded(PrintableLine(b.port), portWidth) + QStringLiteral("  ") +
                              Padded(QString::number(b.address), address.size(), true) + QStringLiteral("  ") +
                              Padded(ResultWord(b.ran ? b.code : BoardFailed), 5) + QStringLiteral("  ") +
-                             Padded(QString::number(b.seconds, 'f', 2), time.size(), true) + QStringLiteral("  ") +
+                             Padded(QString::number(b.seconds, 'f', 2), time.size(), true) +
+                             QStringLiteral("  ") +
                              PrintableLine(b.ran ? b.cause : QStringLiteral("nie uruchomiono"));
         QString trimmed = line;
         while (trimmed.endsWith(QLatin1Char(' ')))
@@ -435,21 +441,26 @@ QJsonObject FleetJson(const std::vector<FleetBoard>& boards) {
         good += code == Done ? 1 : 0;
         list.append(QJsonObject{{"port", b.port},
                                 {"address", b.address},
-                                {"result", code == Done ? "ok" : code == BoardFailed ? "failed" : "refused"},
+                                {"result", code == Done          ? "ok"
+                                           : code == BoardFailed ? "failed"
+                                                                 : "refused"},
                                 {"exitCode", code},
                                 {"seconds", b.seconds},
                                 {"cause", b.cause},
                                 {"failedCommand", b.failedStep},
                                 {"commands", b.results}});
     }
-    return {{"boards", list},
-            {"summary", QJsonObject{{"boards", int(boards.size())}, {"ok", good}, {"failed", int(boards.size()) - good}}}};
+    return {
+        {"boards", list},
+        {"summary",
+         QJsonObject{{"boards", int(boards.size())}, {"ok", good}, {"failed", int(boards.size()) - good}}}};
 }
 
 QString KeepFleetPage(const Options& options, const std::vector<FleetBoard>& boards) {
     if (options.command != Command::Page || !options.keepPage || options.verifyPage)
         return {};
-    if (std::none_of(boards.begin(), boards.end(), [](const FleetBoard& b) { return b.ran && b.code == Done; }))
+    if (std::none_of(boards.begin(), boards.end(),
+                     [](const FleetBoard& b) { return b.ran && b.code == Done; }))
         return {};
     const QString defaults = SettingsFileToWrite(DefaultFileName);
     const QString toRead = SettingsFileToRead(DefaultFileName);

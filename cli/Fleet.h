@@ -16,8 +16,8 @@ namespace kx9::cli {
 
 // One board of the run: where it is, the commands it gets, and how they went.
 struct FleetBoard {
-    LinkChoice link;  // its port and address
-    QString port;     // the port as given, or def.cfg's ("COM1")
+    LinkChoice link; // its port and address
+    QString port;    // the port as given, or def.cfg's ("COM1")
     int address = 0;
     std::vector<Options> steps;
 

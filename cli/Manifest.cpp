@@ -31,9 +31,7 @@ struct Parser {
         return false;
     }
 
-    QString FileAt(const QString& name) const {
-        return name.isEmpty() ? name : QDir(folder).filePath(name);
-    }
+    QString FileAt(const QString& name) const { return name.isEmpty() ? name : QDir(folder).filePath(name); }
 
     // A whole number in [low, high] from a JSON number or a text of digits.
     std::optional<int> Number(const QJsonValue& v, int low, int high) {
@@ -182,7 +180,8 @@ struct Parser {
             const QJsonObject o = item.toObject();
             const std::optional<int> slot = Number(o.value("slot"), 0, 124);
             if (!item.isObject() || !slot || (*slot > 9 && *slot < 115))
-                return Fail(where, QStringLiteral("graphic \"slot\" must be a graphic page 115..124 or 0..9"));
+                return Fail(where,
+                            QStringLiteral("graphic \"slot\" must be a graphic page 115..124 or 0..9"));
             if (!o.value("file").isString() || o.value("file").toString().isEmpty())
                 return Fail(where, QStringLiteral("graphic needs \"file\", a picture file"));
             for (const QString& key : o.keys())
@@ -200,7 +199,8 @@ struct Parser {
     bool Clock(const QString& where, const QJsonValue& v, ManifestBoard& board) {
         const QString text = v.toString();
         if (!v.isString())
-            return Fail(where, QStringLiteral("\"clock\" must be \"sync\", \"minute\" or \"YYYY-MM-DD HH:MM\""));
+            return Fail(where,
+                        QStringLiteral("\"clock\" must be \"sync\", \"minute\" or \"YYYY-MM-DD HH:MM\""));
         if (text == "sync") {
             board.clock = ClockMode::Sync;
         } else if (text == "minute") {
@@ -242,8 +242,9 @@ struct Parser {
         if (o.contains("clock") && !Clock(where, o.value("clock"), board))
             return false;
         if (board.config.isEmpty() && !board.page && board.graphics.empty() && !board.clock)
-            return Fail(where, QStringLiteral("gives the board nothing: name \"config\", \"page\", \"graphics\" "
-                                              "or \"clock\""));
+            return Fail(where,
+                        QStringLiteral("gives the board nothing: name \"config\", \"page\", \"graphics\" "
+                                       "or \"clock\""));
         const std::optional<std::vector<int>> addresses = Addresses(where, o.value("address"));
         if (!addresses)
             return false;
@@ -283,7 +284,8 @@ std::optional<std::vector<ManifestBoard>> ParseManifest(const QByteArray& json, 
     const QJsonObject top = doc.object();
     for (const QString& key : top.keys())
         if (key != "boards" && key != "defaults")
-            return fail(QStringLiteral("no such key \"%1\" (the manifest has \"boards\" and \"defaults\")").arg(key));
+            return fail(
+                QStringLiteral("no such key \"%1\" (the manifest has \"boards\" and \"defaults\")").arg(key));
     const QJsonValue defaultsValue = top.value("defaults");
     if (!defaultsValue.isUndefined() && !defaultsValue.isObject())
         return fail(QStringLiteral("\"defaults\" must be an object"));
@@ -339,7 +341,8 @@ std::vector<Options> ManifestSteps(const ManifestBoard& board, const Options& co
         step(Command::Verify, {board.config});
     }
     if (board.page) {
-        Options& page = step(Command::Page, QStringList{QString::number(board.page->number)} + board.page->lines);
+        Options& page =
+            step(Command::Page, QStringList{QString::number(board.page->number)} + board.page->lines);
         page.name = board.page->name;
     }
     for (const ManifestGraphic& g : board.graphics)

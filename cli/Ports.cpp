@@ -49,7 +49,8 @@ Outcome ListPorts(const PortMap& map) {
         ports.append(port);
     }
     QJsonArray list;
-    text += QStringLiteral("\nUrządzenia szeregowe w systemie:%1\n").arg(devices.empty() ? QStringLiteral(" brak") : QString());
+    text += QStringLiteral("\nUrządzenia szeregowe w systemie:%1\n")
+                .arg(devices.empty() ? QStringLiteral(" brak") : QString());
     for (const SerialDevice& d : devices) {
         text += QStringLiteral("  ") + DeviceText(d);
         if (!d.manufacturer.isEmpty())

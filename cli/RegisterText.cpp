@@ -215,7 +215,8 @@ QString Decode(Kind kind, int v) {
         QString shown;
         for (const uint8_t c : {uint8_t(v >> 8), uint8_t(v & 0xFF)})
             shown += c == 0 ? QString(QChar(0x2400))
-                            : PrintableLine(cp1250::ToUnicode(QByteArray(1, char(ConvertPageChar(c, Direction::FromBoard)))));
+                            : PrintableLine(cp1250::ToUnicode(
+                                  QByteArray(1, char(ConvertPageChar(c, Direction::FromBoard)))));
         return QLatin1Char('"') + shown + QLatin1Char('"');
     }
     case Kind::YesNo:

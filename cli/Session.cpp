@@ -42,7 +42,9 @@ QString InputFileText(const QString& path, FileProblem problem) {
     case FileProblem::Missing:
         return QStringLiteral("Błąd otwarcia pliku: Nie ma takiego pliku: ") + path;
     case FileProblem::NotRegular:
-        return QStringLiteral("Błąd otwarcia pliku: To nie jest zwykły plik (folder, potok lub urządzenie): ") + path;
+        return QStringLiteral(
+                   "Błąd otwarcia pliku: To nie jest zwykły plik (folder, potok lub urządzenie): ") +
+               path;
     case FileProblem::Unreadable:
         return QStringLiteral("Błąd otwarcia pliku: Nie można odczytać pliku: ") + path;
     case FileProblem::TooLarge:
@@ -68,7 +70,8 @@ QString OutputFileProblem(const QString& path) {
     case FileProblem::None:
         return {};
     case FileProblem::NotRegular:
-        return QStringLiteral("Nie można zapisać pliku: to nie jest zwykły plik (folder, potok lub urządzenie): ") +
+        return QStringLiteral(
+                   "Nie można zapisać pliku: to nie jest zwykły plik (folder, potok lub urządzenie): ") +
                path;
     default:
         return QStringLiteral("Nie można zapisać pliku: nie ma takiego folderu: ") + path;
@@ -176,7 +179,8 @@ bool Session::LinkUsable() {
     if (headline.isEmpty())
         return true;
     FailureReport report;
-    report.port = options.link.portPath.isEmpty() ? ModbusLink::PortName(link.PortIndex) : options.link.portPath;
+    report.port =
+        options.link.portPath.isEmpty() ? ModbusLink::PortName(link.PortIndex) : options.link.portPath;
     report.device = program.port.deviceName(ModbusLink::PortName(link.PortIndex));
     if (!options.link.portPath.isEmpty())
         report.device = report.port;

@@ -6,8 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -46,8 +46,8 @@ public:
             std::fclose(m_file);
     }
     kx9::LineTrace* Watching() { return m_file ? this : nullptr; }
-    void Record(Event event, const QString& line, const uint8_t* bytes, int length, const kx9::LinkFailure& verdict,
-                const QString& note) override {
+    void Record(Event event, const QString& line, const uint8_t* bytes, int length,
+                const kx9::LinkFailure& verdict, const QString& note) override {
         const QByteArray text =
             (kx9::TraceText(QDateTime::currentMSecsSinceEpoch(), event, line, bytes, length, verdict, note) +
              QLatin1Char('\n'))
@@ -111,7 +111,8 @@ int Fleet(const Options& options) {
             errors.append(QJsonObject{{"text", why}});
         }
         if (options.json)
-            PrintJson({{"command", CommandName(options.command)}, {"exitCode", BadUsage}, {"errors", errors}});
+            PrintJson(
+                {{"command", CommandName(options.command)}, {"exitCode", BadUsage}, {"errors", errors}});
         return BadUsage;
     }
 
@@ -125,8 +126,8 @@ int Fleet(const Options& options) {
         const QString prefix = QStringLiteral("kx9ctl: ");
         QString log;
         for (const QString& line : board.log.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            log += (line.startsWith(prefix) ? prefix + QLatin1Char('[') + BoardName(board) + QStringLiteral("] ") +
-                                                  line.mid(prefix.size())
+            log += (line.startsWith(prefix) ? prefix + QLatin1Char('[') + BoardName(board) +
+                                                  QStringLiteral("] ") + line.mid(prefix.size())
                                             : line) +
                    QLatin1Char('\n');
         Print(stderr, log);
@@ -152,8 +153,9 @@ int Fleet(const Options& options) {
     int code = FleetExitCode(plan.boards);
     const QString kept = KeepFleetPage(options, plan.boards);
     if (!kept.isEmpty()) {
-        Print(stderr, QStringLiteral("kx9ctl: ") + kept +
-                          QStringLiteral(" (strona zapisana do tablic z wynikiem OK, ale nie w pliku def.cfg)\n"));
+        Print(stderr,
+              QStringLiteral("kx9ctl: ") + kept +
+                  QStringLiteral(" (strona zapisana do tablic z wynikiem OK, ale nie w pliku def.cfg)\n"));
         code = std::max(code, BadUsage);
     }
     if (!options.json) {
@@ -186,11 +188,11 @@ int main(int argc, char** argv) {
     if (DrawsPictures(parsed)) {
         // The platform's start-up notes (no session bus, no runtime folder) mean nothing to a
         // terminal user of a program that never opens a window.
-        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&,
-                                                                    const QString& text) {
-            if (type == QtCriticalMsg || type == QtFatalMsg)
-                Print(stderr, text + QLatin1Char('\n'));
-        });
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+                if (type == QtCriticalMsg || type == QtFatalMsg)
+                    Print(stderr, text + QLatin1Char('\n'));
+            });
         app = std::make_unique<QGuiApplication>(guiArgc, guiArgv);
         qInstallMessageHandler(previous);
     } else
@@ -213,7 +215,8 @@ int main(int argc, char** argv) {
         // once here and left out (`ports` says it in its own report).
         kx9::PortMap map(kx9::PortMap::UserFile());
         if (!map.Load())
-            Print(stderr, QStringLiteral("kx9ctl: ") + Printable(kx9::LoadProblemText(map)) + QLatin1Char('\n'));
+            Print(stderr,
+                  QStringLiteral("kx9ctl: ") + Printable(kx9::LoadProblemText(map)) + QLatin1Char('\n'));
     }
     return IsFleet(options) ? Fleet(options) : OneBoard(options);
 }

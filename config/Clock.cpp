@@ -5,10 +5,13 @@
 
 namespace kx9 {
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
+QDateTime SystemClock::now() const {
+    return QDateTime::currentDateTime();
+}
 
 void SystemClock::pause(int ms) {
-    if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+    if (ms > 0)
+        QThread::msleep(static_cast<unsigned long>(ms));
 }
 
 } // namespace kx9

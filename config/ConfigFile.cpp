@@ -17,7 +17,7 @@ constexpr int MainOffset = 10;
 // The slave block starts one byte early and shares its first byte with the low byte of 4299;
 // files of the board family are laid out that way, so it stays.
 constexpr int SlaveOffset = 609;
-constexpr int PagesOffset = SlaveOffset + 2 * SlaveCount; // 699
+constexpr int PagesOffset = SlaveOffset + 2 * SlaveCount;       // 699
 constexpr int NamesOffset = PagesOffset + PageCount * PageSize; // 23699
 constexpr int PadOffset = NamesOffset + PageCount * NameMax;    // 27379
 constexpr int PortOffset = PadOffset + 1;
@@ -33,7 +33,9 @@ void Put16(uint8_t* at, int32_t value) {
     at[1] = static_cast<uint8_t>(value & 0xFF);
 }
 
-int32_t Get16(const uint8_t* at) { return at[0] * 256 + at[1]; }
+int32_t Get16(const uint8_t* at) {
+    return at[0] * 256 + at[1];
+}
 
 } // namespace
 
@@ -41,9 +43,11 @@ QByteArray EncodeConfigFile(const ConfigImage& image) {
     QByteArray bytes(ConfigFileSize, '\0');
     auto* out = reinterpret_cast<uint8_t*>(bytes.data());
     std::memcpy(out, ConfigFileHeader, HeaderSize);
-    for (int i = 0; i < MainCount; ++i) Put16(out + MainOffset + 2 * i, image.main[static_cast<size_t>(i)]);
+    for (int i = 0; i < MainCount; ++i)
+        Put16(out + MainOffset + 2 * i, image.main[static_cast<size_t>(i)]);
     // Written after the main block, so offset 609 ends up with the high byte of 4300.
-    for (int j = 0; j < SlaveCount; ++j) Put16(out + SlaveOffset + 2 * j, image.slave[static_cast<size_t>(j)]);
+    for (int j = 0; j < SlaveCount; ++j)
+        Put16(out + SlaveOffset + 2 * j, image.slave[static_cast<size_t>(j)]);
     for (int k = 0; k < PageCount; ++k)
         std::memcpy(out + PagesOffset + PageSize * k, image.pages[static_cast<size_t>(k)].data(), PageSize);
     for (int k = 0; k < PageCount; ++k) {
@@ -61,12 +65,16 @@ QByteArray EncodeConfigFile(const ConfigImage& image) {
 }
 
 bool DecodeConfigFile(const QByteArray& bytes, ConfigImage& image) {
-    if (bytes.size() != ConfigFileSize) return false;
-    if (std::memcmp(bytes.constData(), ConfigFileHeader, HeaderSize) != 0) return false;
+    if (bytes.size() != ConfigFileSize)
+        return false;
+    if (std::memcmp(bytes.constData(), ConfigFileHeader, HeaderSize) != 0)
+        return false;
     const auto* in = reinterpret_cast<const uint8_t*>(bytes.constData());
 
-    for (int i = 0; i < MainCount; ++i) image.main[static_cast<size_t>(i)] = Get16(in + MainOffset + 2 * i);
-    for (int j = 0; j < SlaveCount; ++j) image.slave[static_cast<size_t>(j)] = Get16(in + SlaveOffset + 2 * j);
+    for (int i = 0; i < MainCount; ++i)
+        image.main[static_cast<size_t>(i)] = Get16(in + MainOffset + 2 * i);
+    for (int j = 0; j < SlaveCount; ++j)
+        image.slave[static_cast<size_t>(j)] = Get16(in + SlaveOffset + 2 * j);
     for (int k = 0; k < PageCount; ++k)
         std::memcpy(image.pages[static_cast<size_t>(k)].data(), in + PagesOffset + PageSize * k, PageSize);
 
@@ -101,10 +109,12 @@ bool WriteConfigFile(const QString& path, const ConfigImage& image, QString* rea
     // leaves the old file as it was.
     QSaveFile file(path);
     auto failed = [&file, reason] {
-        if (reason) *reason = file.errorString();
+        if (reason)
+            *reason = file.errorString();
         return false;
     };
-    if (!file.open(QIODevice::WriteOnly)) return failed();
+    if (!file.open(QIODevice::WriteOnly))
+        return failed();
     if (file.write(bytes) != bytes.size()) {
         const bool ignored = failed();
         file.cancelWriting();
@@ -115,7 +125,8 @@ bool WriteConfigFile(const QString& path, const ConfigImage& image, QString* rea
 }
 
 QString ConfigFileName(const QString& chosen) {
-    if (chosen.indexOf(QLatin1String(".cfg"), 1, Qt::CaseSensitive) >= 1) return chosen;
+    if (chosen.indexOf(QLatin1String(".cfg"), 1, Qt::CaseSensitive) >= 1)
+        return chosen;
     return chosen + QLatin1String(".cfg");
 }
 

@@ -9,7 +9,8 @@
 namespace kx9 {
 
 QString BaudText(int baudIndex) {
-    if (baudIndex < 0 || baudIndex >= static_cast<int>(BaudRates.size())) return QString();
+    if (baudIndex < 0 || baudIndex >= static_cast<int>(BaudRates.size()))
+        return QString();
     return QString::number(BaudRates[static_cast<size_t>(baudIndex)]) + QStringLiteral("bps");
 }
 
@@ -47,7 +48,8 @@ void ConfigImage::SetReg(int reg, int32_t value) {
     int slot = 0;
     int32_t* block = BlockFor(reg, &slot, nullptr);
     // An entry carries a 16-bit register: keep what the board or a file would give back.
-    if (!block) return;
+    if (!block)
+        return;
     block[slot] = value & 0xFFFF;
     *RevisionSlot(reg) = ++m_revision;
 }
@@ -64,23 +66,27 @@ const ConfigImage::Revision* ConfigImage::RevisionSlot(int reg) const {
 ConfigImage::Revision ConfigImage::RegsRevision(int first, int count) const {
     Revision newest = 0;
     for (int reg = first; reg < first + count; ++reg)
-        if (const Revision* r = RevisionSlot(reg)) newest = std::max(newest, *r);
+        if (const Revision* r = RevisionSlot(reg))
+            newest = std::max(newest, *r);
     return newest;
 }
 
 ConfigImage::Revision ConfigImage::PageRevision(int page) const {
-    if (page < 0 || page >= PageCount) return 0;
+    if (page < 0 || page >= PageCount)
+        return 0;
     return m_pageRevisions[static_cast<size_t>(page)];
 }
 
 void ConfigImage::MarkRegs(int first, int count) {
     ++m_revision;
     for (int reg = first; reg < first + count; ++reg)
-        if (Revision* r = RevisionSlot(reg)) *r = m_revision;
+        if (Revision* r = RevisionSlot(reg))
+            *r = m_revision;
 }
 
 void ConfigImage::MarkPage(int page) {
-    if (page < 0 || page >= PageCount) return;
+    if (page < 0 || page >= PageCount)
+        return;
     m_pageRevisions[static_cast<size_t>(page)] = ++m_revision;
 }
 
@@ -91,7 +97,8 @@ void ConfigImage::MarkAll() {
 }
 
 void ConfigImage::SetPage(int page, const Page& text) {
-    if (page < 0 || page >= PageCount) return;
+    if (page < 0 || page >= PageCount)
+        return;
     pages[static_cast<size_t>(page)] = text;
     MarkPage(page);
 }
@@ -113,14 +120,17 @@ int32_t* ConfigImage::BlockFor(int reg, int* slot, int* slotsLeft) {
 
 const QByteArray& ConfigImage::PageName(int page) const {
     static const QByteArray none;
-    if (page < 0 || page >= PageCount) return none;
+    if (page < 0 || page >= PageCount)
+        return none;
     return m_names[static_cast<size_t>(page)];
 }
 
 void ConfigImage::SetPageName(int page, const QByteArray& name) {
-    if (page < 0 || page >= PageCount) return;
+    if (page < 0 || page >= PageCount)
+        return;
     QByteArray& slot = m_names[static_cast<size_t>(page)];
-    if (slot == name) return;
+    if (slot == name)
+        return;
     slot = name;
     emit namesChanged();
 }
@@ -133,7 +143,8 @@ void ConfigImage::SetPageNames(const std::array<QByteArray, PageCount>& names) {
 void ConfigImage::ResetImage(const QDateTime& now) {
     auto fill = [this](int first, std::initializer_list<int32_t> values) {
         int reg = first;
-        for (int32_t v : values) SetReg(reg++, v);
+        for (int32_t v : values)
+            SetReg(reg++, v);
     };
     fill(4000, {1, 1, 9, 5, 1, 9});
 
@@ -143,16 +154,20 @@ void ConfigImage::ResetImage(const QDateTime& now) {
     SetReg(RegClockDate, clock.date);
 
     fill(4009, {100, 50, 600, 2200, 414, 14, 0, 50, 100, 1, 100, 15});
-    for (int reg = 4021; reg <= 4027; ++reg) SetReg(reg, 0);
+    for (int reg = 4021; reg <= 4027; ++reg)
+        SetReg(reg, 0);
     SetReg(RegPresentationTime, 10);
-    for (int k = 0; k <= 114; ++k) SetReg(RegPresentationFirst + k, k);
-    for (int reg = 4144; reg <= RegStatus; ++reg) SetReg(reg, 0);
+    for (int k = 0; k <= 114; ++k)
+        SetReg(RegPresentationFirst + k, k);
+    for (int reg = 4144; reg <= RegStatus; ++reg)
+        SetReg(reg, 0);
     // 4266..4299 belong to no window and keep whatever they hold.
 
     for (int d = 0; d < 5; ++d) {
         const int base = SlaveBase + 9 * d;
         const int32_t record[9] = {0, d + 1, 4000, 1, 1, 3, 1, 0, 3};
-        for (int j = 0; j < 9; ++j) SetReg(base + j, record[j]);
+        for (int j = 0; j < 9; ++j)
+            SetReg(base + j, record[j]);
     }
 }
 

@@ -35,7 +35,8 @@ using Entry = std::pair<char16_t, uint8_t>;
 const std::array<Entry, 128>& Reverse() {
     static const std::array<Entry, 128> table = [] {
         std::array<Entry, 128> t{};
-        for (size_t i = 0; i < High.size(); ++i) t[i] = {High[i], static_cast<uint8_t>(0x80 + i)};
+        for (size_t i = 0; i < High.size(); ++i)
+            t[i] = {High[i], static_cast<uint8_t>(0x80 + i)};
         std::sort(t.begin(), t.end());
         return t;
     }();
@@ -43,10 +44,12 @@ const std::array<Entry, 128>& Reverse() {
 }
 
 std::optional<uint8_t> Encode(char16_t c) {
-    if (c < 0x80) return static_cast<uint8_t>(c);
+    if (c < 0x80)
+        return static_cast<uint8_t>(c);
     const auto& table = Reverse();
     auto it = std::lower_bound(table.begin(), table.end(), Entry{c, 0});
-    if (it == table.end() || it->first != c) return std::nullopt;
+    if (it == table.end() || it->first != c)
+        return std::nullopt;
     return it->second;
 }
 
@@ -67,12 +70,15 @@ std::optional<QByteArray> FromUnicode(const QString& text) {
     bytes.reserve(text.size());
     for (QChar c : text) {
         const auto b = Encode(c.unicode());
-        if (!b) return std::nullopt;
+        if (!b)
+            return std::nullopt;
         bytes.append(static_cast<char>(*b));
     }
     return bytes;
 }
 
-bool CanEncode(QChar c) { return Encode(c.unicode()).has_value(); }
+bool CanEncode(QChar c) {
+    return Encode(c.unicode()).has_value();
+}
 
 } // namespace kx9::cp1250

@@ -9,9 +9,13 @@ namespace kx9::layout {
 namespace {
 
 // Only the low 16 bits of an entry are a register value.
-unsigned Reg16(int code) { return static_cast<uint16_t>(code); }
+unsigned Reg16(int code) {
+    return static_cast<uint16_t>(code);
+}
 
-int LinesShown(int boardSizeCode) { return std::min(Rows(boardSizeCode), MaxLines); }
+int LinesShown(int boardSizeCode) {
+    return std::min(Rows(boardSizeCode), MaxLines);
+}
 
 // Modules across a page line (8 dots each). The sum wraps like the 16-bit register it comes
 // from, so code 65535 is a line of none.
@@ -21,9 +25,13 @@ unsigned LineModules(int lineLengthCode) {
 
 } // namespace
 
-int Rows(int boardSizeCode) { return static_cast<int>(Reg16(boardSizeCode) / 100 + 1); }
+int Rows(int boardSizeCode) {
+    return static_cast<int>(Reg16(boardSizeCode) / 100 + 1);
+}
 
-int BoardWidth(int boardSizeCode) { return static_cast<int>((Reg16(boardSizeCode) % 100 + 1) / 3 * 4); }
+int BoardWidth(int boardSizeCode) {
+    return static_cast<int>((Reg16(boardSizeCode) % 100 + 1) / 3 * 4);
+}
 
 // One length for reading and writing a page, also for codes where code + 1 is no multiple of 3.
 int LineLength(int lineLengthCode) {
@@ -47,9 +55,11 @@ std::optional<int> EncodeBoardSize(int typed) {
     const auto n = static_cast<uint32_t>(typed);
     const uint32_t rows = n / 100;
     const uint32_t width = n % 100;
-    if (rows < 1 || rows > 5 || rows * width > 100 || width % 4 != 0) return std::nullopt;
+    if (rows < 1 || rows > 5 || rows * width > 100 || width % 4 != 0)
+        return std::nullopt;
     // A board no character wide would give a code ending in -1.
-    if (width == 0) return std::nullopt;
+    if (width == 0)
+        return std::nullopt;
     return static_cast<int>((rows - 1) * 100 + width / 4 * 3 - 1);
 }
 
@@ -60,7 +70,8 @@ LineLengthResult EncodeLineLength(int typed, int boardSizeCode) {
         return result;
     }
     // 64 bits, so that no product wraps back under 200.
-    const uint64_t total = uint64_t{static_cast<uint32_t>(typed)} * static_cast<uint64_t>(Rows(boardSizeCode));
+    const uint64_t total =
+        uint64_t{static_cast<uint32_t>(typed)} * static_cast<uint64_t>(Rows(boardSizeCode));
     // A line of no characters is refused with the same answer as an overfull page.
     if (total > 200 || typed == 0) {
         result.refusal = LineLengthRefusal::Over200;
@@ -82,7 +93,8 @@ std::vector<QByteArray> PageToLines(const ConfigImage::Page& page, int boardSize
     for (int i = 0; i < lines; ++i) {
         // A geometry too large for the page: the last lines are cut at its end or stay empty.
         const int start = i * length;
-        if (start >= PageSize) break;
+        if (start >= PageSize)
+            break;
         const int room = std::min(length, PageSize - start);
         const char* slot = reinterpret_cast<const char*>(page.data()) + start;
         const void* zero = std::memchr(slot, 0, static_cast<size_t>(room));
@@ -98,7 +110,8 @@ ConfigImage::Page LinesToPage(const std::vector<QByteArray>& lines, int boardSiz
     const int count = std::min(LinesShown(boardSizeCode), static_cast<int>(lines.size()));
     for (int i = 0; i < count; ++i) {
         const int start = i * length;
-        if (start >= PageSize) break;
+        if (start >= PageSize)
+            break;
         const QByteArray& line = lines[static_cast<size_t>(i)];
         const int n = std::min({static_cast<int>(line.size()), length, PageSize - start});
         std::memcpy(page.data() + start, line.constData(), static_cast<size_t>(n));
@@ -108,11 +121,14 @@ ConfigImage::Page LinesToPage(const std::vector<QByteArray>& lines, int boardSiz
 
 QByteArray TrimLine(const QByteArray& text) {
     qsizetype end = text.size();
-    while (end > 0 && text[end - 1] == ' ') --end;
+    while (end > 0 && text[end - 1] == ' ')
+        --end;
     return text.left(end);
 }
 
-int EncodeTimeOfDay(int hour, int minute) { return hour * 100 + minute; }
+int EncodeTimeOfDay(int hour, int minute) {
+    return hour * 100 + minute;
+}
 
 // Values no encoder produces (board or file) show as the nearest valid time.
 QTime DecodeTimeOfDay(int value) {
@@ -120,7 +136,9 @@ QTime DecodeTimeOfDay(int value) {
     return QTime(std::min(v / 100, 23), std::min(v % 100, 59));
 }
 
-int EncodeMonthDay(int month, int day) { return month * 100 + day; }
+int EncodeMonthDay(int month, int day) {
+    return month * 100 + day;
+}
 
 // The date control shows the year 2003; impossible dates show as the nearest valid one.
 QDate DecodeMonthDay(int value) {

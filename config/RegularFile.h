@@ -29,7 +29,8 @@ FileProblem CheckInputFile(const QString& path, qint64 maxBytes);
 // The bytes of `path` when it is a regular file of at most `maxBytes`; `problem` (may be null)
 // says why not. Never opens anything but a regular file, and never reads past `maxBytes` + 1
 // even when the file grows meanwhile.
-std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, FileProblem* problem = nullptr);
+std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes,
+                                          FileProblem* problem = nullptr);
 
 // What stands in the way of (re)placing `path` by a new file: it must be a regular file or not
 // there at all, in a folder that exists. Missing means the folder is missing here.

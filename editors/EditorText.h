@@ -21,11 +21,13 @@ inline const QString Over200Text = QStringLiteral(
     "Nieprawidłowa liczba znaków. Całkowita liczba znaków nie może przekraczać 200 znaków/strone.");
 inline const QString ShorterText =
     QStringLiteral("Nieprawidłowa liczba znaków. Uwaga liczba znaków jest mniejsza od rozmiaru tablicy.");
-inline const QString BoardSizeText = QStringLiteral("Nieprawidłowy rozmiar tablicy. Zdefiniuj rozmiar tablicy jako "
-                                             "wiersz*100 + liczba znaków w wierszu.");
-inline const QString BoardSizeQuestion = QStringLiteral("Uwaga: Zapis rozmiaru wymaga uprawnień serwisu.\n"
-                                                 "Jeżeli nie masz tych uprawnień zapis nie powidzie się. \n"
-                                                 "Kontynuować?");
+inline const QString BoardSizeText =
+    QStringLiteral("Nieprawidłowy rozmiar tablicy. Zdefiniuj rozmiar tablicy jako "
+                   "wiersz*100 + liczba znaków w wierszu.");
+inline const QString BoardSizeQuestion =
+    QStringLiteral("Uwaga: Zapis rozmiaru wymaga uprawnień serwisu.\n"
+                   "Jeżeli nie masz tych uprawnień zapis nie powidzie się. \n"
+                   "Kontynuować?");
 inline const QString BoardSizeQuestionTitle = QStringLiteral("Zapisać rozmiar?");
 
 constexpr int TrackingIntervalMs = 300;

@@ -277,7 +277,8 @@ void TKonGraf::BitBtn4Click() {
     }
     m_unreadable.clear();
     const QString name = QStringLiteral("Transmisja Grafiki");
-    if (!m_chain.Start(std::move(steps), [this] { FinishSend(); }, name))
+    if (!m_chain.Start(
+            std::move(steps), [this] { FinishSend(); }, name))
         return;
     m_t.ShowFromZero(name);
 }

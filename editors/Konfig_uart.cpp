@@ -132,7 +132,8 @@ void TfKonUart::Button1Click() {
     m_settings.ReplyTimeoutMs = *timeout;
     m_settings.BoardAddress = static_cast<uint8_t>(*address);
     if (m_ports && !m_ports->Save())
-        m_dialogs.message(QStringLiteral("Nie można zapisać przypisania portów do urządzeń: ") + m_ports->File(),
+        m_dialogs.message(QStringLiteral("Nie można zapisać przypisania portów do urządzeń: ") +
+                              m_ports->File(),
                           QStringLiteral("Błąd zapisu pliku"), MsgIcon::Error);
     accept();
 }

@@ -27,7 +27,8 @@ class Transfers;
 class TfKonUart : public QDialog {
     Q_OBJECT
 public:
-    TfKonUart(LinkSettings& settings, Dialogs& dialogs, PortMap* ports = nullptr, Transfers* transfers = nullptr);
+    TfKonUart(LinkSettings& settings, Dialogs& dialogs, PortMap* ports = nullptr,
+              Transfers* transfers = nullptr);
     ~TfKonUart() override;
 
     // Puts the list items in; runs once, at creation.
@@ -70,17 +71,17 @@ public:
     QPushButton* Button1;
     QPushButton* Button2;
 
-    QListWidget* ListBox1 = nullptr;  // COM1..COM8 and their devices
-    QComboBox* ComboBox4 = nullptr;   // the device of the selected name
-    QPushButton* Button4 = nullptr;   // "Odśwież"
-    QLineEdit* Edit3 = nullptr;       // a network line for the selected name
-    QPushButton* Button6 = nullptr;   // "Ustaw"
-    QPushButton* Button3 = nullptr;   // "Szukaj tablicy"
-    QCheckBox* CheckBox1 = nullptr;   // only the rate and frame shown
-    QCheckBox* CheckBox2 = nullptr;   // every device of the line
-    QListWidget* ListBox2 = nullptr;  // what the search found
-    QPushButton* Button5 = nullptr;   // "Użyj"
-    QLabel* Label7 = nullptr;         // how the search goes
+    QListWidget* ListBox1 = nullptr; // COM1..COM8 and their devices
+    QComboBox* ComboBox4 = nullptr;  // the device of the selected name
+    QPushButton* Button4 = nullptr;  // "Odśwież"
+    QLineEdit* Edit3 = nullptr;      // a network line for the selected name
+    QPushButton* Button6 = nullptr;  // "Ustaw"
+    QPushButton* Button3 = nullptr;  // "Szukaj tablicy"
+    QCheckBox* CheckBox1 = nullptr;  // only the rate and frame shown
+    QCheckBox* CheckBox2 = nullptr;  // every device of the line
+    QListWidget* ListBox2 = nullptr; // what the search found
+    QPushButton* Button5 = nullptr;  // "Użyj"
+    QLabel* Label7 = nullptr;        // how the search goes
 
     void reject() override;
 

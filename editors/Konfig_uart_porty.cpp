@@ -22,8 +22,9 @@ QWidget* TfKonUart::buildPorts() {
     auto* box = new QGroupBox(QStringLiteral("Urządzenia portów"), this);
     ListBox1 = new QListWidget(box);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setToolTip(QStringLiteral("Urządzenie, do którego prowadzi każda nazwa portu; łącze COMn w folderze "
-                                        "roboczym ma pierwszeństwo"));
+    ListBox1->setToolTip(
+        QStringLiteral("Urządzenie, do którego prowadzi każda nazwa portu; łącze COMn w folderze "
+                       "roboczym ma pierwszeństwo"));
     ComboBox4 = new QComboBox(box);
     ComboBox4->setObjectName(QStringLiteral("ComboBox4"));
     ComboBox4->setToolTip(QStringLiteral("Urządzenie szeregowe dla nazwy portu wybranej na liście"));
@@ -41,8 +42,9 @@ QWidget* TfKonUart::buildPorts() {
     Edit3 = new QLineEdit(box);
     Edit3->setObjectName(QStringLiteral("Edit3"));
     Edit3->setPlaceholderText(QStringLiteral("tcp://ADRES:PORT lub modbus-tcp://ADRES:PORT"));
-    Edit3->setToolTip(QStringLiteral("Linia sieciowa dla nazwy portu wybranej na liście: konwerter RTU przez TCP "
-                                     "(tcp://) albo bramka Modbus TCP (modbus-tcp://)"));
+    Edit3->setToolTip(
+        QStringLiteral("Linia sieciowa dla nazwy portu wybranej na liście: konwerter RTU przez TCP "
+                       "(tcp://) albo bramka Modbus TCP (modbus-tcp://)"));
     Button6 = new QPushButton(QStringLiteral("Ustaw"), box);
     Button6->setObjectName(QStringLiteral("Button6"));
     Button6->setToolTip(QStringLiteral("Przypisuje linię sieciową wybranej nazwie portu"));
@@ -155,8 +157,8 @@ void TfKonUart::fillDevices() {
     ComboBox4->addItem(QStringLiteral("bez przypisania (%1)").arg(fallback), QString());
     for (const SerialDevice& device : m_devices) {
         ComboBox4->addItem(DeviceText(device), device.Preferred());
-        ComboBox4->setItemData(ComboBox4->count() - 1, device.Preferred() + QLatin1Char('\n') + device.manufacturer,
-                               Qt::ToolTipRole);
+        ComboBox4->setItemData(ComboBox4->count() - 1,
+                               device.Preferred() + QLatin1Char('\n') + device.manufacturer, Qt::ToolTipRole);
     }
     if (LooksLikeNetworkLine(mapped)) {
         const std::optional<NetworkLine> line = ParseNetworkLine(mapped);

@@ -26,8 +26,9 @@ QWidget* TfKonUart::buildSearch() {
     auto* box = new QGroupBox(QStringLiteral("Tablice na linii"), this);
     Button3 = new QPushButton(QStringLiteral("Szukaj tablicy"), box);
     Button3->setObjectName(QStringLiteral("Button3"));
-    Button3->setToolTip(QStringLiteral("Szuka tablicy KX9 na wybranym porcie pod każdym adresem, z każdą prędkością i "
-                                       "ramką, zaczynając od nastaw z okna"));
+    Button3->setToolTip(
+        QStringLiteral("Szuka tablicy KX9 na wybranym porcie pod każdym adresem, z każdą prędkością i "
+                       "ramką, zaczynając od nastaw z okna"));
     Button3->setAutoDefault(false);
     CheckBox1 = new QCheckBox(QStringLiteral("Tylko wybrana prędkość i ramka"), box);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
@@ -74,8 +75,9 @@ BoardScan::Plan TfKonUart::ScanPlan() const {
     BoardScan::Plan plan;
     const int baud = shownBaud();
     const int frame = shownFrame();
-    plan.first = {DecimalIn(Edit1->text(), frame::MinAddress, frame::MaxAddress).value_or(m_settings.BoardAddress), baud,
-                  frame};
+    plan.first = {
+        DecimalIn(Edit1->text(), frame::MinAddress, frame::MaxAddress).value_or(m_settings.BoardAddress),
+        baud, frame};
     const bool inTables = baud < int(BaudRates.size()) && frame < int(FrameNames.size());
     if (CheckBox1 && CheckBox1->isChecked() && inTables) {
         plan.rates = {baud};
@@ -94,13 +96,15 @@ void TfKonUart::Button3Click() {
     Button5->setEnabled(false);
     // Behind a converter the line keeps its own rate and frame: only the address varies.
     const bool network = m_ports && m_ports->Route(PortMap::Name(chosenPort()), {}).network;
-    const std::vector<ScanPoint> order = network ? ScanOrder(plan.first, {plan.first.baudIndex}, {plan.first.frameIndex})
-                                                 : ScanOrder(plan.first, plan.rates, plan.frames);
-    Label7->setText(QStringLiteral("Szukanie na %1%2: zapytań najwyżej %3, najdłużej %4")
-                        .arg(PortMap::Name(chosenPort()),
-                             network ? QStringLiteral(" (linia sieciowa: zmienia się tylko adres)") : QString())
-                        .arg(order.size())
-                        .arg(DurationText(ScanWorstCaseMs(order, plan.probeMs))));
+    const std::vector<ScanPoint> order =
+        network ? ScanOrder(plan.first, {plan.first.baudIndex}, {plan.first.frameIndex})
+                : ScanOrder(plan.first, plan.rates, plan.frames);
+    Label7->setText(
+        QStringLiteral("Szukanie na %1%2: zapytań najwyżej %3, najdłużej %4")
+            .arg(PortMap::Name(chosenPort()),
+                 network ? QStringLiteral(" (linia sieciowa: zmienia się tylko adres)") : QString())
+            .arg(order.size())
+            .arg(DurationText(ScanWorstCaseMs(order, plan.probeMs))));
     m_scannedPort = chosenPort();
     Button3->setEnabled(false);
     if (!m_scan->Start(

@@ -235,7 +235,8 @@ void TfKonfigJasnosc::CheckBox1Click() {
 
 bool TfKonfigJasnosc::SendStep(int first, int count, bool write) {
     // Every request opens the link afresh: the watchdog may have closed it between two.
-    if (!m_t.Send(write ? Transfers::Kind::Write : Transfers::Kind::Read, first, count, Transfers::Port::Open))
+    if (!m_t.Send(write ? Transfers::Kind::Write : Transfers::Kind::Read, first, count,
+                  Transfers::Port::Open))
         return false;
     m_t.CloseWhenIdle();
     return true;

@@ -171,8 +171,7 @@ void TPStron::Button2Click() {
     int typed = 0;
     const bool number = ParseInt(Edit8, &typed);
     const layout::LineLengthResult result =
-        number ? layout::EncodeLineLength(typed, m_t.image.Reg(RegBoardSize))
-               : layout::LineLengthResult{};
+        number ? layout::EncodeLineLength(typed, m_t.image.Reg(RegBoardSize)) : layout::LineLengthResult{};
     if (!number || result.refusal != layout::LineLengthRefusal::None) {
         if (number && result.refusal == layout::LineLengthRefusal::Over200)
             m_t.dialogs.message(Over200Text, LineLengthTitle, MsgIcon::Error);

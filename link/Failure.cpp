@@ -52,7 +52,10 @@ QString DescribeCause(const LinkFailure& f) {
         return QStringLiteral("brak odpowiedzi w ciągu %1 ms").arg(f.value);
     case C::Incomplete:
         if (f.expected > 0)
-            return QStringLiteral("odpowiedź niepełna: %1 z %2 bajtów w ciągu %3 ms").arg(f.value).arg(f.expected).arg(f.ms);
+            return QStringLiteral("odpowiedź niepełna: %1 z %2 bajtów w ciągu %3 ms")
+                .arg(f.value)
+                .arg(f.expected)
+                .arg(f.ms);
         return QStringLiteral("odpowiedź niepełna: %1 bajtów w ciągu %2 ms").arg(f.value).arg(f.ms);
     case C::BadCrc:
         return QStringLiteral("odpowiedź z błędną sumą kontrolną CRC");
@@ -64,7 +67,9 @@ QString DescribeCause(const LinkFailure& f) {
                (what.isEmpty() ? QString() : QStringLiteral(" (") + what + QStringLiteral(")"));
     }
     case C::Exception:
-        return QStringLiteral("tablica odrzuciła zapytanie: wyjątek %1 (%2)").arg(f.value).arg(ExceptionMeaning(f.value));
+        return QStringLiteral("tablica odrzuciła zapytanie: wyjątek %1 (%2)")
+            .arg(f.value)
+            .arg(ExceptionMeaning(f.value));
     case C::PortLost:
         return QStringLiteral("port zniknął w trakcie transmisji") +
                (f.reason.isEmpty() ? QString() : QStringLiteral(" (") + f.reason + QStringLiteral(")"));
@@ -76,7 +81,8 @@ QString DescribeCause(const LinkFailure& f) {
     case C::BadAddress:
         return QStringLiteral("adres tablicy %1 spoza zakresu 1..247%2")
             .arg(f.value)
-            .arg(f.value == 0 ? QStringLiteral(" (adres 0 to rozgłoszenie do wszystkich urządzeń)") : QString());
+            .arg(f.value == 0 ? QStringLiteral(" (adres 0 to rozgłoszenie do wszystkich urządzeń)")
+                              : QString());
     case C::BadFrame:
         return QStringLiteral("ramka nr %1 spoza tabeli 0..3").arg(f.value);
     case C::BadBaud:
@@ -96,7 +102,8 @@ QString CheckAdvice(LinkFailure::Cause cause) {
     case C::BadCrc:
         return QStringLiteral("kabel i jego połączenia (zakłócenia) oraz prędkość i ramkę transmisji.");
     case C::OtherAddress:
-        return QStringLiteral("adres tablicy w ustawieniach połączenia i czy na linii nie odpowiada inne urządzenie.");
+        return QStringLiteral(
+            "adres tablicy w ustawieniach połączenia i czy na linii nie odpowiada inne urządzenie.");
     case C::Mismatch:
         return QStringLiteral("czy na linii nie odpowiada inne urządzenie oraz prędkość i ramkę transmisji.");
     case C::Exception:
@@ -104,8 +111,9 @@ QString CheckAdvice(LinkFailure::Cause cause) {
     case C::PortLost:
         return QStringLiteral("czy przejściówka jest podłączona; następna operacja otworzy port od nowa.");
     case C::NetworkLost:
-        return QStringLiteral("czy konwerter (bramka) jest włączony i osiągalny pod tym adresem i portem (sieć, zapora, "
-                              "tunel SSH); następna operacja połączy się od nowa.");
+        return QStringLiteral(
+            "czy konwerter (bramka) jest włączony i osiągalny pod tym adresem i portem (sieć, zapora, "
+            "tunel SSH); następna operacja połączy się od nowa.");
     case C::OpenFailed:
         return QStringLiteral("czy urządzenie jest podłączone i czy portu nie zajmuje inny program.");
     case C::BadAddress:
@@ -120,8 +128,9 @@ QString CheckAdvice(LinkFailure::Cause cause) {
 }
 
 QString DescribeRequest(int function, int firstRegister, int count) {
-    const QString range = count == 1 ? QStringLiteral("rejestru %1").arg(firstRegister)
-                                     : QStringLiteral("rejestrów %1..%2").arg(firstRegister).arg(firstRegister + count - 1);
+    const QString range =
+        count == 1 ? QStringLiteral("rejestru %1").arg(firstRegister)
+                   : QStringLiteral("rejestrów %1..%2").arg(firstRegister).arg(firstRegister + count - 1);
     switch (function) {
     case 3:
         return QStringLiteral("odczyt ") + range + QStringLiteral(" (funkcja 3)");

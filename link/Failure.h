@@ -11,8 +11,8 @@ namespace kx9 {
 struct LinkFailure {
     enum class Cause {
         None,
-        NoReply,      // value: the time-out in ms
-        Incomplete,   // value: bytes received, expected: bytes awaited (0 = not known), ms: the time-out
+        NoReply,    // value: the time-out in ms
+        Incomplete, // value: bytes received, expected: bytes awaited (0 = not known), ms: the time-out
         BadCrc,
         OtherAddress, // value: the address that answered
         Mismatch,     // value, expected: what came and what was awaited, as `mismatch` says

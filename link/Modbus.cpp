@@ -39,7 +39,7 @@ void ModbusLink::DropIfLost() {
 
 int ModbusLink::Open(int portIndex, int frameIndex, int baudIndex) {
     return Open(LineTarget{portIndex >= 0 && portIndex <= 255 ? PortName(portIndex) : QString(), frameIndex,
-                         baudIndex, m_image.link.BoardAddress});
+                           baudIndex, m_image.link.BoardAddress});
 }
 
 int ModbusLink::Open(const LineTarget& line) {
@@ -94,8 +94,8 @@ QString ModbusLink::FailureText(const LinkFailure& failure, const QString& reque
 }
 
 LinkFailure ModbusLink::LostFailure() const {
-    return LinkFailure::Of(m_port.network() ? LinkFailure::Cause::NetworkLost : LinkFailure::Cause::PortLost, 0,
-                           m_port.lastError());
+    return LinkFailure::Of(m_port.network() ? LinkFailure::Cause::NetworkLost : LinkFailure::Cause::PortLost,
+                           0, m_port.lastError());
 }
 
 void ModbusLink::SetTrace(LineTrace* trace) {
@@ -111,10 +111,14 @@ void ModbusLink::SetTrace(LineTrace* trace) {
 
 QString ModbusLink::TraceName() const {
     const QString device = m_port.deviceName(m_line.port);
-    return device.isEmpty() || device == m_line.port ? m_line.port : m_line.port + QStringLiteral(" (") + device + QLatin1Char(')');
+    return device.isEmpty() || device == m_line.port
+               ? m_line.port
+               : m_line.port + QStringLiteral(" (") + device + QLatin1Char(')');
 }
 
-bool ModbusLink::LeadsToNetwork(const QString& name) const { return LooksLikeNetworkLine(m_port.deviceName(name)); }
+bool ModbusLink::LeadsToNetwork(const QString& name) const {
+    return LooksLikeNetworkLine(m_port.deviceName(name));
+}
 
 int ModbusLink::Close() {
     if (!m_everOpened)

@@ -62,7 +62,8 @@ bool CrcMatches(const uint8_t* data, int length) {
     if (length < 3)
         return false;
     const uint16_t crc = Crc16(data, length - 2);
-    return data[length - 2] == static_cast<uint8_t>(crc >> 8) && data[length - 1] == static_cast<uint8_t>(crc & 0xFF);
+    return data[length - 2] == static_cast<uint8_t>(crc >> 8) &&
+           data[length - 1] == static_cast<uint8_t>(crc & 0xFF);
 }
 
 int BuildRead(uint8_t* out, int address, int firstRegister, int count) {

@@ -39,6 +39,8 @@ constexpr int Kx9IdentificationBytes = 12;
 bool IsKx9Identification(const uint8_t* reply, int length);
 
 // Index of the last byte of a function 3 reply carrying `count` registers.
-constexpr int ReplyEndIndex(int count) { return 4 + 2 * count; }
+constexpr int ReplyEndIndex(int count) {
+    return 4 + 2 * count;
+}
 
 } // namespace kx9::frame

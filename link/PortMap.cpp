@@ -190,7 +190,8 @@ PortRoute PortMap::Route(const QString& name, const std::vector<SerialDevice>& d
     // A network line: named directly, or chosen for a COM name that no link in the working
     // folder takes.
     const QString mapped = number > 0 ? Mapped(name) : QString();
-    const bool folderLink = number > 0 && !m_windows && (QFileInfo(name).exists() || QFileInfo(name).isSymLink());
+    const bool folderLink =
+        number > 0 && !m_windows && (QFileInfo(name).exists() || QFileInfo(name).isSymLink());
     if (LooksLikeNetworkLine(name) || (!folderLink && LooksLikeNetworkLine(mapped))) {
         r.device = LooksLikeNetworkLine(name) ? name : mapped;
         r.via = LooksLikeNetworkLine(name) ? PortRoute::Via::Path : PortRoute::Via::User;
@@ -240,7 +241,9 @@ QString DeviceText(const SerialDevice& device) {
     for (const QString& part : {device.description, device.serialNumber})
         if (!part.isEmpty())
             about << part;
-    return about.isEmpty() ? device.device : device.device + QStringLiteral(" (") + about.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return about.isEmpty()
+               ? device.device
+               : device.device + QStringLiteral(" (") + about.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
 QString RouteText(const PortRoute& route) {
@@ -260,7 +263,8 @@ QString RouteText(const PortRoute& route) {
     if (route.via == PortRoute::Via::Folder)
         about << QStringLiteral("łącze w folderze roboczym");
     if (!route.present && !route.network)
-        about << (route.via == PortRoute::Via::Default ? QStringLiteral("brak urządzenia") : QStringLiteral("odłączone"));
+        about << (route.via == PortRoute::Via::Default ? QStringLiteral("brak urządzenia")
+                                                       : QStringLiteral("odłączone"));
     QString text = route.name + QStringLiteral(" → ") + device;
     if (!about.isEmpty())
         text += QStringLiteral(" (") + about.join(QStringLiteral(", ")) + QLatin1Char(')');

@@ -34,11 +34,11 @@ struct PortRoute {
         Path,    // not a COM name: a device path or a by-id name as given
     };
     QString name;
-    QString device; // what opening `name` opens
+    QString device;    // what opening `name` opens
     QStringList tried; // the places looked at for `name`, in order, when none of them is there
     Via via = Via::Default;
-    bool present = false;              // the device is there now (a network line: not known before connecting)
-    bool network = false;              // `device` is a network line ("tcp://HOST:PORT", "modbus-tcp://HOST:PORT")
+    bool present = false; // the device is there now (a network line: not known before connecting)
+    bool network = false; // `device` is a network line ("tcp://HOST:PORT", "modbus-tcp://HOST:PORT")
     std::optional<SerialDevice> known; // the system's device it is, when listed
 };
 

@@ -38,7 +38,9 @@ QSerialPort::Parity QtParity(Parity parity) {
 
 QtSerialPort::QtSerialPort() = default;
 
-QtSerialPort::~QtSerialPort() { close(); }
+QtSerialPort::~QtSerialPort() {
+    close();
+}
 
 QtSerialPort::QtSerialPort(const PortMap& map) : m_map(&map) {}
 
@@ -102,7 +104,9 @@ void QtSerialPort::close() {
     m_port.clearError();
 }
 
-bool QtSerialPort::isOpen() const { return m_port.isOpen(); }
+bool QtSerialPort::isOpen() const {
+    return m_port.isOpen();
+}
 
 void QtSerialPort::SetExactFrame(const LineSettings& line) {
 #if defined(Q_OS_UNIX)

@@ -10,9 +10,13 @@ namespace {
 constexpr int ExceptionLength = 5; // address, function | 0x80, code, CRC
 constexpr int WriteReplyLength = 8;
 
-int Word(const uint8_t* bytes, int at) { return (bytes[at] << 8) | bytes[at + 1]; }
+int Word(const uint8_t* bytes, int at) {
+    return (bytes[at] << 8) | bytes[at + 1];
+}
 
-LinkFailure Refused(LinkFailure::Cause cause, int value = 0) { return LinkFailure::Of(cause, value); }
+LinkFailure Refused(LinkFailure::Cause cause, int value = 0) {
+    return LinkFailure::Of(cause, value);
+}
 
 LinkFailure Mismatched(LinkFailure::Mismatch what, int value, int expected) {
     LinkFailure f = Refused(LinkFailure::Cause::Mismatch, value);
@@ -53,7 +57,8 @@ LinkFailure MatchReply(const PendingRequest& request, const uint8_t* bytes, int 
     }
     if (!frame::CrcMatches(bytes, n)) {
         // More than the reply can hold is something else on the line, whatever its CRC.
-        const int holds = awaited > 0 ? awaited : (bytes[1] == request.function ? bytes[2] + ExceptionLength : 0);
+        const int holds =
+            awaited > 0 ? awaited : (bytes[1] == request.function ? bytes[2] + ExceptionLength : 0);
         if (holds > 0 && n > holds)
             return Mismatched(M::Length, n, holds);
         return Refused(C::BadCrc);

@@ -21,7 +21,8 @@ BoardOperations::BoardOperations(Transfers& transfers, ModbusLink& link)
     : m_t(transfers), m_wholeRead(transfers),
       m_wholeWrite(
           transfers, [this] { return ClockWrite(true); }, [this] { return SlaveWrite(); }),
-      m_pagesRead(transfers), m_pagesWrite(transfers), m_linkChange(transfers, link), m_status(transfers.scheduler, *this) {}
+      m_pagesRead(transfers), m_pagesWrite(transfers), m_linkChange(transfers, link),
+      m_status(transfers.scheduler, *this) {}
 
 bool BoardOperations::StartIdentification() {
     Scheduler& s = m_t.scheduler;
@@ -36,7 +37,8 @@ bool BoardOperations::StartStatusRead() {
     Scheduler& s = m_t.scheduler;
     if (!m_t.MayStart(QStringLiteral("Odczyt Statusu")))
         return false;
-    if (!OpenOrSay(m_t, QStringLiteral("Odczyt Statusu nie powiódł się"), QStringLiteral("Błąd"), MsgIcon::Error))
+    if (!OpenOrSay(m_t, QStringLiteral("Odczyt Statusu nie powiódł się"), QStringLiteral("Błąd"),
+                   MsgIcon::Error))
         return false;
     s.SendRead(RegStatus, 1);
     s.StartJob(m_status);
@@ -79,7 +81,8 @@ bool BoardOperations::StartConfigWrite() {
     Scheduler& s = m_t.scheduler;
     if (!m_t.MayStart(QStringLiteral("Zapis Konfiguracji")))
         return false;
-    if (!OpenOrSay(m_t, QStringLiteral("Transmisja niemożliwa"), QStringLiteral("Błąd"), MsgIcon::Information))
+    if (!OpenOrSay(m_t, QStringLiteral("Transmisja niemożliwa"), QStringLiteral("Błąd"),
+                   MsgIcon::Information))
         return false;
     m_wholeWrite.Begin();
     s.StartJob(m_wholeWrite);

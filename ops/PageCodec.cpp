@@ -26,8 +26,10 @@ int PageFromWindow(ConfigImage& image) {
     ConfigImage::Page text{};
     for (int i = 0; i < PageSize / 2; ++i) {
         const int32_t pair = image.Reg(RegPageWindow + i);
-        text[static_cast<size_t>(2 * i)] = ConvertPageChar(static_cast<uint8_t>((pair >> 8) & 0xFF), Direction::FromBoard);
-        text[static_cast<size_t>(2 * i + 1)] = ConvertPageChar(static_cast<uint8_t>(pair & 0xFF), Direction::FromBoard);
+        text[static_cast<size_t>(2 * i)] =
+            ConvertPageChar(static_cast<uint8_t>((pair >> 8) & 0xFF), Direction::FromBoard);
+        text[static_cast<size_t>(2 * i + 1)] =
+            ConvertPageChar(static_cast<uint8_t>(pair & 0xFF), Direction::FromBoard);
     }
     image.SetPage(page, text);
     return 1;

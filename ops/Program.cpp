@@ -4,8 +4,9 @@
 namespace kx9 {
 
 Program::Program(SerialPort& port, Dialogs& dialogs, Clock& clock)
-    : port(port), dialogs(dialogs), clock(clock), link(image, port, dialogs, clock), scheduler(image, link, dialogs),
-      transfers(image, scheduler, dialogs, clock, progress), ops(transfers, link) {
+    : port(port), dialogs(dialogs), clock(clock), link(image, port, dialogs, clock),
+      scheduler(image, link, dialogs), transfers(image, scheduler, dialogs, clock, progress),
+      ops(transfers, link) {
     scheduler.SetProgressHider([this] { progress.HideProgress(); });
 }
 

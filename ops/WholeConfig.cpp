@@ -7,10 +7,10 @@ namespace kx9 {
 
 namespace {
 
-constexpr int ReadFirstCount = 100;         // 4000..4099
-constexpr int ReadSecond = MainBase + 100;  // 4100 x62: up to the page selector
+constexpr int ReadFirstCount = 100;        // 4000..4099
+constexpr int ReadSecond = MainBase + 100; // 4100 x62: up to the page selector
 constexpr int ReadSecondCount = RegPageSelector - ReadSecond;
-constexpr int ReadTailCount = 2;            // 4264, 4265
+constexpr int ReadTailCount = 2; // 4264, 4265
 constexpr int ReadStepPauseMs = 100;
 
 // The whole write moves these blocks, in this order.

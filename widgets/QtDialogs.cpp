@@ -35,7 +35,8 @@ void QtDialogs::message(const QString& text, const QString& title, MsgIcon icon)
     messageWithDetails(text, title, icon, QString());
 }
 
-void QtDialogs::messageWithDetails(const QString& text, const QString& title, MsgIcon icon, const QString& details) {
+void QtDialogs::messageWithDetails(const QString& text, const QString& title, MsgIcon icon,
+                                   const QString& details) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, nullptr);
     box.setWindowFlag(Qt::WindowStaysOnTopHint); // boxes come over the progress window
     // Qt's own button ("Pokaż szczegóły..." with the Polish catalogue) opens the details.

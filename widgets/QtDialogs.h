@@ -9,7 +9,8 @@ namespace kx9 {
 class QtDialogs : public Dialogs {
 public:
     void message(const QString& text, const QString& title, MsgIcon icon) override;
-    void messageWithDetails(const QString& text, const QString& title, MsgIcon icon, const QString& details) override;
+    void messageWithDetails(const QString& text, const QString& title, MsgIcon icon,
+                            const QString& details) override;
     bool confirm(const QString& text, const QString& title, MsgIcon icon) override;
     bool ask(const QString& text, const QString& title) override;
     QString openFile(const QString& filter) override;

@@ -33,8 +33,10 @@ public:
 QByteArray FieldBytes(const QString& text);
 
 // Controls named as the windows know them, with their hint; buttons never take Enter.
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint = QString());
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption, const QString& hint = QString());
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& hint = QString());
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption,
+                        const QString& hint = QString());
 QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& hint = QString());
 // A fixed list (no typing) with its items.
 QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& hint = QString(),

@@ -522,7 +522,8 @@ TEST(BoardOps, LinkChangeThatCannotReopenLeavesTheSettingsInForce) {
     EXPECT_EQ(world.image.link.BaudIndex, 7); // the new line was only tried
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Błąd otwarcia portu"));
-    EXPECT_TRUE(dialogs.boxes[0].details.contains(QStringLiteral("prędkość: 9600 bit/s"))) << dialogs.boxes[0].details.toStdString();
+    EXPECT_TRUE(dialogs.boxes[0].details.contains(QStringLiteral("prędkość: 9600 bit/s")))
+        << dialogs.boxes[0].details.toStdString();
     world.scheduler.TransmisjaWrTimer();
 
     EXPECT_EQ(world.image.link.BoardAddress, 1);

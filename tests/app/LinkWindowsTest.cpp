@@ -88,8 +88,9 @@ TEST_F(KonUart, ShowsItsItemsAndTheSettingsInForce) {
 
 // Typed time-out and address: all applied and the window closed, or, at any refusal, its
 // messages, nothing applied, and the window open with the typing.
-class KonUartEntries : public KonUart,
-                       public ::testing::WithParamInterface<std::tuple<const char*, const char*, std::vector<QString>>> {};
+class KonUartEntries
+    : public KonUart,
+      public ::testing::WithParamInterface<std::tuple<const char*, const char*, std::vector<QString>>> {};
 
 TEST_P(KonUartEntries, AppliesAllOrNothing) {
     const auto& [timeout, address, titles] = GetParam();

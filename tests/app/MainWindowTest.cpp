@@ -451,7 +451,8 @@ TEST(MainWindow, ASaveThatCannotBeWrittenSaysSoWithTheFileAndTheReason) {
         EXPECT_EQ(box.icon, MsgIcon::Error);
         EXPECT_EQ(box.title, "Błąd zapisu pliku");
         EXPECT_TRUE(box.text.startsWith("Nie można zapisać pliku: " + file + "\n")) << box.text.toStdString();
-        EXPECT_GT(box.text.size(), ("Nie można zapisać pliku: " + file + "\n").size()) << "the system's reason";
+        EXPECT_GT(box.text.size(), ("Nie można zapisać pliku: " + file + "\n").size())
+            << "the system's reason";
         EXPECT_FALSE(QFileInfo::exists(chosen + ".cfg"));
     }
 }
@@ -565,7 +566,8 @@ TEST(MainWindow, LoadingAFileDuringAReadIsRefused) {
     w.form().SpeedButton6->click();
     w.form().SpeedButton16->click();
     ASSERT_EQ(w.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(w.dialogs.boxes[0].text, "Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie.");
+    EXPECT_EQ(w.dialogs.boxes[0].text,
+              "Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie.");
     EXPECT_TRUE(w.dialogs.filters.empty()); // no file dialog either
     EXPECT_NE(w.image().Reg(RegDayBrightness), 77);
 }

@@ -31,10 +31,11 @@ const TypedField Fields[] = {
          return a.konfigSlave->Edit2;
      },
      slave::RecordRegister(1, slave::Address), "44", "300", "Błędna wartość"},
-    {"DayBrightness", [](Kx9App& a) { return a.konfigJasnosc.get(); }, [](Kx9App& a) { return a.konfigJasnosc->Edit1; },
-     RegDayBrightness, "66", "101", "Niwłaściwa wartość jsności dla dnia"},
-    {"ScrollSpeed", [](Kx9App& a) { return a.przewijanie.get(); }, [](Kx9App& a) { return a.przewijanie->Edit1; },
-     RegScrollSpeed, "5", "1001", nullptr},
+    {"DayBrightness", [](Kx9App& a) { return a.konfigJasnosc.get(); },
+     [](Kx9App& a) { return a.konfigJasnosc->Edit1; }, RegDayBrightness, "66", "101",
+     "Niwłaściwa wartość jsności dla dnia"},
+    {"ScrollSpeed", [](Kx9App& a) { return a.przewijanie.get(); },
+     [](Kx9App& a) { return a.przewijanie->Edit1; }, RegScrollSpeed, "5", "1001", nullptr},
 };
 
 class ShownWindow : public ::testing::TestWithParam<TypedField> {
@@ -114,9 +115,9 @@ TEST(ShownWindows, UntouchedWindowsStoreNothingAndSayNothing) {
     w.start();
     w.activate();
     w.image().SetReg(RegScrollSpeed, 999); // from a file: no field would take it
-    for (QDialog* window : std::initializer_list<QDialog*>{w.app->przewijanie.get(), w.app->konfigJasnosc.get(),
-                                                          w.app->konfigSlave.get(), w.app->czasData.get(),
-                                                          w.app->stron.get(), w.app->prezentacja.get()})
+    for (QDialog* window : std::initializer_list<QDialog*>{
+             w.app->przewijanie.get(), w.app->konfigJasnosc.get(), w.app->konfigSlave.get(),
+             w.app->czasData.get(), w.app->stron.get(), w.app->prezentacja.get()})
         window->show();
     w.form().SpeedButton7->click();
     test::TickUntilIdle(w.program.scheduler, w.port);
@@ -133,7 +134,8 @@ TEST(ShownWindows, AReadTheWindowStartedShowsWhenItEndsWithoutAnActivation) {
     w.board.SetHolding(RegScrollSpeed, 7);
     scroll.BitBtn2Click();
     test::TickUntilIdle(w.program.scheduler, w.port);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return scroll.Edit1->text() == "7"; }, 2000)) << scroll.Edit1->text().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scroll.Edit1->text() == "7"; }, 2000))
+        << scroll.Edit1->text().toStdString();
 }
 
 // Closing the main window while a transfer runs: a write asks first, a read does not.

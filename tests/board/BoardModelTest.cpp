@@ -22,7 +22,9 @@ QByteArray WithCrc(const QByteArray& body) {
     return f;
 }
 
-QByteArray Hex(const char* hex) { return QByteArray::fromHex(hex); }
+QByteArray Hex(const char* hex) {
+    return QByteArray::fromHex(hex);
+}
 
 bool CrcOk(const QByteArray& f) {
     return frame::CrcMatches(reinterpret_cast<const uint8_t*>(f.constData()), int(f.size()));
@@ -42,7 +44,8 @@ QByteArray WriteReq(int addr, int first, const std::vector<int32_t>& values) {
 
 std::vector<int> Values(const QByteArray& reply) {
     std::vector<int> v;
-    for (int i = 3; i + 1 < reply.size() - 2; i += 2) v.push_back((uint8_t(reply[i]) << 8) | uint8_t(reply[i + 1]));
+    for (int i = 3; i + 1 < reply.size() - 2; i += 2)
+        v.push_back((uint8_t(reply[i]) << 8) | uint8_t(reply[i + 1]));
     return v;
 }
 
@@ -55,7 +58,9 @@ std::vector<int> ReadBack(BoardModel& b, int first, int count) {
 
 struct ManualTicker {
     int64_t ms = 0;
-    std::function<int64_t()> fn() { return [this] { return ms; }; }
+    std::function<int64_t()> fn() {
+        return [this] { return ms; };
+    }
 };
 
 } // namespace
@@ -68,7 +73,7 @@ TEST(BoardModel, AnswersTheDocumentedReadFrame) {
     EXPECT_EQ(r.left(3), Hex("01037C"));
     EXPECT_TRUE(CrcOk(r));
     const std::vector<int> v = Values(r);
-    EXPECT_EQ(v[0], 71);  // 4100 = presentation entry 71
+    EXPECT_EQ(v[0], 71);   // 4100 = presentation entry 71
     EXPECT_EQ(v[43], 114); // 4143
     EXPECT_EQ(v[44], 0);   // 4144
 }
@@ -78,7 +83,8 @@ TEST(BoardModel, FactoryRegistersMatchTheConfiguratorDefaults) {
     kx9::ConfigImage image;
     image.ResetImage(QDateTime(QDate(2026, 12, 7), QTime(14, 35)));
     for (int reg = 4000; reg <= 4344; ++reg) {
-        if (reg >= 4006 && reg <= 4008) continue;
+        if (reg >= 4006 && reg <= 4008)
+            continue;
         EXPECT_EQ(int(b.Holding(reg)), image.Reg(reg)) << "register " << reg;
     }
 }
@@ -98,7 +104,7 @@ TEST(BoardModel, OptionsSetTheLinkAndStatusAtPowerUp) {
 
 struct ExceptionCase {
     const char* name;
-    const char* body; // request without CRC, address 1
+    const char* body;  // request without CRC, address 1
     const char* reply; // expected exception reply without CRC
 };
 
@@ -112,36 +118,35 @@ TEST_P(BoardExceptions, RefusesWithTheModbusException) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, BoardExceptions,
-    ::testing::Values(
-        ExceptionCase{"ReadInputRegisters", "0104 0FA0 0001", "018401"},
-        ExceptionCase{"WriteSingleRegister", "0106 0FA0 0001", "018601"},
-        ExceptionCase{"ReportSlaveIdWithData", "0111 00", "019103"},
-        ExceptionCase{"ReadGap601", "0103 0259 0001", "018302"},
-        ExceptionCase{"ReadAcross600", "0103 0258 0002", "018302"},
-        ExceptionCase{"ReadFrom3999", "0103 0F9F 0002", "018302"},
-        ExceptionCase{"ReadPast4344", "0103 10F8 0002", "018302"},
-        ExceptionCase{"Read4345", "0103 10F9 0001", "018302"},
-        ExceptionCase{"ReadZero", "0103 0FA0 0000", "018303"},
-        ExceptionCase{"Read126", "0103 0FA0 007E", "018303"},
-        ExceptionCase{"ReadTooLong", "0103 0FA0 0001 00", "018303"},
-        ExceptionCase{"WriteZero", "0110 0FA0 0000 00", "019003"},
-        ExceptionCase{"WriteByteCountWrong", "0110 10CC 0001 04 00070008", "019003"},
-        ExceptionCase{"WriteDataShort", "0110 10CC 0002 04 0007", "019003"},
-        ExceptionCase{"WritePast4344", "0110 10F8 0002 04 00010002", "019002"},
-        ExceptionCase{"WriteGap", "0110 0300 0001 02 0001", "019002"},
-        ExceptionCase{"AddressZero", "0110 0FA0 0001 02 0000", "019003"},
-        ExceptionCase{"Address248", "0110 0FA0 0001 02 00F8", "019003"},
-        ExceptionCase{"FrameCode4", "0110 0FA1 0001 02 0004", "019003"},
-        ExceptionCase{"BaudCode10", "0110 0FA2 0001 02 000A", "019003"},
-        ExceptionCase{"PageSelector115", "0110 1042 0001 02 0073", "019003"}),
+    ::testing::Values(ExceptionCase{"ReadInputRegisters", "0104 0FA0 0001", "018401"},
+                      ExceptionCase{"WriteSingleRegister", "0106 0FA0 0001", "018601"},
+                      ExceptionCase{"ReportSlaveIdWithData", "0111 00", "019103"},
+                      ExceptionCase{"ReadGap601", "0103 0259 0001", "018302"},
+                      ExceptionCase{"ReadAcross600", "0103 0258 0002", "018302"},
+                      ExceptionCase{"ReadFrom3999", "0103 0F9F 0002", "018302"},
+                      ExceptionCase{"ReadPast4344", "0103 10F8 0002", "018302"},
+                      ExceptionCase{"Read4345", "0103 10F9 0001", "018302"},
+                      ExceptionCase{"ReadZero", "0103 0FA0 0000", "018303"},
+                      ExceptionCase{"Read126", "0103 0FA0 007E", "018303"},
+                      ExceptionCase{"ReadTooLong", "0103 0FA0 0001 00", "018303"},
+                      ExceptionCase{"WriteZero", "0110 0FA0 0000 00", "019003"},
+                      ExceptionCase{"WriteByteCountWrong", "0110 10CC 0001 04 00070008", "019003"},
+                      ExceptionCase{"WriteDataShort", "0110 10CC 0002 04 0007", "019003"},
+                      ExceptionCase{"WritePast4344", "0110 10F8 0002 04 00010002", "019002"},
+                      ExceptionCase{"WriteGap", "0110 0300 0001 02 0001", "019002"},
+                      ExceptionCase{"AddressZero", "0110 0FA0 0001 02 0000", "019003"},
+                      ExceptionCase{"Address248", "0110 0FA0 0001 02 00F8", "019003"},
+                      ExceptionCase{"FrameCode4", "0110 0FA1 0001 02 0004", "019003"},
+                      ExceptionCase{"BaudCode10", "0110 0FA2 0001 02 000A", "019003"},
+                      ExceptionCase{"PageSelector115", "0110 1042 0001 02 0073", "019003"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BoardModel, CountLimitsAndRangeEdgesAreAccepted) {
     BoardModel b;
     EXPECT_EQ(b.Handle(ReadReq(1, 0, 125)).size(), 5 + 250);
-    EXPECT_EQ(b.Handle(ReadReq(1, 476, 125)).size(), 5 + 250);   // ends at 600
-    EXPECT_EQ(b.Handle(ReadReq(1, 4220, 125)).size(), 5 + 250);  // ends at 4344
-    EXPECT_EQ(b.Handle(ReadReq(1, 4266, 34)).size(), 5 + 68);    // 4266..4299
+    EXPECT_EQ(b.Handle(ReadReq(1, 476, 125)).size(), 5 + 250);  // ends at 600
+    EXPECT_EQ(b.Handle(ReadReq(1, 4220, 125)).size(), 5 + 250); // ends at 4344
+    EXPECT_EQ(b.Handle(ReadReq(1, 4266, 34)).size(), 5 + 68);   // 4266..4299
     std::vector<int32_t> v(123, 7);
     EXPECT_EQ(b.Handle(WriteReq(1, 4222, v)), WithCrc(Hex("0110107E007B")));
     EXPECT_EQ(b.Holding(4344), 7);
@@ -151,9 +156,11 @@ TEST(BoardModel, StaysSilentOnFramesNotForIt) {
     BoardModel b;
     QByteArray badCrc = ReadReq(1, 4000, 1);
     badCrc[7] = char(badCrc[7] ^ 1);
-    const std::vector<QByteArray> frames = {ReadReq(2, 4000, 1), ReadReq(0, 4000, 1), badCrc, Hex("0103"),
-                                            QByteArray(), ReadReq(1, 4000, 1).left(7)};
-    for (const QByteArray& f : frames) EXPECT_TRUE(b.Handle(f).isEmpty()) << f.toHex().constData();
+    const std::vector<QByteArray> frames = {
+        ReadReq(2, 4000, 1), ReadReq(0, 4000, 1), badCrc,
+        Hex("0103"),         QByteArray(),        ReadReq(1, 4000, 1).left(7)};
+    for (const QByteArray& f : frames)
+        EXPECT_TRUE(b.Handle(f).isEmpty()) << f.toHex().constData();
     ASSERT_EQ(b.Requests().size(), frames.size());
     EXPECT_EQ(b.Requests()[2], badCrc);
     b.ClearRequests();
@@ -163,11 +170,13 @@ TEST(BoardModel, StaysSilentOnFramesNotForIt) {
 TEST(BoardModel, WriteIsEchoedAndReadsBack) {
     BoardModel b;
     std::vector<int32_t> v;
-    for (int i = 0; i < 45; ++i) v.push_back(i * 1000 + 65535 - 44000);
+    for (int i = 0; i < 45; ++i)
+        v.push_back(i * 1000 + 65535 - 44000);
     EXPECT_EQ(b.Handle(WriteReq(1, 4300, v)), WithCrc(Hex("011010CC002D")));
     const std::vector<int> back = ReadBack(b, 4300, 45);
     ASSERT_EQ(back.size(), 45u);
-    for (int i = 0; i < 45; ++i) EXPECT_EQ(back[size_t(i)], int(v[size_t(i)] & 0xFFFF));
+    for (int i = 0; i < 45; ++i)
+        EXPECT_EQ(back[size_t(i)], int(v[size_t(i)] & 0xFFFF));
 }
 
 TEST(BoardModel, IdentifiesWithItsDisplaySize) {
@@ -183,12 +192,14 @@ TEST(BoardModel, IdentifiesWithItsDisplaySize) {
 namespace {
 std::array<uint8_t, 200> PageOf(uint8_t seed) {
     std::array<uint8_t, 200> p{};
-    for (int i = 0; i < 200; ++i) p[size_t(i)] = uint8_t(seed + i);
+    for (int i = 0; i < 200; ++i)
+        p[size_t(i)] = uint8_t(seed + i);
     return p;
 }
 std::vector<int32_t> WindowOf(const std::array<uint8_t, 200>& p) {
     std::vector<int32_t> w;
-    for (int i = 0; i < 100; ++i) w.push_back((p[size_t(2 * i)] << 8) | p[size_t(2 * i + 1)]);
+    for (int i = 0; i < 100; ++i)
+        w.push_back((p[size_t(2 * i)] << 8) | p[size_t(2 * i + 1)]);
     return w;
 }
 } // namespace
@@ -202,7 +213,8 @@ TEST(BoardPageWindow, SelectingLoadsThePageIntoTheWindow) {
     ASSERT_EQ(r.size(), 103u);
     EXPECT_EQ(r[0], 5);
     const std::vector<int32_t> w = WindowOf(page);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(r[size_t(1 + i)], w[size_t(i)]) << i;
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(r[size_t(1 + i)], w[size_t(i)]) << i;
     EXPECT_EQ(r[101], 0);
     EXPECT_EQ(r[102], 0);
 }
@@ -212,7 +224,8 @@ TEST(BoardPageWindow, SelectAndStoreInOneRequest) {
     const auto before6 = b.Page(6);
     std::vector<int32_t> req = {7};
     const auto page = PageOf(3);
-    for (int32_t w : WindowOf(page)) req.push_back(w);
+    for (int32_t w : WindowOf(page))
+        req.push_back(w);
     EXPECT_EQ(b.Handle(WriteReq(1, 4162, req)), WithCrc(Hex("011010420065")));
     EXPECT_EQ(b.Page(7), page);
     EXPECT_EQ(b.Page(6), before6);
@@ -226,7 +239,8 @@ TEST(BoardPageWindow, SelectAndStoreInOneRequest) {
 TEST(BoardPageWindow, LastPageCarriesTailAndDoubleHeight) {
     BoardModel b;
     std::vector<int32_t> req = {114};
-    for (int32_t w : WindowOf(PageOf(40))) req.push_back(w);
+    for (int32_t w : WindowOf(PageOf(40)))
+        req.push_back(w);
     req.push_back(9);
     req.push_back(1);
     ASSERT_EQ(req.size(), 103u);
@@ -324,12 +338,13 @@ TEST(BoardStatus, WriteClearsBits) {
 TEST(BoardGraphics, SlotNumberInRegisterZeroPicksThePage) {
     BoardModel b;
     std::vector<int32_t> head = {3};
-    for (int j = 1; j <= 100; ++j) head.push_back(0x0100 * j + j);
+    for (int j = 1; j <= 100; ++j)
+        head.push_back(0x0100 * j + j);
     b.Handle(WriteReq(1, 0, head));
     b.Handle(WriteReq(1, 500, std::vector<int32_t>(101, 0xABCD))); // 500..600
     const QByteArray& g = b.GraphicPages().at(3);
     ASSERT_EQ(g.size(), BoardModel::GraphicBytes);
-    EXPECT_EQ(uint8_t(g[0]), 1);   // word 1, high byte
+    EXPECT_EQ(uint8_t(g[0]), 1);     // word 1, high byte
     EXPECT_EQ(uint8_t(g[199]), 100); // word 100, low byte
     EXPECT_EQ(uint8_t(g[200]), 0);
     EXPECT_EQ(uint8_t(g[1199]), 0xCD);
@@ -354,7 +369,9 @@ TEST_P(BoardFaults, SpoilsTheCountedRepliesOnly) {
     for (int i = 0; i < 2; ++i) {
         const QByteArray r = b.Handle(req);
         switch (GetParam().fault) {
-        case BoardModel::Fault::NoReply: EXPECT_TRUE(r.isEmpty()); break;
+        case BoardModel::Fault::NoReply:
+            EXPECT_TRUE(r.isEmpty());
+            break;
         case BoardModel::Fault::BadCrc:
             EXPECT_EQ(r.size(), good.size());
             EXPECT_FALSE(CrcOk(r));
@@ -369,7 +386,9 @@ TEST_P(BoardFaults, SpoilsTheCountedRepliesOnly) {
             EXPECT_FALSE(r.isEmpty());
             EXPECT_EQ(r, good.left(r.size()));
             break;
-        case BoardModel::Fault::Exception: EXPECT_EQ(r, WithCrc(Hex("018306"))); break;
+        case BoardModel::Fault::Exception:
+            EXPECT_EQ(r, WithCrc(Hex("018306")));
+            break;
         case BoardModel::Fault::Delay:
             EXPECT_EQ(r, good);
             EXPECT_EQ(b.LastReplyDelayMs(), 250);
@@ -382,7 +401,8 @@ TEST_P(BoardFaults, SpoilsTheCountedRepliesOnly) {
             EXPECT_TRUE(r.isEmpty());
             EXPECT_TRUE(b.LastReplyVanishes());
             break;
-        case BoardModel::Fault::None: break;
+        case BoardModel::Fault::None:
+            break;
         }
     }
     EXPECT_EQ(b.CurrentFault(), BoardModel::Fault::None);
@@ -425,7 +445,8 @@ TEST(BoardFaults, RandomFaultsAtTheRateAsked) {
             if (r.size() == 5) {
                 EXPECT_TRUE(r[2] >= 1 && r[2] <= 4) << int(r[2]);
             }
-            if (r != good || b.LastReplyDelayMs() > 0) hit.push_back(i);
+            if (r != good || b.LastReplyDelayMs() > 0)
+                hit.push_back(i);
         }
         return hit;
     };
@@ -440,7 +461,8 @@ TEST(BoardFaults, RandomFaultsAtTheRateAsked) {
 TEST(BoardFaults, ForeverUntilCleared) {
     BoardModel b;
     b.SetFault(BoardModel::Fault::NoReply);
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(b.Handle(ReadReq(1, 4000, 1)).isEmpty());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(b.Handle(ReadReq(1, 4000, 1)).isEmpty());
     b.SetFault(BoardModel::Fault::None);
     EXPECT_FALSE(b.Handle(ReadReq(1, 4000, 1)).isEmpty());
 }

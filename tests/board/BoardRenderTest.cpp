@@ -4,12 +4,12 @@
 #include "board/view/BoardRender.h"
 #include "board/BoardModel.h"
 #include "board/view/BoardDisplay.h"
-#include "render/DotFont.h"
 #include "common/RequestFrames.h"
 #include "config/ConfigImage.h"
 #include "config/Cp1250.h"
 #include "config/PageLayout.h"
 #include "ops/PageCodec.h"
+#include "render/DotFont.h"
 
 #include <gtest/gtest.h>
 
@@ -249,8 +249,8 @@ class DimmedDots : public ::testing::TestWithParam<int> {};
 TEST_P(DimmedDots, StayClearlyLit) {
     const int level = GetParam();
     const QRgb off = render::DotColour(false, level), lit = render::DotColour(true, level);
-    const int floor =
-        qRed(render::UnlitColour) + int(render::DimFloor * (qRed(render::LitColour) - qRed(render::UnlitColour)));
+    const int floor = qRed(render::UnlitColour) +
+                      int(render::DimFloor * (qRed(render::LitColour) - qRed(render::UnlitColour)));
     EXPECT_GE(qRed(lit), floor) << "red of a lit dot at " << level << " %";
     EXPECT_GT(qRed(lit) - qRed(off), 60);
     EXPECT_LE(qRed(lit), qRed(render::DotColour(true, level + 1)));

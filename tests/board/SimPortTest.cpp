@@ -86,7 +86,8 @@ TEST_P(SimPortLine, BoardHearsOnlyItsOwnFrameAndRate) {
 
 INSTANTIATE_TEST_SUITE_P(Table, SimPortLine,
                          ::testing::Values(LineCase{1, 7, true}, LineCase{0, 7, false}, LineCase{2, 7, false},
-                                           LineCase{3, 7, false}, LineCase{1, 6, false}, LineCase{1, 2, false}));
+                                           LineCase{3, 7, false}, LineCase{1, 6, false},
+                                           LineCase{1, 2, false}));
 
 TEST(SimPort, AfterALinkChangeOnlyTheNewSettingsWork) {
     BoardModel board;

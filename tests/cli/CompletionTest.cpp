@@ -66,9 +66,11 @@ QString Usage() {
 
 QStringList UsageCommands() {
     const QString usage = Usage();
-    const QString commands = usage.section(QStringLiteral("Commands:\n"), 1).section(QStringLiteral("\n\n"), 0, 0);
+    const QString commands =
+        usage.section(QStringLiteral("Commands:\n"), 1).section(QStringLiteral("\n\n"), 0, 0);
     QStringList names;
-    static const QRegularExpression command(QStringLiteral("^  ([a-z]+)"), QRegularExpression::MultilineOption);
+    static const QRegularExpression command(QStringLiteral("^  ([a-z]+)"),
+                                            QRegularExpression::MultilineOption);
     for (auto it = command.globalMatch(commands); it.hasNext();)
         names << it.next().captured(1);
     return names;
@@ -88,8 +90,8 @@ bool RefusedWith(const QString& option, const QString& command) {
     const QString refusal = QStringLiteral("%1 does not go with %2").arg(option, command);
     for (const QString& form : {option, option + QStringLiteral("=1")})
         for (int args = 0; args <= 3; ++args)
-            if (ParseOptions(QStringList{"kx9ctl", form, command} + QStringList(args, QStringLiteral("1"))).error ==
-                refusal)
+            if (ParseOptions(QStringList{"kx9ctl", form, command} + QStringList(args, QStringLiteral("1")))
+                    .error == refusal)
                 return true;
     return false;
 }
@@ -111,8 +113,8 @@ TEST_P(Completion, OffersWithEachCommandTheOptionsTheParserTakesWithIt) {
     for (const QString& command : UsageCommands()) {
         const QStringList offers = Offers("kx9ctl " + command + " --");
         for (const QString& option : usage)
-            EXPECT_EQ(offers.contains(option), !RefusedWith(option, command)) << option.toStdString() << " with "
-                                                                              << command.toStdString();
+            EXPECT_EQ(offers.contains(option), !RefusedWith(option, command))
+                << option.toStdString() << " with " << command.toStdString();
         for (const QString& option : offers) {
             EXPECT_TRUE(usage.count(option)) << option.toStdString() << " is in no usage";
             offeredAnywhere.insert(option);
@@ -136,7 +138,8 @@ TEST_P(Completion, OffersTheRatesFramesAndPortsTheLinkTakes) {
     for (int n = 1; n <= 8; ++n)
         EXPECT_TRUE(ports.contains(QStringLiteral("COM%1").arg(n)));
     for (const QString& port : ports)
-        EXPECT_TRUE(port.startsWith("COM") || port.startsWith("/dev/tty") || port.startsWith("/dev/serial/by-id/"))
+        EXPECT_TRUE(port.startsWith("COM") || port.startsWith("/dev/tty") ||
+                    port.startsWith("/dev/serial/by-id/"))
             << port.toStdString();
     EXPECT_FALSE(ports.contains("/dev/tty1")); // a console, no board's line
 

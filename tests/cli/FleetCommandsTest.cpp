@@ -96,7 +96,9 @@ protected:
         session = std::make_unique<Session>(port, clock, *m_parsed.options, err);
         return Execute(*session);
     }
-    std::vector<std::string> Sent(const BoardModel& board) const { return test::RequestSummary(board.Requests()); }
+    std::vector<std::string> Sent(const BoardModel& board) const {
+        return test::RequestSummary(board.Requests());
+    }
 
 public:
     BoardModel board1{At(1)};
@@ -157,29 +159,57 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, BeforeOrWithoutWriting,
     ::testing::Values(
         // A width the board cannot have is the board's fault: exit 1, nothing written.
-        RefusedRow{"graphic, no characters in a line", [](OneCommand& t) { LineLength(t, 65535); },
-                   {"graphic", "115", "white.png"}, BoardFailed, "rejestr 4014 = 65535", {"r4013x2"}},
-        RefusedRow{"page, no characters in a line", [](OneCommand& t) { LineLength(t, 65535); },
-                   {"page", "3", "Abc"}, BoardFailed, "rejestr 4014 = 65535", {"r4013x2"}},
-        RefusedRow{"page, more than a page", [](OneCommand& t) { LineLength(t, 32); }, {"page", "3", "Abc"},
-                   BoardFailed, "strona mieści 200", {"r4013x2"}},
+        RefusedRow{"graphic, no characters in a line",
+                   [](OneCommand& t) { LineLength(t, 65535); },
+                   {"graphic", "115", "white.png"},
+                   BoardFailed,
+                   "rejestr 4014 = 65535",
+                   {"r4013x2"}},
+        RefusedRow{"page, no characters in a line",
+                   [](OneCommand& t) { LineLength(t, 65535); },
+                   {"page", "3", "Abc"},
+                   BoardFailed,
+                   "rejestr 4014 = 65535",
+                   {"r4013x2"}},
+        RefusedRow{"page, more than a page",
+                   [](OneCommand& t) { LineLength(t, 32); },
+                   {"page", "3", "Abc"},
+                   BoardFailed,
+                   "strona mieści 200",
+                   {"r4013x2"}},
         // def.cfg that is a pipe is never opened: it would block every command.
         RefusedRow{"def.cfg a pipe",
                    [](OneCommand&) { ASSERT_TRUE(test::MakeFifo("def.cfg")); },
-                   {"identify"}, BadUsage, "To nie jest zwykły plik", {}},
+                   {"identify"},
+                   BadUsage,
+                   "To nie jest zwykły plik",
+                   {}},
         RefusedRow{"page keeping its text in a def.cfg folder",
                    [](OneCommand&) { ASSERT_TRUE(QDir().mkdir("def.cfg")); },
-                   {"page", "3", "Abc"}, BadUsage, "To nie jest zwykły plik (folder, potok lub urządzenie): def.cfg",
+                   {"page", "3", "Abc"},
+                   BadUsage,
+                   "To nie jest zwykły plik (folder, potok lub urządzenie): def.cfg",
                    {}},
-        RefusedRow{"address 0 from def.cfg", [](OneCommand&) { DefaultsWithAddress(0); }, {"status"}, BadUsage,
-                   "Błąd ustawień połączenia: Adres tablicy 0 jest niedozwolony", {}},
+        RefusedRow{"address 0 from def.cfg",
+                   [](OneCommand&) { DefaultsWithAddress(0); },
+                   {"status"},
+                   BadUsage,
+                   "Błąd ustawień połączenia: Adres tablicy 0 jest niedozwolony",
+                   {}},
         RefusedRow{"read into a folder", {}, {"read", "."}, BadUsage, "to nie jest zwykły plik", {}},
-        RefusedRow{"write of a missing file", {}, {"write", "none.cfg"}, BadUsage, "Nie ma takiego pliku: none.cfg",
+        RefusedRow{"write of a missing file",
+                   {},
+                   {"write", "none.cfg"},
+                   BadUsage,
+                   "Nie ma takiego pliku: none.cfg",
                    {}},
         RefusedRow{"verify of a folder", {}, {"verify", "."}, BadUsage, "To nie jest zwykły plik", {}},
         RefusedRow{"picture that is a pipe",
                    [](OneCommand&) { ASSERT_TRUE(test::MakeFifo("p.png")); },
-                   {"graphic", "115", "p.png"}, BadUsage, "to nie jest zwykły plik: p.png", {}}),
+                   {"graphic", "115", "p.png"},
+                   BadUsage,
+                   "to nie jest zwykły plik: p.png",
+                   {}}),
     [](const ::testing::TestParamInfo<RefusedRow>& info) { return "Row" + std::to_string(info.index); });
 
 #ifdef Q_OS_LINUX
@@ -254,8 +284,10 @@ TEST_P(SavingWhereItCannot, IsRefusedBeforeAnythingIsSentWithTheSystemsReason) {
     ASSERT_TRUE(pages.options) << pages.error.toStdString();
     if (CanWriteIn(folder)) {
         EXPECT_EQ(Run({"page", "3", "Abc"}).code, BadUsage);
-        EXPECT_EQ(PlanFleet(*pages.options).errors.join('\n'), "Nie można zapisać pliku: def.cfg (" + reason + ")");
-        EXPECT_TRUE(Err().contains("Nie można zapisać pliku: def.cfg (" + reason + ")")) << Err().toStdString();
+        EXPECT_EQ(PlanFleet(*pages.options).errors.join('\n'),
+                  "Nie można zapisać pliku: def.cfg (" + reason + ")");
+        EXPECT_TRUE(Err().contains("Nie można zapisać pliku: def.cfg (" + reason + ")"))
+            << Err().toStdString();
     } else {
         // No file can be made there at all: def.cfg is the one in the user's data folder.
         const QTemporaryDir data;
@@ -271,7 +303,8 @@ TEST_P(SavingWhereItCannot, IsRefusedBeforeAnythingIsSentWithTheSystemsReason) {
     const Parsed fleet = ParseOptions({"kx9ctl", "--address", "1,2", "read", "--output-dir", folder});
     ASSERT_TRUE(fleet.options) << fleet.error.toStdString();
     const QStringList errors = PlanFleet(*fleet.options).errors;
-    EXPECT_EQ(errors.join('\n'), QStringLiteral("Nie można zapisać plików w folderze: %1 (%2)").arg(folder, reason));
+    EXPECT_EQ(errors.join('\n'),
+              QStringLiteral("Nie można zapisać plików w folderze: %1 (%2)").arg(folder, reason));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SavingWhereItCannot, ::testing::ValuesIn(UnwritableFolders),
@@ -284,8 +317,9 @@ TEST_F(OneCommand, APageWrittenButNotKeptSaysTheBoardHasIt) {
     const Outcome outcome = Run({"page", "7", "--name", "X", "Abc"});
     EXPECT_EQ(outcome.code, BadUsage);
     EXPECT_EQ(Sent(board1), (std::vector<std::string>{"r4013x2", "w4162x101"}));
-    EXPECT_TRUE(Err().contains("Strona 7 zapisana do tablicy, ale strona i jej nazwa nie zostały zapisane w pliku "
-                               "def.cfg"))
+    EXPECT_TRUE(
+        Err().contains("Strona 7 zapisana do tablicy, ale strona i jej nazwa nie zostały zapisane w pliku "
+                       "def.cfg"))
         << Err().toStdString();
     EXPECT_TRUE(outcome.json.value("boardWritten").toBool());
     EXPECT_FALSE(outcome.json.value("savedInDefaults").toBool(true));
@@ -365,14 +399,15 @@ protected:
         if (!plan.errors.isEmpty())
             return BadUsage;
         std::vector<QString> order;
-        RunFleet(plan.boards,
-                 [this](const LinkChoice& port) {
-                     std::vector<BoardModel*> boards;
-                     for (auto& b : lines[size_t(port.portIndex.value_or(0))])
-                         boards.push_back(b.get());
-                     return FleetLine{std::make_unique<SimPort>(boards), std::make_unique<HookedClock>()};
-                 },
-                 [&](const FleetBoard& b) { order.push_back(BoardName(b)); });
+        RunFleet(
+            plan.boards,
+            [this](const LinkChoice& port) {
+                std::vector<BoardModel*> boards;
+                for (auto& b : lines[size_t(port.portIndex.value_or(0))])
+                    boards.push_back(b.get());
+                return FleetLine{std::make_unique<SimPort>(boards), std::make_unique<HookedClock>()};
+            },
+            [&](const FleetBoard& b) { order.push_back(BoardName(b)); });
         EXPECT_EQ(order.size(), plan.boards.size());
         if (report)
             *report = plan.boards;
@@ -386,7 +421,8 @@ TEST_F(AFleet, WritesEveryListedBoardAndLeavesTheOthersAlone) {
     Lines({{3, 9, 17}, {3, 9}});
     Sample("hall.cfg", 2330);
     std::vector<FleetBoard> report;
-    EXPECT_EQ(Run({"--port", "COM1", "--port", "COM2", "--address", "3,9", "write", "hall.cfg"}, &report), Done);
+    EXPECT_EQ(Run({"--port", "COM1", "--port", "COM2", "--address", "3,9", "write", "hall.cfg"}, &report),
+              Done);
     ASSERT_EQ(report.size(), 4u);
     for (const auto& [line, address] : {std::pair{0, 3}, {0, 9}, {1, 3}, {1, 9}})
         EXPECT_EQ(Board(line, address).Holding(RegNightStart), 2330) << line << " " << address;
@@ -445,7 +481,8 @@ TEST_F(AFleet, AManifestWithAMissingFileSendsNothing) {
                                  {"port": "COM2", "address": 2, "config": "b.cfg"}]})");
     manifest.close();
     EXPECT_EQ(Run({"apply", "fleet.json"}), BadUsage);
-    EXPECT_TRUE(errors.join(' ').contains("Nie ma takiego pliku: " + File("b.cfg"))) << errors.join(' ').toStdString();
+    EXPECT_TRUE(errors.join(' ').contains("Nie ma takiego pliku: " + File("b.cfg")))
+        << errors.join(' ').toStdString();
     EXPECT_TRUE(Board(0, 1).Requests().empty());
     EXPECT_TRUE(Board(1, 2).Requests().empty());
 }

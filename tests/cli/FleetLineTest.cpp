@@ -54,7 +54,8 @@ TEST_F(FleetOnTheLine, WritesAndVerifiesTheListedBoardsOfOneLineAndLeavesTheOthe
     const Ran write = RunKx9ctl(sim.Dir(), {"--fast", "--address", "3,9", "write", "hall.cfg"});
     EXPECT_EQ(write.code, 0) << write.err.toStdString();
     const QStringList table = QString::fromUtf8(write.out).split('\n');
-    EXPECT_TRUE(table.contains(QStringLiteral("Tablic: 2, bez błędów: 2, z błędem: 0"))) << write.out.constData();
+    EXPECT_TRUE(table.contains(QStringLiteral("Tablic: 2, bez błędów: 2, z błędem: 0")))
+        << write.out.constData();
     EXPECT_EQ(table.filter(QRegularExpression("^COM1 +[39]  OK ")).size(), 2) << write.out.constData();
 
     const Ran verify = RunKx9ctl(sim.Dir(), {"--fast", "--json", "--address", "3,9", "verify", "hall.cfg"});
@@ -83,8 +84,9 @@ TEST_F(FleetOnTheLine, TwoLinesRunSideBySideAndABoardThatNeverAnswersIsNamedWith
     Hall(QDir(here.path()).filePath("hall.cfg"));
 
     // 9 first: a board that fails must not stop the next one on its line.
-    const Ran run = RunKx9ctl(here.path(), {"--fast", "--timeout", "200", "--json", "--port", good.LinkPath(),
-                                         "--port", faulty.LinkPath(), "--address", "9,3", "write", "hall.cfg"});
+    const Ran run =
+        RunKx9ctl(here.path(), {"--fast", "--timeout", "200", "--json", "--port", good.LinkPath(), "--port",
+                                faulty.LinkPath(), "--address", "9,3", "write", "hall.cfg"});
     EXPECT_EQ(run.code, 1) << run.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(run.out).object();
     const QJsonArray boards = json.value("boards").toArray();
@@ -93,13 +95,15 @@ TEST_F(FleetOnTheLine, TwoLinesRunSideBySideAndABoardThatNeverAnswersIsNamedWith
     for (const QJsonValue& value : boards) {
         const QJsonObject b = value.toObject();
         const bool bad = b.value("port").toString() == faulty.LinkPath() && b.value("address").toInt() == 9;
-        EXPECT_EQ(b.value("result").toString(), bad ? "failed" : "ok") << b.value("port").toString().toStdString()
-                                                                       << " " << b.value("address").toInt();
-        EXPECT_EQ(b.value("cause").toString(), bad ? QStringLiteral("brak odpowiedzi w ciągu 200 ms") : QString());
+        EXPECT_EQ(b.value("result").toString(), bad ? "failed" : "ok")
+            << b.value("port").toString().toStdString() << " " << b.value("address").toInt();
+        EXPECT_EQ(b.value("cause").toString(),
+                  bad ? QStringLiteral("brak odpowiedzi w ciągu 200 ms") : QString());
         boardSeconds += b.value("seconds").toDouble();
     }
     EXPECT_EQ(json.value("summary").toObject().value("failed").toInt(), 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("kx9ctl: [%1, adres 9] Błąd: Błąd transmisji danych").arg(faulty.LinkPath())))
+    EXPECT_TRUE(run.err.contains(
+        QStringLiteral("kx9ctl: [%1, adres 9] Błąd: Błąd transmisji danych").arg(faulty.LinkPath())))
         << run.err.toStdString();
     // Two whole writes on the good line, one beside them on the other: about two thirds of their
     // sum; in a row it would be all of it.
@@ -172,7 +176,8 @@ TEST_F(FleetOnTheLine, APictureWithTextIsDrawnWithItsLetters) {
 
     const Ran run = RunKx9ctl(sim.Dir(), {"--fast", "--json", "graphic", "115", "text.svg"});
     EXPECT_EQ(run.code, 0) << run.err.toStdString();
-    EXPECT_EQ(QJsonDocument::fromJson(run.out).object().value("exitCode").toInt(-1), 0) << run.out.constData();
+    EXPECT_EQ(QJsonDocument::fromJson(run.out).object().value("exitCode").toInt(-1), 0)
+        << run.out.constData();
     // Only the letters are lit: some dots, far from all.
     size_t lit = 0, words = 0;
     for (const QByteArray& frame : sim.Requests()) {

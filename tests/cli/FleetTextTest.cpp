@@ -20,7 +20,7 @@ namespace {
 
 struct ListRow {
     QStringList args;
-    QString error;                          // part of the refusal; empty when taken
+    QString error;                                    // part of the refusal; empty when taken
     std::vector<std::pair<QString, int>> boards = {}; // port as given ("" for def.cfg's), address
 };
 
@@ -43,34 +43,33 @@ TEST_P(BoardLists, MakeOneBoardForEachPortAndAddressInTheOrderGiven) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, BoardLists,
-    ::testing::Values(
-        ListRow{{"--address", "3,9,17", "write", "a.cfg"}, {}, {{"", 3}, {"", 9}, {"", 17}}},
-        ListRow{{"--address", "1-3,7", "identify"}, {}, {{"", 1}, {"", 2}, {"", 3}, {"", 7}}},
-        ListRow{{"--port", "COM2", "--port", "/dev/ttyUSB0", "--address", "5,6", "status"},
-                {},
-                {{"COM2", 5}, {"COM2", 6}, {"/dev/ttyUSB0", 5}, {"/dev/ttyUSB0", 6}}},
-        ListRow{{"--port", "COM2", "--port", "COM3", "clock"}, {}, {{"COM2", 0}, {"COM3", 0}}},
-        ListRow{{"--address", "7", "identify"}, {}, {}}, // one board: no fleet
-        ListRow{{"--address", "3,3", "identify"}, "lists 3 twice"},
-        ListRow{{"--address", "1-3,2", "identify"}, "lists 2 twice"},
-        ListRow{{"--address", "9-3", "identify"}, "runs backwards"},
-        ListRow{{"--address", "0-4", "identify"}, "broadcast"},
-        ListRow{{"--address", "1-248", "identify"}, "1..247"},
-        ListRow{{"--address", "3,,9", "identify"}, "1..247 or a list"},
-        ListRow{{"--address", "3", "--address", "4", "identify"}, "given twice"},
-        ListRow{{"--port", "COM2", "--port", "com2", "identify"}, "given twice"},
-        ListRow{{"--address", "1,2", "dump", "a.cfg"}, "takes one port and one address"},
-        ListRow{{"--address", "1,2", "scan"}, "takes one port and one address"},
-        ListRow{{"--address", "1,2", "read", "a.cfg"}, "--output-dir"},
-        ListRow{{"--address", "1,2", "read", "--output-dir", "out"}, {}, {{"", 1}, {"", 2}}},
-        ListRow{{"read", "--output-dir", "out", "x.cfg"}, "give no FILE.cfg"},
-        ListRow{{"read"}, "wrong number"},
-        ListRow{{"--port", "COM1", "apply", "f.json"}, "from its manifest"},
-        ListRow{{"--output-dir", "out", "write", "a.cfg"}, "does not go with write"},
-        ListRow{{"--bytes", "diff", "a.cfg", "b.cfg"}, {}},
-        ListRow{{"page", "1", "a\tb"}, "control character (U+0009)"},
-        ListRow{{"page", "1", "--name", "x\x1b[2J", "a"}, "control character (U+001B)"},
-        ListRow{{"page", "1", "ok", "del\x7f"}, "line 2 holds a control character (U+007F)"}));
+    ::testing::Values(ListRow{{"--address", "3,9,17", "write", "a.cfg"}, {}, {{"", 3}, {"", 9}, {"", 17}}},
+                      ListRow{{"--address", "1-3,7", "identify"}, {}, {{"", 1}, {"", 2}, {"", 3}, {"", 7}}},
+                      ListRow{{"--port", "COM2", "--port", "/dev/ttyUSB0", "--address", "5,6", "status"},
+                              {},
+                              {{"COM2", 5}, {"COM2", 6}, {"/dev/ttyUSB0", 5}, {"/dev/ttyUSB0", 6}}},
+                      ListRow{{"--port", "COM2", "--port", "COM3", "clock"}, {}, {{"COM2", 0}, {"COM3", 0}}},
+                      ListRow{{"--address", "7", "identify"}, {}, {}}, // one board: no fleet
+                      ListRow{{"--address", "3,3", "identify"}, "lists 3 twice"},
+                      ListRow{{"--address", "1-3,2", "identify"}, "lists 2 twice"},
+                      ListRow{{"--address", "9-3", "identify"}, "runs backwards"},
+                      ListRow{{"--address", "0-4", "identify"}, "broadcast"},
+                      ListRow{{"--address", "1-248", "identify"}, "1..247"},
+                      ListRow{{"--address", "3,,9", "identify"}, "1..247 or a list"},
+                      ListRow{{"--address", "3", "--address", "4", "identify"}, "given twice"},
+                      ListRow{{"--port", "COM2", "--port", "com2", "identify"}, "given twice"},
+                      ListRow{{"--address", "1,2", "dump", "a.cfg"}, "takes one port and one address"},
+                      ListRow{{"--address", "1,2", "scan"}, "takes one port and one address"},
+                      ListRow{{"--address", "1,2", "read", "a.cfg"}, "--output-dir"},
+                      ListRow{{"--address", "1,2", "read", "--output-dir", "out"}, {}, {{"", 1}, {"", 2}}},
+                      ListRow{{"read", "--output-dir", "out", "x.cfg"}, "give no FILE.cfg"},
+                      ListRow{{"read"}, "wrong number"},
+                      ListRow{{"--port", "COM1", "apply", "f.json"}, "from its manifest"},
+                      ListRow{{"--output-dir", "out", "write", "a.cfg"}, "does not go with write"},
+                      ListRow{{"--bytes", "diff", "a.cfg", "b.cfg"}, {}},
+                      ListRow{{"page", "1", "a\tb"}, "control character (U+0009)"},
+                      ListRow{{"page", "1", "--name", "x\x1b[2J", "a"}, "control character (U+001B)"},
+                      ListRow{{"page", "1", "ok", "del\x7f"}, "line 2 holds a control character (U+007F)"}));
 
 struct TimeRow {
     QString typed;
@@ -154,8 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "boards": [{"port": "/dev/ttyUSB0", "address": "1-2"}, {"port": "COM2", "address": [9, 4]}]})",
                     {},
                     {{"/dev/ttyUSB0", 1}, {"/dev/ttyUSB0", 2}, {"COM2", 9}, {"COM2", 4}}},
-        ManifestRow{"{\"boards\": [", "not JSON"},
-        ManifestRow{R"([1, 2])", "JSON object"},
+        ManifestRow{"{\"boards\": [", "not JSON"}, ManifestRow{R"([1, 2])", "JSON object"},
         ManifestRow{R"({"boards": []})", "at least one board"},
         ManifestRow{R"({"boards": [{"port": "COM1", "config": "a.cfg"}]})", "boards[0]: needs \"address\""},
         ManifestRow{R"({"boards": [{"address": 1, "config": "a.cfg"}]})", "needs \"port\""},
@@ -163,8 +161,10 @@ INSTANTIATE_TEST_SUITE_P(
         ManifestRow{R"({"boards": [{"port": "COM1", "address": 2.5, "config": "a.cfg"}]})", "1..247"},
         ManifestRow{R"({"boards": [{"port": "COM1", "address": 1e300, "config": "a.cfg"}]})", "1..247"},
         ManifestRow{R"({"boards": [{"port": "COM1", "address": 1}]})", "gives the board nothing"},
-        ManifestRow{R"({"boards": [{"port": "COM1", "address": 1, "confg": "a.cfg"}]})", "no such key \"confg\""},
-        ManifestRow{R"({"boards": [{"port": "COM1", "address": 1, "config": "a.cfg", "baud": 28800}]})", "\"baud\""},
+        ManifestRow{R"({"boards": [{"port": "COM1", "address": 1, "confg": "a.cfg"}]})",
+                    "no such key \"confg\""},
+        ManifestRow{R"({"boards": [{"port": "COM1", "address": 1, "config": "a.cfg", "baud": 28800}]})",
+                    "\"baud\""},
         ManifestRow{R"({"boards": [{"port": "COM1", "address": 1, "config": "a.cfg", "frame": "7E1"}]})",
                     "\"frame\""},
         ManifestRow{R"({"boards": [{"port": "COM1", "address": "1-3", "config": "a.cfg"},
@@ -172,12 +172,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "listed twice"},
         ManifestRow{R"({"boards": [{"port": "COM1", "address": 1, "page": {"number": 115, "lines": []}}]})",
                     "0..114"},
-        ManifestRow{R"({"boards": [{"port": "COM1", "address": 1, "page": {"number": 3, "lines": ["a\u001b[2J"]}}]})",
-                    "control character (U+001B)"},
-        ManifestRow{R"({"boards": [{"port": "COM1", "address": 1, "page": {"number": 3, "lines": ["1","2","3","4","5","6"]}}]})",
-                    "at most 5 lines"},
-        ManifestRow{R"({"boards": [{"port": "COM1", "address": 1, "graphics": [{"slot": 110, "file": "a.png"}]}]})",
-                    "115..124"},
+        ManifestRow{
+            R"({"boards": [{"port": "COM1", "address": 1, "page": {"number": 3, "lines": ["a\u001b[2J"]}}]})",
+            "control character (U+001B)"},
+        ManifestRow{
+            R"({"boards": [{"port": "COM1", "address": 1, "page": {"number": 3, "lines": ["1","2","3","4","5","6"]}}]})",
+            "at most 5 lines"},
+        ManifestRow{
+            R"({"boards": [{"port": "COM1", "address": 1, "graphics": [{"slot": 110, "file": "a.png"}]}]})",
+            "115..124"},
         ManifestRow{R"({"boards": [{"port": "COM1", "address": 1, "graphics": [{"slot": 115, "file": "a.png"},
                                                                                {"slot": 0, "file": "b.png"}]}]})",
                     "graphic page 115 is given twice"},
@@ -202,8 +205,8 @@ TEST(ManifestBoards, GetWriteVerifyPageGraphicsAndClockInThatOrderAtTheirOwnSett
         EXPECT_EQ(o.link.baudIndex, 2);
         EXPECT_FALSE(o.keepPage); // def.cfg is no single board's
     }
-    EXPECT_EQ(commands, (std::vector<Command>{Command::Write, Command::Verify, Command::Page, Command::Graphic,
-                                              Command::Clock}));
+    EXPECT_EQ(commands, (std::vector<Command>{Command::Write, Command::Verify, Command::Page,
+                                              Command::Graphic, Command::Clock}));
     EXPECT_EQ(steps[0].args, QStringList{"/hall/gate.cfg"});
     EXPECT_EQ(steps[2].args, (QStringList{"5", "Witamy", "w hali"}));
     EXPECT_EQ(steps[2].name, QStringLiteral("Witamy"));
@@ -246,8 +249,8 @@ TEST(TerminalText, DumpAndDiffNeverCarryARawControlCharacter) {
     a.pages[4][3] = 'J';
     a.SetPageName(4, QByteArray("x\ty"));
     a.SetReg(RegPageSelector + 1, 0x1B07);
-    for (const QString& text : {Dump(a, "a.cfg").text, Diff(a, b).text, Diff(a, b, true).text,
-                                Verify(a, b).text}) {
+    for (const QString& text :
+         {Dump(a, "a.cfg").text, Diff(a, b).text, Diff(a, b, true).text, Verify(a, b).text}) {
         for (QChar c : text)
             ASSERT_TRUE(c == '\n' || c.category() != QChar::Other_Control) << text.toStdString();
     }
@@ -266,7 +269,8 @@ TEST(Diffs, BlankBytesAndSpacesThatShowAlikeDifferOnlyByteForByte) {
     EXPECT_EQ(Diff(a, b).text, QStringLiteral("Bez różnic\n"));
     const Report bytes = Diff(a, b, true);
     EXPECT_EQ(bytes.differences, 3);
-    EXPECT_TRUE(bytes.text.startsWith(QString::fromUtf8("4170  Okno strony: znaki 15 i 16: \"␀␀\" (0) -> \"  \" (8224)\n")))
+    EXPECT_TRUE(bytes.text.startsWith(
+        QString::fromUtf8("4170  Okno strony: znaki 15 i 16: \"␀␀\" (0) -> \"  \" (8224)\n")))
         << bytes.text.toStdString();
     b.SetReg(4172, 0x4142);
     EXPECT_EQ(Diff(a, b).differences, 1); // what shows differently still differs
@@ -291,7 +295,8 @@ TEST_P(Geometries, ABoardCannotHaveNoLinesNoCharactersOrMoreThanAPage) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, Geometries,
                          ::testing::Values(GeometryRow{414, 14, {}}, GeometryRow{0, 149, {}},
-                                           GeometryRow{414, 29, {}}, GeometryRow{414, 65535, "wiersz bez znaków"},
+                                           GeometryRow{414, 29, {}},
+                                           GeometryRow{414, 65535, "wiersz bez znaków"},
                                            GeometryRow{514, 14, "6 wierszy"},
                                            GeometryRow{414, 32, "strona mieści 200"}));
 
@@ -307,12 +312,11 @@ TEST_P(FleetFileNames, NameThePortAndTheAddressInOneSafeName) {
     EXPECT_EQ(FleetFileName(GetParam().port, GetParam().address), GetParam().name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, FleetFileNames,
-                         ::testing::Values(FileNameRow{"COM1", 3, "COM1-3.cfg"},
-                                           FileNameRow{"/dev/ttyUSB0", 12, "ttyUSB0-12.cfg"},
-                                           FileNameRow{"/dev/serial/by-id/usb-FT 232", 1, "serial_by-id_usb-FT_232-1.cfg"},
-                                           FileNameRow{"./COM2", 7, "COM2-7.cfg"},
-                                           FileNameRow{"../..", 5, "port.._..-5.cfg"}));
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FleetFileNames,
+    ::testing::Values(FileNameRow{"COM1", 3, "COM1-3.cfg"}, FileNameRow{"/dev/ttyUSB0", 12, "ttyUSB0-12.cfg"},
+                      FileNameRow{"/dev/serial/by-id/usb-FT 232", 1, "serial_by-id_usb-FT_232-1.cfg"},
+                      FileNameRow{"./COM2", 7, "COM2-7.cfg"}, FileNameRow{"../..", 5, "port.._..-5.cfg"}));
 
 FleetBoard Ran(const QString& port, int address, int code, const QString& cause, double seconds) {
     FleetBoard b;
@@ -326,14 +330,16 @@ FleetBoard Ran(const QString& port, int address, int code, const QString& cause,
 }
 
 TEST(FleetReport, OneLineABoardAndTheWorstCodeAsExitCode) {
-    std::vector<FleetBoard> boards{Ran("COM1", 3, Done, {}, 4.5), Ran("/dev/ttyUSB0", 9, BoardFailed,
-                                                                        "brak odpowiedzi w ciągu 1000 ms", 1.25)};
-    EXPECT_EQ(FleetTable(boards).toStdString(), QStringLiteral("Port          Adres  Wynik  Czas [s]  Przyczyna\n"
-                                                               "COM1              3  OK         4.50\n"
-                                                               "/dev/ttyUSB0      9  BŁĄD       1.25  brak "
-                                                               "odpowiedzi w ciągu 1000 ms\n"
-                                                               "Tablic: 2, bez błędów: 1, z błędem: 1\n")
-                                                    .toStdString());
+    std::vector<FleetBoard> boards{
+        Ran("COM1", 3, Done, {}, 4.5),
+        Ran("/dev/ttyUSB0", 9, BoardFailed, "brak odpowiedzi w ciągu 1000 ms", 1.25)};
+    EXPECT_EQ(FleetTable(boards).toStdString(),
+              QStringLiteral("Port          Adres  Wynik  Czas [s]  Przyczyna\n"
+                             "COM1              3  OK         4.50\n"
+                             "/dev/ttyUSB0      9  BŁĄD       1.25  brak "
+                             "odpowiedzi w ciągu 1000 ms\n"
+                             "Tablic: 2, bez błędów: 1, z błędem: 1\n")
+                  .toStdString());
     EXPECT_EQ(FleetExitCode(boards), BoardFailed);
     const QJsonArray json = FleetJson(boards).value("boards").toArray();
     EXPECT_EQ(json[1].toObject().value("result").toString(), "failed");
@@ -378,38 +384,39 @@ QString Written(const QDir& d, const char* name, qsizetype size) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FilesThatAreNotFiles,
-    ::testing::Values(
-        FileRow{"regular", [](const QDir& d) { return Written(d, "a.cfg", ConfigFileSize); }, FileProblem::None,
-                FileProblem::None},
-        FileRow{"too large", [](const QDir& d) { return Written(d, "a.cfg", ConfigFileSize + 1); },
-                FileProblem::TooLarge, FileProblem::None},
-        FileRow{"missing", [](const QDir& d) { return d.filePath("none.cfg"); }, FileProblem::Missing,
-                FileProblem::None},
-        FileRow{"in no folder", [](const QDir& d) { return d.filePath("no/none.cfg"); }, FileProblem::Missing,
-                FileProblem::Missing},
-        FileRow{"folder", [](const QDir& d) { return d.path(); }, FileProblem::NotRegular, FileProblem::NotRegular},
-        FileRow{"named pipe",
-                [](const QDir& d) {
-                    const QString p = d.filePath("pipe.cfg");
-                    EXPECT_TRUE(test::MakeFifo(p));
-                    return p;
-                },
-                FileProblem::NotRegular, FileProblem::NotRegular},
-        FileRow{"device", [](const QDir&) { return QStringLiteral("/dev/null"); }, FileProblem::NotRegular,
-                FileProblem::NotRegular},
-        FileRow{"link to a file",
-                [](const QDir& d) {
-                    Written(d, "real.cfg", 10);
-                    QFile::link(d.filePath("real.cfg"), d.filePath("link.cfg"));
-                    return d.filePath("link.cfg");
-                },
-                FileProblem::None, FileProblem::None},
-        FileRow{"link that points nowhere",
-                [](const QDir& d) {
-                    QFile::link(d.filePath("gone"), d.filePath("COM1"));
-                    return d.filePath("COM1");
-                },
-                FileProblem::Missing, FileProblem::NotRegular}));
+    ::testing::Values(FileRow{"regular", [](const QDir& d) { return Written(d, "a.cfg", ConfigFileSize); },
+                              FileProblem::None, FileProblem::None},
+                      FileRow{"too large",
+                              [](const QDir& d) { return Written(d, "a.cfg", ConfigFileSize + 1); },
+                              FileProblem::TooLarge, FileProblem::None},
+                      FileRow{"missing", [](const QDir& d) { return d.filePath("none.cfg"); },
+                              FileProblem::Missing, FileProblem::None},
+                      FileRow{"in no folder", [](const QDir& d) { return d.filePath("no/none.cfg"); },
+                              FileProblem::Missing, FileProblem::Missing},
+                      FileRow{"folder", [](const QDir& d) { return d.path(); }, FileProblem::NotRegular,
+                              FileProblem::NotRegular},
+                      FileRow{"named pipe",
+                              [](const QDir& d) {
+                                  const QString p = d.filePath("pipe.cfg");
+                                  EXPECT_TRUE(test::MakeFifo(p));
+                                  return p;
+                              },
+                              FileProblem::NotRegular, FileProblem::NotRegular},
+                      FileRow{"device", [](const QDir&) { return QStringLiteral("/dev/null"); },
+                              FileProblem::NotRegular, FileProblem::NotRegular},
+                      FileRow{"link to a file",
+                              [](const QDir& d) {
+                                  Written(d, "real.cfg", 10);
+                                  QFile::link(d.filePath("real.cfg"), d.filePath("link.cfg"));
+                                  return d.filePath("link.cfg");
+                              },
+                              FileProblem::None, FileProblem::None},
+                      FileRow{"link that points nowhere",
+                              [](const QDir& d) {
+                                  QFile::link(d.filePath("gone"), d.filePath("COM1"));
+                                  return d.filePath("COM1");
+                              },
+                              FileProblem::Missing, FileProblem::NotRegular}));
 
 } // namespace
 } // namespace kx9::cli

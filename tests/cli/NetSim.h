@@ -27,8 +27,9 @@ public:
     // Starts it and learns where it listens.
     bool Start(int timeoutMs = 5000) {
         const QString listen = m_kind == QStringLiteral("tcp") ? QStringLiteral("--listen")
-                                                              : QStringLiteral("--listen-modbus-tcp");
-        if (!Launch(QStringList{listen, QStringLiteral("127.0.0.1:0"), QStringLiteral("--log")} + m_args, timeoutMs))
+                                                               : QStringLiteral("--listen-modbus-tcp");
+        if (!Launch(QStringList{listen, QStringLiteral("127.0.0.1:0"), QStringLiteral("--log")} + m_args,
+                    timeoutMs))
             return false;
         QElapsedTimer t;
         t.start();

@@ -3,11 +3,11 @@
 // on the loopback: the same requests as on a serial line, the network's faults, and a Modbus
 // tool that is not ours.
 #include "NetSim.h"
-#include "integration/SimProcess.h"
 #include "common/Kx9ctlRun.h"
 #include "common/RequestLog.h"
 #include "common/SchedulerTicks.h"
 #include "common/TestWorld.h"
+#include "integration/SimProcess.h"
 #include "link/LineTrace.h"
 
 #include <QRegularExpression>
@@ -54,7 +54,8 @@ int Failures(const RecordingDialogs& d) {
 // Runs the program's handlers as fast as the replies come, the reply time-out a real timer.
 template <class World> bool RunToIdle(World& w, int ms = 60000) {
     EnsureCoreApplication();
-    return DriveTimers<QObject>(w.scheduler, {}, [&] { return w.scheduler.Idle(); }, ms);
+    return DriveTimers<QObject>(
+        w.scheduler, {}, [&] { return w.scheduler.Idle(); }, ms);
 }
 
 // The link change gives the board a new address and keeps its rate, which the converter's
@@ -106,21 +107,36 @@ INSTANTIATE_TEST_SUITE_P(MainWindow, SameRequests, ::testing::ValuesIn(Operation
 // not arrive, and the next transfer works.
 struct NetFaultRow {
     const char* name;
-    const char* kind;      // "tcp", "modbus-tcp"
-    QStringList simArgs;   // empty kind: no kx9-sim at all
-    const char* cause;     // the "Przyczyna" line starts so
-    bool recovers;         // the next transfer works on the same line
+    const char* kind;    // "tcp", "modbus-tcp"
+    QStringList simArgs; // empty kind: no kx9-sim at all
+    const char* cause;   // the "Przyczyna" line starts so
+    bool recovers;       // the next transfer works on the same line
 };
 
 const NetFaultRow NetFaults[] = {
     {"Refused", "tcp", {}, "nie można połączyć się z 127.0.0.1:", false},
     {"ResetMidRead", "tcp", {"--net-fault", "reset:50"}, "połączenie z 127.0.0.1:", true},
     {"NeverAnswers", "tcp", {"--net-fault", "silent:0:1"}, "brak odpowiedzi w ciągu 300 ms", true},
-    {"GatewayNeverAnswers", "modbus-tcp", {"--net-fault", "silent:0:1"}, "brak odpowiedzi w ciągu 300 ms", true},
-    {"LateReply", "tcp", {"--fault", "late:600", "--fault-count", "1"}, "brak odpowiedzi w ciągu 300 ms", true},
-    {"OtherTransaction", "modbus-tcp", {"--net-fault", "othertid:0:1"}, "brak odpowiedzi w ciągu 300 ms", true},
-    {"GatewayTargetFailed", "modbus-tcp", {"--fault", "noreply", "--fault-count", "1"},
-     "tablica nie odpowiedziała: bramka 127.0.0.1:", true},
+    {"GatewayNeverAnswers",
+     "modbus-tcp",
+     {"--net-fault", "silent:0:1"},
+     "brak odpowiedzi w ciągu 300 ms",
+     true},
+    {"LateReply",
+     "tcp",
+     {"--fault", "late:600", "--fault-count", "1"},
+     "brak odpowiedzi w ciągu 300 ms",
+     true},
+    {"OtherTransaction",
+     "modbus-tcp",
+     {"--net-fault", "othertid:0:1"},
+     "brak odpowiedzi w ciągu 300 ms",
+     true},
+    {"GatewayTargetFailed",
+     "modbus-tcp",
+     {"--fault", "noreply", "--fault-count", "1"},
+     "tablica nie odpowiedziała: bramka 127.0.0.1:",
+     true},
 };
 
 class NetworkFault : public ::testing::TestWithParam<NetFaultRow> {};
@@ -168,7 +184,8 @@ TEST_P(NetworkFault, EndsTheTransferWithItsCauseAndTheNextOneWorks) {
     ASSERT_TRUE(w.ops.StartIdentification());
     ASSERT_TRUE(RunToIdle(w, 5000));
     ASSERT_EQ(w.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(w.dialogs.boxes[0].title, QStringLiteral("Identyfikacja")) << w.dialogs.boxes[0].details.toStdString();
+    EXPECT_EQ(w.dialogs.boxes[0].title, QStringLiteral("Identyfikacja"))
+        << w.dialogs.boxes[0].details.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Network, NetworkFault, ::testing::ValuesIn(NetFaults),
@@ -210,8 +227,8 @@ TEST(NetworkLine, MbpollReadsAndWritesThroughTheGateway) {
     EXPECT_TRUE(read.contains(QStringLiteral("[4021]: \t1234"))) << read.toStdString();
     // No board at 9: the gateway's own exception, as mbpoll reads it.
     QProcess none;
-    none.start(mbpoll, QStringList{"-m", "tcp", "-p", sim.Port(), "-a", "9", "-0", "-1", "-o", "2", "-r", "4020",
-                                   "127.0.0.1"});
+    none.start(mbpoll, QStringList{"-m", "tcp", "-p", sim.Port(), "-a", "9", "-0", "-1", "-o", "2", "-r",
+                                   "4020", "127.0.0.1"});
     ASSERT_TRUE(none.waitForFinished(10000));
     EXPECT_NE(none.exitCode(), 0);
 }
@@ -243,14 +260,16 @@ TEST(NetworkLine, TheTraceNamesEveryRequestAndItsReplyAndTheFault) {
             << k << " " << out.toStdString();
         EXPECT_TRUE(in.contains(name + QStringLiteral("← ")) && in.endsWith(QStringLiteral("[dopasowana]")))
             << k << " " << in.toStdString();
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} ")).match(out).hasMatch());
+        EXPECT_TRUE(
+            QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} ")).match(out).hasMatch());
     }
     // The next request's reply carries another transaction: dropped, then the time-out.
     lines.clear();
     ASSERT_TRUE(w.ops.StartIdentification());
     ASSERT_TRUE(RunToIdle(w, 5000));
     ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
-    EXPECT_TRUE(lines[1].contains(QStringLiteral("[pominięte: odpowiedź transakcji"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("[pominięte: odpowiedź transakcji")))
+        << lines[1].toStdString();
     EXPECT_TRUE(lines[2].contains(QStringLiteral("× [time-out: brak odpowiedzi w ciągu 300 ms]")))
         << lines[2].toStdString();
     // Nobody watching: nothing is recorded.
@@ -273,18 +292,20 @@ TEST(NetworkLine, AFleetOverNetworkLinesAndAPseudoTerminalWithOneLineFailing) {
     const QString refused = QStringLiteral("tcp://127.0.0.1:%1").arg(ClosedPort());
     QTemporaryDir here;
     const QString trace = QDir(here.path()).filePath("trace.txt");
-    const Ran run = RunKx9ctl(here.path(), {"--fast", "--json", "--trace", trace, "--port", rtu.Url(), "--port",
-                                            gateway.Url(), "--port", refused, "--port", pty.LinkPath(), "--address",
-                                            "1,2", "identify"});
+    const Ran run = RunKx9ctl(here.path(), {"--fast", "--json", "--trace", trace, "--port", rtu.Url(),
+                                            "--port", gateway.Url(), "--port", refused, "--port",
+                                            pty.LinkPath(), "--address", "1,2", "identify"});
     EXPECT_EQ(run.code, 1) << run.err.toStdString();
     const QJsonArray boards = QJsonDocument::fromJson(run.out).object().value("boards").toArray();
     ASSERT_EQ(boards.size(), 8) << run.out.constData();
     for (const QJsonValue& value : boards) {
         const QJsonObject b = value.toObject();
         const bool bad = b.value("port").toString() == refused;
-        EXPECT_EQ(b.value("result").toString(), bad ? "failed" : "ok") << b.value("port").toString().toStdString();
+        EXPECT_EQ(b.value("result").toString(), bad ? "failed" : "ok")
+            << b.value("port").toString().toStdString();
         if (bad) {
-            EXPECT_TRUE(b.value("cause").toString().startsWith(QStringLiteral("nie można połączyć się z 127.0.0.1:")))
+            EXPECT_TRUE(
+                b.value("cause").toString().startsWith(QStringLiteral("nie można połączyć się z 127.0.0.1:")))
                 << b.value("cause").toString().toStdString();
         }
     }
@@ -297,7 +318,8 @@ TEST(NetworkLine, AFleetOverNetworkLinesAndAPseudoTerminalWithOneLineFailing) {
     for (const QString& url : {rtu.Url(), gateway.Url()})
         EXPECT_EQ(text.count(url + QStringLiteral(") → ")), 2) << text.toStdString();
     EXPECT_EQ(text.count(QStringLiteral("[dopasowana]")), 6) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("· [nie można połączyć się z 127.0.0.1:"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("· [nie można połączyć się z 127.0.0.1:")))
+        << text.toStdString();
 }
 
 } // namespace

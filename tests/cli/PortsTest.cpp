@@ -29,13 +29,16 @@ TEST(Ports, ListsTheSystemsDevicesAndTheNamesLeadingToThem) {
     const QString adapter = dir.filePath("ttyUSB0");
     QFile device(adapter);
     ASSERT_TRUE(device.open(QIODevice::WriteOnly));
-    PortMap map(dir.filePath("porty.ini"),
-                [&] { return std::vector<SerialDevice>{{adapter, "", "FT232R USB UART", "FTDI", "A50285BI"}}; });
+    PortMap map(dir.filePath("porty.ini"), [&] {
+        return std::vector<SerialDevice>{{adapter, "", "FT232R USB UART", "FTDI", "A50285BI"}};
+    });
     map.SetMapped("COM4", adapter);
     const cli::Outcome out = cli::ListPorts(map);
     EXPECT_EQ(out.code, cli::Done);
-    EXPECT_TRUE(out.text.contains("COM4 → " + adapter + " (FT232R USB UART, A50285BI)\n")) << out.text.toStdString();
-    EXPECT_TRUE(out.text.contains("  " + adapter + " (FT232R USB UART, A50285BI), FTDI\n")) << out.text.toStdString();
+    EXPECT_TRUE(out.text.contains("COM4 → " + adapter + " (FT232R USB UART, A50285BI)\n"))
+        << out.text.toStdString();
+    EXPECT_TRUE(out.text.contains("  " + adapter + " (FT232R USB UART, A50285BI), FTDI\n"))
+        << out.text.toStdString();
     const QJsonObject com4 = PortNamed(out.json, "COM4");
     EXPECT_EQ(com4.value("via").toString(), "user");
     EXPECT_EQ(com4.value("serialNumber").toString(), "A50285BI");

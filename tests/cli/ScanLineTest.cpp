@@ -40,8 +40,9 @@ TEST_F(ScanOnTheLine, AllListsEveryBoardOnceWithItsAddressRateAndFrame) {
     ASSERT_EQ(scan.code, 0) << scan.err.toStdString();
     // The plan first: 2 x 247 probes at most, and how long they may take (the sum is tested
     // apart). 100 ms a probe: kx9-sim may be held off the CPU for tens of ms on a loaded machine.
-    static const QRegularExpression plan(QStringLiteral(
-        "^kx9ctl: Szukanie tablicy: zapytań najwyżej 494, najdłużej [0-9.]+ s, odpowiedź oczekiwana do 100 ms po zapytaniu\n"));
+    static const QRegularExpression plan(
+        QStringLiteral("^kx9ctl: Szukanie tablicy: zapytań najwyżej 494, najdłużej [0-9.]+ s, odpowiedź "
+                       "oczekiwana do 100 ms po zapytaniu\n"));
     EXPECT_TRUE(plan.match(scan.err).hasMatch()) << scan.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(scan.out).object();
     const QJsonArray found = json.value("found").toArray();

@@ -34,13 +34,16 @@ public:
     void message(const QString& text, const QString& title, MsgIcon icon) override {
         messageWithDetails(text, title, icon, QString());
     }
-    void messageWithDetails(const QString& text, const QString& title, MsgIcon icon, const QString& details) override {
+    void messageWithDetails(const QString& text, const QString& title, MsgIcon icon,
+                            const QString& details) override {
         boxes.push_back({text, title, icon, false, details});
-        if (onMessage) onMessage(boxes.back());
+        if (onMessage)
+            onMessage(boxes.back());
     }
     bool confirm(const QString& text, const QString& title, MsgIcon icon) override {
         boxes.push_back({text, title, icon, true});
-        if (confirmAnswers.empty()) return true;
+        if (confirmAnswers.empty())
+            return true;
         bool answer = confirmAnswers.front();
         confirmAnswers.pop_front();
         return answer;
@@ -69,7 +72,8 @@ private:
     }
     QString take(const QString& filter) {
         filters.push_back(filter);
-        if (fileAnswers.empty()) return QString();
+        if (fileAnswers.empty())
+            return QString();
         QString answer = fileAnswers.front();
         fileAnswers.pop_front();
         return answer;

@@ -23,15 +23,21 @@ namespace {
 
 // An image where every register, page byte, name and link field differs from its neighbours.
 void Fill(ConfigImage& image) {
-    for (int i = 0; i < MainCount; ++i) image.main[i] = (i * 257 + 13) & 0xFFFF;
-    for (int j = 0; j < SlaveCount; ++j) image.slave[j] = (0xA000 + j * 263) & 0xFFFF;
+    for (int i = 0; i < MainCount; ++i)
+        image.main[i] = (i * 257 + 13) & 0xFFFF;
+    for (int j = 0; j < SlaveCount; ++j)
+        image.slave[j] = (0xA000 + j * 263) & 0xFFFF;
     for (int k = 0; k < PageCount; ++k)
-        for (int b = 0; b < PageSize; ++b) image.pages[k][b] = static_cast<uint8_t>(k * 7 + b);
-    for (int k = 0; k < PageCount; ++k) image.SetPageName(k, "Strona " + QByteArray::number(k));
+        for (int b = 0; b < PageSize; ++b)
+            image.pages[k][b] = static_cast<uint8_t>(k * 7 + b);
+    for (int k = 0; k < PageCount; ++k)
+        image.SetPageName(k, "Strona " + QByteArray::number(k));
     image.link = {5, 3, 4, 2500, 247, false};
 }
 
-uint8_t At(const QByteArray& bytes, int offset) { return static_cast<uint8_t>(bytes.at(offset)); }
+uint8_t At(const QByteArray& bytes, int offset) {
+    return static_cast<uint8_t>(bytes.at(offset));
+}
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
@@ -90,13 +96,15 @@ TEST(ConfigFile, RoundTripKeepsAllButTheSharedByte) {
     ASSERT_TRUE(DecodeConfigFile(EncodeConfigFile(saved), loaded));
 
     for (int r = 4000; r <= 4344; ++r) {
-        if (r == 4299) continue;
+        if (r == 4299)
+            continue;
         EXPECT_EQ(loaded.Reg(r), saved.Reg(r)) << "register " << r;
     }
     EXPECT_EQ(loaded.Reg(4299), (saved.Reg(4299) >> 8) * 256 + (saved.Reg(4300) >> 8));
     EXPECT_NE(loaded.Reg(4299), saved.Reg(4299)) << "the fill must make the overlap visible";
     EXPECT_EQ(loaded.pages, saved.pages);
-    for (int k = 0; k < PageCount; ++k) EXPECT_EQ(loaded.PageName(k), saved.PageName(k));
+    for (int k = 0; k < PageCount; ++k)
+        EXPECT_EQ(loaded.PageName(k), saved.PageName(k));
     EXPECT_EQ(loaded.link.PortIndex, 5);
     EXPECT_EQ(loaded.link.FrameIndex, 3);
     EXPECT_EQ(loaded.link.BaudIndex, 4);
@@ -110,7 +118,8 @@ TEST(ConfigFile, LoadThenSaveGivesTheSameBytesExceptPadAndNameTails) {
     ConfigImage source;
     Fill(source);
     QByteArray f = EncodeConfigFile(source);
-    for (int i = 10; i < 27379; ++i) f[i] = static_cast<char>((i * 31) & 0xFF);
+    for (int i = 10; i < 27379; ++i)
+        f[i] = static_cast<char>((i * 31) & 0xFF);
     f[27379] = '\x5A';
     // Name of page 0: "ab", a zero, then junk the loader never sees.
     f.replace(23699, 5, QByteArray("ab\0cd", 5));
@@ -128,7 +137,8 @@ TEST(ConfigFile, LoadThenSaveGivesTheSameBytesExceptPadAndNameTails) {
     for (int k = 0; k < PageCount; ++k) {
         const int at = 23699 + 32 * k;
         const int zero = f.indexOf('\0', at);
-        for (int i = zero; i >= 0 && i < at + 32; ++i) want[i] = 0;
+        for (int i = zero; i >= 0 && i < at + 32; ++i)
+            want[i] = 0;
     }
     EXPECT_EQ(again, want);
 }
@@ -236,7 +246,8 @@ INSTANTIATE_TEST_SUITE_P(
     Files, BadFile,
     testing::Values(BadBytes{"short", Good().left(27385)}, BadBytes{"long", Good() + QByteArray(1, '\0')},
                     BadBytes{"empty", QByteArray()}, BadBytes{"lastDigit", WithHeader("KX9-001.01")},
-                    BadBytes{"firstLetter", WithHeader("LX9-001.00")}, BadBytes{"lowerCase", WithHeader("kx9-001.00")},
+                    BadBytes{"firstLetter", WithHeader("LX9-001.00")},
+                    BadBytes{"lowerCase", WithHeader("kx9-001.00")},
                     BadBytes{"oneLowerLetter", WithHeader("Kx9-001.00")},
                     BadBytes{"letterOForZero", WithHeader("KX9-001.0O")}),
     [](const testing::TestParamInfo<BadBytes>& info) { return std::string(info.param.what); });
@@ -265,13 +276,14 @@ TEST_P(FileName, AppendsCfgUnlessItOccurs) {
     EXPECT_EQ(ConfigFileName(QString::fromUtf8(GetParam().chosen)), QString::fromUtf8(GetParam().saved));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rule, FileName,
-                         testing::Values(NameCase{"konfig", "konfig.cfg"}, NameCase{"konfig.cfg", "konfig.cfg"},
-                                         NameCase{"konfig.CFG", "konfig.CFG.cfg"},
-                                         NameCase{"/home/ja/stare.cfg.d/konfig", "/home/ja/stare.cfg.d/konfig"},
-                                         NameCase{"C:\\Dane\\tablica.cfgx", "C:\\Dane\\tablica.cfgx"},
-                                         NameCase{".cfg", ".cfg.cfg"}, NameCase{"a.cfg", "a.cfg"},
-                                         NameCase{"/tmp/zażółć", "/tmp/zażółć.cfg"}));
+INSTANTIATE_TEST_SUITE_P(
+    Rule, FileName,
+    testing::Values(NameCase{"konfig", "konfig.cfg"}, NameCase{"konfig.cfg", "konfig.cfg"},
+                    NameCase{"konfig.CFG", "konfig.CFG.cfg"},
+                    NameCase{"/home/ja/stare.cfg.d/konfig", "/home/ja/stare.cfg.d/konfig"},
+                    NameCase{"C:\\Dane\\tablica.cfgx", "C:\\Dane\\tablica.cfgx"},
+                    NameCase{".cfg", ".cfg.cfg"}, NameCase{"a.cfg", "a.cfg"},
+                    NameCase{"/tmp/zażółć", "/tmp/zażółć.cfg"}));
 
 TEST(ConfigFile, WriteThenReadAFile) {
     QTemporaryDir dir;
@@ -416,8 +428,10 @@ TEST(ConfigFile, SaveIntoAReadOnlyFolderLeavesTheOldFile) {
     ConfigImage image;
     Fill(image);
     const bool saved = WriteConfigFile(f.path, image);
-    QFile::setPermissions(f.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (writable) GTEST_SKIP() << "permissions do not bind this user";
+    QFile::setPermissions(f.dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (writable)
+        GTEST_SKIP() << "permissions do not bind this user";
 
     EXPECT_FALSE(saved);
     EXPECT_EQ(ReadAll(f.path), f.before);
@@ -452,7 +466,9 @@ TEST(ConfigFile, EveryFileReadIsClosed) {
     WriteAll(dir.filePath("good.cfg"), Good());
     WriteAll(dir.filePath("short.cfg"), Good().left(100));
     WriteAll(dir.filePath("header.cfg"), WithHeader("KX9-002.00"));
-    auto openFiles = [] { return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(); };
+    auto openFiles = [] {
+        return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
+    };
     const auto before = openFiles();
     ConfigImage image;
     for (int i = 0; i < 5; ++i) {

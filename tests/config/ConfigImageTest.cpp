@@ -15,15 +15,21 @@ const QDateTime Morning(QDate(2026, 12, 7), QTime(14, 35));
 // Every register the defaults set, written out independently of the code under test.
 std::map<int, int> ExpectedDefaults() {
     std::map<int, int> want;
-    const int first[] = {1, 1, 9, 5, 1, 9, 1435, 26, 1207, 100, 50, 600, 2200, 414, 14, 0, 50, 100, 1, 100, 15};
-    for (int i = 0; i < 21; ++i) want[4000 + i] = first[i];
-    for (int r = 4021; r <= 4027; ++r) want[r] = 0;
+    const int first[] = {1,   1,    9,   5,  1, 9,  1435, 26, 1207, 100, 50,
+                         600, 2200, 414, 14, 0, 50, 100,  1,  100,  15};
+    for (int i = 0; i < 21; ++i)
+        want[4000 + i] = first[i];
+    for (int r = 4021; r <= 4027; ++r)
+        want[r] = 0;
     want[4028] = 10;
-    for (int k = 0; k <= 114; ++k) want[4029 + k] = k;
-    for (int r = 4144; r <= 4265; ++r) want[r] = 0;
+    for (int k = 0; k <= 114; ++k)
+        want[4029 + k] = k;
+    for (int r = 4144; r <= 4265; ++r)
+        want[r] = 0;
     const int record[9] = {0, 0, 4000, 1, 1, 3, 1, 0, 3};
     for (int d = 0; d < 5; ++d)
-        for (int j = 0; j < 9; ++j) want[4300 + 9 * d + j] = j == 1 ? d + 1 : record[j];
+        for (int j = 0; j < 9; ++j)
+            want[4300 + 9 * d + j] = j == 1 ? d + 1 : record[j];
     return want;
 }
 
@@ -31,8 +37,10 @@ std::map<int, int> ExpectedDefaults() {
 
 TEST(ConfigImage, ResetPutsEveryDefaultAndLeavesTheRest) {
     ConfigImage image;
-    for (auto& e : image.main) e = 0xABCD;
-    for (auto& e : image.slave) e = 0xABCD;
+    for (auto& e : image.main)
+        e = 0xABCD;
+    for (auto& e : image.slave)
+        e = 0xABCD;
     image.pages[7][3] = 'x';
     image.SetPageName(5, "pięć");
     image.link.BaudIndex = 2;
@@ -41,8 +49,10 @@ TEST(ConfigImage, ResetPutsEveryDefaultAndLeavesTheRest) {
 
     const auto want = ExpectedDefaults();
     EXPECT_EQ(want.size(), 266u + 45u);
-    for (const auto& [reg, value] : want) EXPECT_EQ(image.Reg(reg), value) << "register " << reg;
-    for (int r = 4266; r <= 4299; ++r) EXPECT_EQ(image.Reg(r), 0xABCD) << "register " << r;
+    for (const auto& [reg, value] : want)
+        EXPECT_EQ(image.Reg(reg), value) << "register " << reg;
+    for (int r = 4266; r <= 4299; ++r)
+        EXPECT_EQ(image.Reg(r), 0xABCD) << "register " << r;
     EXPECT_EQ(image.pages[7][3], 'x');
     EXPECT_EQ(image.PageName(5), QByteArray("pięć"));
     EXPECT_EQ(image.link.BaudIndex, 2);
@@ -100,7 +110,8 @@ TEST_P(BlockFor, FindsTheBlockOfARegister) {
         EXPECT_EQ(left, 0);
         image.SetReg(c.reg, 99);
         EXPECT_EQ(image.Reg(c.reg), 0);
-        for (int r = 4000; r <= 4344; ++r) ASSERT_EQ(image.Reg(r), 0);
+        for (int r = 4000; r <= 4344; ++r)
+            ASSERT_EQ(image.Reg(r), 0);
         return;
     }
     EXPECT_EQ(block, c.slave ? image.slave.data() : image.main.data());
@@ -110,12 +121,13 @@ TEST_P(BlockFor, FindsTheBlockOfARegister) {
     EXPECT_EQ(image.Reg(c.reg), 4242);
 }
 
-INSTANTIATE_TEST_SUITE_P(Addresses, BlockFor,
-                         testing::Values(BlockCase{4000, false, false, 0, 300}, BlockCase{4264, false, false, 264, 36},
-                                         BlockCase{4299, false, false, 299, 1}, BlockCase{4300, true, false, 0, 45},
-                                         BlockCase{4344, true, false, 44, 1}, BlockCase{3999, false, true, 0, 0},
-                                         BlockCase{4345, false, true, 0, 0}, BlockCase{0, false, true, 0, 0},
-                                         BlockCase{-4000, false, true, 0, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, BlockFor,
+    testing::Values(BlockCase{4000, false, false, 0, 300}, BlockCase{4264, false, false, 264, 36},
+                    BlockCase{4299, false, false, 299, 1}, BlockCase{4300, true, false, 0, 45},
+                    BlockCase{4344, true, false, 44, 1}, BlockCase{3999, false, true, 0, 0},
+                    BlockCase{4345, false, true, 0, 0}, BlockCase{0, false, true, 0, 0},
+                    BlockCase{-4000, false, true, 0, 0}));
 
 TEST(ConfigImage, PageNamesDefaultToThreeDigits) {
     ConfigImage image;
@@ -154,7 +166,8 @@ TEST(ConfigImage, NameChangesAreSignalled) {
 TEST(ConfigImage, BaudTexts) {
     const char* want[] = {"2400bps",  "4800bps",  "9600bps",  "14400bps",
                           "19200bps", "38400bps", "57600bps", "115200bps"};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(kx9::BaudText(i), QString::fromLatin1(want[i]));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(kx9::BaudText(i), QString::fromLatin1(want[i]));
     EXPECT_TRUE(kx9::BaudText(8).isEmpty());
     EXPECT_TRUE(kx9::BaudText(-1).isEmpty());
 }

@@ -31,26 +31,29 @@ TEST_P(KnownCharacters, MapBothWays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, KnownCharacters,
-                         testing::Values(Pair{u'A', 0x41}, Pair{u' ', 0x20}, Pair{u'~', 0x7E}, Pair{0x0000, 0x00},
-                                         Pair{u'€', 0x80}, Pair{u'„', 0x84}, Pair{u'–', 0x96}, Pair{u'™', 0x99},
-                                         Pair{0x00A0, 0xA0}, Pair{u'§', 0xA7}, Pair{u'°', 0xB0}, Pair{u'Ä', 0xC4},
+                         testing::Values(Pair{u'A', 0x41}, Pair{u' ', 0x20}, Pair{u'~', 0x7E},
+                                         Pair{0x0000, 0x00}, Pair{u'€', 0x80}, Pair{u'„', 0x84},
+                                         Pair{u'–', 0x96}, Pair{u'™', 0x99}, Pair{0x00A0, 0xA0},
+                                         Pair{u'§', 0xA7}, Pair{u'°', 0xB0}, Pair{u'Ä', 0xC4},
                                          Pair{u'ß', 0xDF}, Pair{u'ű', 0xFB}, Pair{u'˙', 0xFF}));
 
 TEST(Cp1250, EveryByteSurvivesARoundTrip) {
     QByteArray all;
-    for (int b = 0; b < 256; ++b) all.append(static_cast<char>(b));
+    for (int b = 0; b < 256; ++b)
+        all.append(static_cast<char>(b));
     const QString text = cp::ToUnicode(all);
     ASSERT_EQ(text.size(), 256);
     EXPECT_FALSE(text.contains(QChar(0xFFFD)));
     std::set<char16_t> distinct;
-    for (QChar c : text) distinct.insert(c.unicode());
+    for (QChar c : text)
+        distinct.insert(c.unicode());
     EXPECT_EQ(distinct.size(), 256u);
     EXPECT_EQ(cp::FromUnicode(text), all);
 }
 
 TEST(Cp1250, RefusesWhatItCannotHold) {
-    for (const QString& s : {QStringLiteral("ж"), QStringLiteral("日"), QStringLiteral("😀"), QStringLiteral("\uFFFD"),
-                             QStringLiteral("ĀĀ"), QStringLiteral("ő€Ő")}) {
+    for (const QString& s : {QStringLiteral("ж"), QStringLiteral("日"), QStringLiteral("😀"),
+                             QStringLiteral("\uFFFD"), QStringLiteral("ĀĀ"), QStringLiteral("ő€Ő")}) {
         const bool expected = s == QStringLiteral("ő€Ő");
         EXPECT_EQ(cp::FromUnicode(s).has_value(), expected) << s.toStdString();
     }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "config/ConfigImage.h"
 #include "config/Encodings.h"
+#include "config/ConfigImage.h"
 
 #include <gtest/gtest.h>
 

@@ -51,13 +51,15 @@ struct LengthCase {
 
 class LineLengths : public testing::TestWithParam<LengthCase> {};
 
-TEST_P(LineLengths, OneLengthForEveryCode) { EXPECT_EQ(LineLength(GetParam().code), GetParam().length); }
+TEST_P(LineLengths, OneLengthForEveryCode) {
+    EXPECT_EQ(LineLength(GetParam().code), GetParam().length);
+}
 
 // Codes where code + 1 is no multiple of 3 use (code + 1) * 4 / 3; code 65535 wraps to 0.
 INSTANTIATE_TEST_SUITE_P(Codes, LineLengths,
-                         testing::Values(LengthCase{14, 20}, LengthCase{29, 40}, LengthCase{2, 4}, LengthCase{15, 21},
-                                         LengthCase{16, 22}, LengthCase{0, 1}, LengthCase{65535, 0},
-                                         LengthCase{-1, 0}, LengthCase{65534, 87380}));
+                         testing::Values(LengthCase{14, 20}, LengthCase{29, 40}, LengthCase{2, 4},
+                                         LengthCase{15, 21}, LengthCase{16, 22}, LengthCase{0, 1},
+                                         LengthCase{65535, 0}, LengthCase{-1, 0}, LengthCase{65534, 87380}));
 
 struct BoardEntry {
     int typed;
@@ -106,22 +108,21 @@ constexpr auto Over = LineLengthRefusal::Over200;
 constexpr auto Short = LineLengthRefusal::ShorterThanBoard;
 
 // 411 is 5 rows of a board 16 characters wide; 111 two rows of 16.
-INSTANTIATE_TEST_SUITE_P(Entries, LineLengthEntry,
-                         testing::Values(LineEntry{40, 411, None, 29}, LineEntry{44, 411, Over, 0},
-                                         LineEntry{18, 411, Not4, 0}, LineEntry{16, 414, Short, 0},
-                                         LineEntry{20, 414, None, 14}, LineEntry{100, 111, None, 74},
-                                         LineEntry{104, 111, Over, 0}, LineEntry{-4, 414, Over, 0},
-                                         LineEntry{-3, 414, Not4, 0}, LineEntry{0, 414, Over, 0},
-                                         LineEntry{0, 2, Over, 0}, LineEntry{4, 2, None, 2},
-                                         LineEntry{INT32_MIN, 100, Over, 0},
-                                         LineEntry{INT32_MAX - 3, 100, Over, 0},
-                                         LineEntry{1 << 30, 64000, Over, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Entries, LineLengthEntry,
+    testing::Values(LineEntry{40, 411, None, 29}, LineEntry{44, 411, Over, 0}, LineEntry{18, 411, Not4, 0},
+                    LineEntry{16, 414, Short, 0}, LineEntry{20, 414, None, 14}, LineEntry{100, 111, None, 74},
+                    LineEntry{104, 111, Over, 0}, LineEntry{-4, 414, Over, 0}, LineEntry{-3, 414, Not4, 0},
+                    LineEntry{0, 414, Over, 0}, LineEntry{0, 2, Over, 0}, LineEntry{4, 2, None, 2},
+                    LineEntry{INT32_MIN, 100, Over, 0}, LineEntry{INT32_MAX - 3, 100, Over, 0},
+                    LineEntry{1 << 30, 64000, Over, 0}));
 
 TEST(PageLayout, DefaultGeometryUsesTheFirstHundredBytes) {
     const Lines lines = {QByteArray(20, 'a'), QByteArray(20, 'b'), QByteArray(20, 'c'), QByteArray(20, 'd'),
                          QByteArray(20, 'e')};
     const auto page = LinesToPage(lines, 414, 14);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(page[i], 'a' + i / 20) << i;
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(page[i], 'a' + i / 20) << i;
     EXPECT_TRUE(AllZeroFrom(page, 100));
     EXPECT_EQ(PageToLines(page, 414, 14), lines);
     EXPECT_EQ(DecodeBoardSize(414).entry, 520);
@@ -163,7 +164,8 @@ TEST(PageLayout, TrimLine) {
 TEST(PageLayout, LongLinesAreCutToTheLineLength) {
     const QByteArray line25 = "abcdefghijklmnopqrstuvwxy";
     const auto page = LinesToPage({line25, "x"}, 414, 14);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(page.data()), 21), QByteArray("abcdefghijklmnopqrstx"));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(page.data()), 21),
+              QByteArray("abcdefghijklmnopqrstx"));
     EXPECT_EQ(PageToLines(page, 414, 14)[0], line25.left(20));
 }
 
@@ -207,7 +209,8 @@ TEST(PageLayout, OverfullGeometryIsCutAtTheEndOfThePage) {
 
     // Lines of 88 characters: the third line has no room at all and stays empty.
     const auto wide = LinesToPage(Lines(5, QByteArray(88, 'v')), 499, 65);
-    EXPECT_EQ(PageToLines(wide, 499, 65), (Lines{QByteArray(88, 'v'), QByteArray(88, 'v'), QByteArray(24, 'v'), "", ""}));
+    EXPECT_EQ(PageToLines(wide, 499, 65),
+              (Lines{QByteArray(88, 'v'), QByteArray(88, 'v'), QByteArray(24, 'v'), "", ""}));
 }
 
 TEST(PageLayout, ZeroLineLengthHoldsNoText) {
@@ -218,20 +221,26 @@ TEST(PageLayout, ZeroLineLengthHoldsNoText) {
 // Geometry from a board or a file can be any 16-bit value; nothing may leave the page.
 TEST(PageLayout, AnyGeometryStaysInsideThePage) {
     ConfigImage::Page page;
-    for (int i = 0; i < kx9::PageSize; ++i) page[i] = static_cast<uint8_t>('A' + i % 26);
+    for (int i = 0; i < kx9::PageSize; ++i)
+        page[i] = static_cast<uint8_t>('A' + i % 26);
     const Lines lines(7, QByteArray(300, 'z'));
     std::vector<int> lengths = {0, 1, 65534, 65535};
-    for (int c = 0; c <= 65535; c += 37) lengths.push_back(c);
+    for (int c = 0; c <= 65535; c += 37)
+        lengths.push_back(c);
     // Every row count is met below 600; above that only the size of Rows differs.
     std::vector<int> sizes = {65534, 65535};
-    for (int c = 0; c < 600; c += 37) sizes.push_back(c);
-    for (int c = 600; c <= 65535; c += 37 * 7) sizes.push_back(c);
+    for (int c = 0; c < 600; c += 37)
+        sizes.push_back(c);
+    for (int c = 600; c <= 65535; c += 37 * 7)
+        sizes.push_back(c);
     for (int size : sizes) {
         for (int length : lengths) {
             const auto shown = PageToLines(page, size, length);
-            ASSERT_EQ(static_cast<int>(shown.size()), std::min(Rows(size), MaxLines)) << size << "/" << length;
+            ASSERT_EQ(static_cast<int>(shown.size()), std::min(Rows(size), MaxLines))
+                << size << "/" << length;
             int total = 0;
-            for (const auto& l : shown) total += static_cast<int>(l.size());
+            for (const auto& l : shown)
+                total += static_cast<int>(l.size());
             ASSERT_LE(total, kx9::PageSize);
             const auto stored = LinesToPage(lines, size, length);
             const int used = std::min(std::min(Rows(size), MaxLines) * LineLength(length), kx9::PageSize);
@@ -281,8 +290,10 @@ TEST_P(Dates, DecodeToAValidDateIn2003) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, Dates,
-                         testing::Values(DateCase{1015, QDate(2003, 10, 15)}, DateCase{101, QDate(2003, 1, 1)},
-                                         DateCase{1231, QDate(2003, 12, 31)}, DateCase{229, QDate(2003, 2, 28)},
-                                         DateCase{431, QDate(2003, 4, 30)}, DateCase{1300, QDate(2003, 12, 1)},
-                                         DateCase{0, QDate(2003, 1, 1)}, DateCase{65535, QDate(2003, 12, 31)},
+                         testing::Values(DateCase{1015, QDate(2003, 10, 15)},
+                                         DateCase{101, QDate(2003, 1, 1)},
+                                         DateCase{1231, QDate(2003, 12, 31)},
+                                         DateCase{229, QDate(2003, 2, 28)}, DateCase{431, QDate(2003, 4, 30)},
+                                         DateCase{1300, QDate(2003, 12, 1)}, DateCase{0, QDate(2003, 1, 1)},
+                                         DateCase{65535, QDate(2003, 12, 31)},
                                          DateCase{-1, QDate(2003, 1, 1)}));

@@ -74,10 +74,12 @@ TEST(TPStronControls, CaptionsAndHintsAreTheirOwn) {
 
 TEST(TPStronControls, TabFollowsTheLayoutAndTheSchedulePickersAreLabelled) {
     Editor w;
-    const char* order[] = {"Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "CheckBox1", "CheckBox2",
-                           "DateTimePicker1", "DateTimePicker2", "DateTimePicker3", "CheckBox4", "BitBtn1",
-                           "BitBtn2", "BitBtn4", "BitBtn7", "BitBtn3", "Edit1", "BitBtn5", "BitBtn6",
-                           "CheckBox3", "Edit7", "Button3", "Button4", "Edit8", "Button1", "Button2"};
+    const char* order[] = {"Edit2",     "Edit3",     "Edit4",           "Edit5",           "Edit6",
+                           "CheckBox1", "CheckBox2", "DateTimePicker1", "DateTimePicker2", "DateTimePicker3",
+                           "CheckBox4", "BitBtn1",   "BitBtn2",         "BitBtn4",         "BitBtn7",
+                           "BitBtn3",   "Edit1",     "BitBtn5",         "BitBtn6",         "CheckBox3",
+                           "Edit7",     "Button3",   "Button4",         "Edit8",           "Button1",
+                           "Button2"};
     // The chain also passes through the pickers' own inner fields: keep the named controls.
     QStringList expected;
     for (const char* name : order)
@@ -91,8 +93,9 @@ TEST(TPStronControls, TabFollowsTheLayoutAndTheSchedulePickersAreLabelled) {
             seen << name;
     }
     EXPECT_EQ(seen, expected);
-    for (QWidget* picker : {static_cast<QWidget*>(w.window.DateTimePicker1), static_cast<QWidget*>(w.window.DateTimePicker2),
-                            static_cast<QWidget*>(w.window.DateTimePicker3)}) {
+    for (QWidget* picker :
+         {static_cast<QWidget*>(w.window.DateTimePicker1), static_cast<QWidget*>(w.window.DateTimePicker2),
+          static_cast<QWidget*>(w.window.DateTimePicker3)}) {
         bool labelled = false;
         for (QLabel* label : w.window.GroupBox1->findChildren<QLabel*>())
             labelled = labelled || (label->buddy() == picker && !label->text().isEmpty());
@@ -135,7 +138,8 @@ TEST(TPStronControls, GeometryButtonsWithNoPortStillStoreAndShowThePage) {
         const char* entry; // typed into Edit8 / Edit7 first
         int lineLimit;
     };
-    const Row rows[] = {{"Button1", nullptr, 20}, {"Button2", "24", 24}, {"Button3", nullptr, 20}, {"Button4", "520", 20}};
+    const Row rows[] = {
+        {"Button1", nullptr, 20}, {"Button2", "24", 24}, {"Button3", nullptr, 20}, {"Button4", "520", 20}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         Editor w;

@@ -10,7 +10,6 @@
 namespace kx9 {
 namespace {
 
-
 // One program world around the in-process board: ticks are fired by hand.
 struct PagesWorld : test::BoardWorld {
     TPStron window{transfers, ops};

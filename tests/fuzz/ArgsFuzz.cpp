@@ -27,9 +27,11 @@ bool LinkHolds(const LinkChoice& link) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QStringList args = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)).split('\n');
+    const QStringList args =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)).split('\n');
     const Parsed parsed = ParseOptions(QStringList{QStringLiteral("kx9ctl")} + args);
-    const int outcomes = int(parsed.options.has_value()) + int(!parsed.error.isEmpty()) + int(!parsed.print.isEmpty());
+    const int outcomes =
+        int(parsed.options.has_value()) + int(!parsed.error.isEmpty()) + int(!parsed.print.isEmpty());
     Check(outcomes == 1);
     if (!parsed.options)
         return 0;
@@ -53,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
     }
     case Command::Clock:
-        Check(o.clock != ClockMode::Set || (o.setTo.isValid() && o.setTo.date().year() >= 2000 &&
-                                            o.setTo.date().year() <= 2099));
+        Check(o.clock != ClockMode::Set ||
+              (o.setTo.isValid() && o.setTo.date().year() >= 2000 && o.setTo.date().year() <= 2099));
         break;
     case Command::Read:
         Check(o.args.size() == (o.outputDir.isEmpty() ? 1 : 0));

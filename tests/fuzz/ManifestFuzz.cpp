@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::vector<Options> steps = ManifestSteps(b, Options{});
         Check(!steps.empty());
         for (const Options& step : steps)
-            Check(step.link.address == b.link.address && step.link.portPath == b.link.portPath && !step.keepPage);
+            Check(step.link.address == b.link.address && step.link.portPath == b.link.portPath &&
+                  !step.keepPage);
     }
     return 0;
 }

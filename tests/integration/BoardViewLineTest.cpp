@@ -18,7 +18,7 @@
 namespace kx9::test {
 namespace {
 
-constexpr int Dot = 4;    // pixels from dot to dot, as asked for on the command line
+constexpr int Dot = 4;        // pixels from dot to dot, as asked for on the command line
 constexpr int Line = 8 * Dot; // pixel rows of a text line
 
 class BoardViewOnTheLine : public OnTheLine<LineWorld> {
@@ -34,7 +34,8 @@ protected:
     // The next snapshot that differs from `before`; a null picture when none comes.
     QImage Changed(const QImage& before) const {
         QImage now;
-        if (!QTest::qWaitFor([&] { return !(now = Shot()).isNull() && now != before; }, 5000)) return {};
+        if (!QTest::qWaitFor([&] { return !(now = Shot()).isNull() && now != before; }, 5000))
+            return {};
         return now;
     }
     void Send(bool started) {
@@ -48,9 +49,12 @@ protected:
         ASSERT_EQ(shot.size(), QSize(120 * Dot, 40 * Dot)); // 5 lines of 20 characters
         bool lineChanged = false;
         for (int y = 0; y < shot.height(); ++y) {
-            const bool same = std::memcmp(shot.constScanLine(y), blank.constScanLine(y), size_t(shot.bytesPerLine())) == 0;
-            if (y / Line == line) lineChanged = lineChanged || !same;
-            else ASSERT_TRUE(same) << "pixel row " << y << " changed";
+            const bool same =
+                std::memcmp(shot.constScanLine(y), blank.constScanLine(y), size_t(shot.bytesPerLine())) == 0;
+            if (y / Line == line)
+                lineChanged = lineChanged || !same;
+            else
+                ASSERT_TRUE(same) << "pixel row " << y << " changed";
         }
         EXPECT_TRUE(lineChanged) << "line " << line + 1 << " stayed dark";
     }

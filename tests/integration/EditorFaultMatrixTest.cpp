@@ -665,7 +665,8 @@ TEST_P(EditorCell, EndsInItsMessageStaysStoppedAndTheNextTransferWorks) {
     }
     for (int p = 0; p < PageCount; ++p) {
         const ConfigImage::Page now = Blanked(image.pages[size_t(p)]);
-        EXPECT_TRUE(now == Blanked(before.pages[size_t(p)]) || now == Blanked(factory.Page(p))) << "page " << p;
+        EXPECT_TRUE(now == Blanked(before.pages[size_t(p)]) || now == Blanked(factory.Page(p)))
+            << "page " << p;
     }
 
     // Stopped for good: a later transfer clears the error, and the window sends nothing more. A

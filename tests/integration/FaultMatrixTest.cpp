@@ -63,8 +63,8 @@ const Operation Operations[] = {
 };
 
 // Registers the operations set themselves: the page selector, the PC's clock, the cleared status.
-const std::set<int> SetByTheOperation = {RegPageSelector, RegClockTime, RegClockYear, RegClockDate, RegStatus,
-                                         RegBoardAddress, RegBoardFrame, RegBoardBaud};
+const std::set<int> SetByTheOperation = {RegPageSelector, RegClockTime,    RegClockYear,  RegClockDate,
+                                         RegStatus,       RegBoardAddress, RegBoardFrame, RegBoardBaud};
 
 class FaultMatrix : public OnTheLine<MatrixWorld, ::testing::TestWithParam<std::tuple<int, int>>> {
 protected:
@@ -96,13 +96,15 @@ TEST_P(FaultMatrix, EndsInItsMessageAndTheNextOperationWorks) {
 
     // The message, with details that say what happened.
     ASSERT_EQ(dialogs.boxes.size(), 1u) << sim->Log().constData();
-    ExpectTransferErrorBox(dialogs.boxes[0], *sim, QString::fromUtf8(op.title), QString(), FaultCause(fault, o));
+    ExpectTransferErrorBox(dialogs.boxes[0], *sim, QString::fromUtf8(op.title), QString(),
+                           FaultCause(fault, o));
 
     // Nothing stored that the board did not send.
     for (int r = MainBase; r < SlaveBase + SlaveCount; ++r) {
         if (!ConfigImage::HasRegister(r) || SetByTheOperation.count(r))
             continue;
-        const int32_t before = r < SlaveBase ? mainBefore[size_t(r - MainBase)] : slaveBefore[size_t(r - SlaveBase)];
+        const int32_t before =
+            r < SlaveBase ? mainBefore[size_t(r - MainBase)] : slaveBefore[size_t(r - SlaveBase)];
         EXPECT_TRUE(image.Reg(r) == before || image.Reg(r) == factory.Holding(r)) << r;
     }
     EXPECT_EQ(image.pages[0], firstPage);
@@ -126,9 +128,11 @@ TEST_P(FaultMatrix, EndsInItsMessageAndTheNextOperationWorks) {
                                        << sim->Log().constData();
     }
     ASSERT_EQ(dialogs.boxes.size(), 1u) << sim->Log().constData();
-    EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Identyfikacja")) << dialogs.boxes[0].details.toStdString();
-    EXPECT_EQ(dialogs.boxes[0].text, QStringLiteral("Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: 15x5\n"
-                                                    "Rozdzielczość tablicy :4800 punktów"));
+    EXPECT_EQ(dialogs.boxes[0].title, QStringLiteral("Identyfikacja"))
+        << dialogs.boxes[0].details.toStdString();
+    EXPECT_EQ(dialogs.boxes[0].text,
+              QStringLiteral("Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: 15x5\n"
+                             "Rozdzielczość tablicy :4800 punktów"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix,

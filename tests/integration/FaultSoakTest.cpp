@@ -243,7 +243,6 @@ TEST(FaultSoak, DISABLED_WholeCyclesKeepMemoryAndOpenFilesFlat) {
     QDir::setCurrent(oldDir);
 }
 
-
 // The requests kx9-sim logged since `offset` (which moves on past them).
 std::vector<QByteArray> NewRequests(const SimProcess& sim, qint64& offset) {
     std::vector<QByteArray> frames;

@@ -37,7 +37,8 @@ protected:
 
     void TearDown() override {
         link.Close();
-        if (!m_oldDir.isEmpty()) QDir::setCurrent(m_oldDir);
+        if (!m_oldDir.isEmpty())
+            QDir::setCurrent(m_oldDir);
     }
 
     // Polls like the reply timer does, until more than `endIndex` bytes wait or time is up.
@@ -59,9 +60,11 @@ protected:
 
     int ReadInto(int first, int count) {
         const int end = ModbusLink::ReplyEndIndex(count);
-        if (Exchange(link.BuildReadRequest(1, first, count), end) <= end) return -100;
+        if (Exchange(link.BuildReadRequest(1, first, count), end) <= end)
+            return -100;
         const int r = link.CheckReply(1);
-        if (r != 3) return r;
+        if (r != 3)
+            return r;
         return link.StoreReadReply(first, end);
     }
 
@@ -132,7 +135,8 @@ TEST_F(LinkIntegration, PortInUseIsReported) {
 TEST_F(LinkIntegration, WritesTheSlaveBlockAndReadsItBack) {
     StartSim();
     ASSERT_EQ(link.Open(0, 1, 7), 1);
-    for (int j = 0; j < kx9::SlaveCount; ++j) image.slave[size_t(j)] = 60000 + j * 11;
+    for (int j = 0; j < kx9::SlaveCount; ++j)
+        image.slave[size_t(j)] = 60000 + j * 11;
     ASSERT_GT(Exchange(link.BuildWriteRequest(1, 4300, 45, image.slave.data()), 7), 7);
     EXPECT_EQ(link.CheckReply(1), 16);
     const auto written = image.slave;
@@ -212,9 +216,9 @@ TEST_F(LinkIntegration, StopsCleanlyAndRemovesItsLink) {
 
 struct LinkChangeCase {
     const char* name;
-    int frameIndex;  // new board frame = PC FrameIndex
-    int baudCode;    // new board baud code
-    int baudIndex;   // the PC rate for it
+    int frameIndex; // new board frame = PC FrameIndex
+    int baudCode;   // new board baud code
+    int baudIndex;  // the PC rate for it
 };
 
 class LinkChange : public LinkIntegration, public ::testing::WithParamInterface<LinkChangeCase> {};

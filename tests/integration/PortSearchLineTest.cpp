@@ -176,8 +176,9 @@ TEST_F(PortSearchOnTheLine, WaitsForTheTransferRunning) {
     Search(3);
     scheduler.Release(&chain);
     EXPECT_FALSE(window.Scanner()->Running());
-    EXPECT_EQ(dialogs.Texts(), std::vector<QString>{QStringLiteral(
-                                   "Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie.")});
+    EXPECT_EQ(dialogs.Texts(),
+              std::vector<QString>{
+                  QStringLiteral("Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie.")});
     EXPECT_EQ(dialogs.Titles(), std::vector<QString>{QStringLiteral("Uwaga")});
     EXPECT_TRUE(window.Button3->isEnabled());
     QTest::qWait(100);

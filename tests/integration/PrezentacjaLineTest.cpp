@@ -76,7 +76,8 @@ TEST_F(PrezentacjaOnTheLine, BoardPreviewFollowsTheBoardsActivePage) {
     ASSERT_TRUE(transfers.Single(Transfers::Kind::Write, RegActivePage, 1));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !transfers.Busy(); }, 5000));
     image.SetReg(RegActivePage, 0); // only the board can bring 33 back now
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Edit8->text() == "33"; }, 5000)) << sim->Log().constData();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Edit8->text() == "33"; }, 5000))
+        << sim->Log().constData();
     EXPECT_EQ(window.Edit1->text().trimmed(), "Trzydziesta trzecia");
 
     window.CheckBox1->setChecked(false);

@@ -26,7 +26,6 @@ protected:
         EXPECT_TRUE(dialogs.boxes.empty());
         EXPECT_FALSE(image.link.PortOpen);
     }
-
 };
 
 TEST_F(ScrollBrightnessLine, ScrollingSettingsGoToTheBoardAndComeBack) {

@@ -32,11 +32,13 @@ public:
 
     // Starts the board and waits until its link exists.
     bool Start(int timeoutMs = 5000) {
-        if (!Launch(QStringList{QStringLiteral("--link"), m_link} + m_args, timeoutMs)) return false;
+        if (!Launch(QStringList{QStringLiteral("--link"), m_link} + m_args, timeoutMs))
+            return false;
         QElapsedTimer t;
         t.start();
         while (!QFileInfo(LinkPath()).isSymLink()) {
-            if (m_process.state() != QProcess::Running || t.hasExpired(timeoutMs)) return false;
+            if (m_process.state() != QProcess::Running || t.hasExpired(timeoutMs))
+                return false;
             QThread::msleep(10);
         }
         return true;
@@ -189,7 +191,8 @@ inline QString FaultCause(const SimFault& fault, int row, int replyBytes = 0) {
             .arg(replyBytes)
             .arg(MatrixReplyTimeoutMs);
     if (replyBytes > 0 && option == "flood")
-        return QStringLiteral("odpowiedź, która nie odpowiada na zapytanie (300 bajtów zamiast %1)").arg(replyBytes);
+        return QStringLiteral("odpowiedź, która nie odpowiada na zapytanie (300 bajtów zamiast %1)")
+            .arg(replyBytes);
     if (!IsException(fault))
         return QString::fromUtf8(fault.cause);
     return QStringLiteral("tablica odrzuciła zapytanie: wyjątek %1 (%2)")

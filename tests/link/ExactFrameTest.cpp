@@ -15,7 +15,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-
 using namespace kx9;
 
 namespace {

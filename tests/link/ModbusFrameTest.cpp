@@ -22,9 +22,13 @@ uint16_t BitwiseCrc(const uint8_t* data, int length) {
     return crc;
 }
 
-const uint8_t* Bytes(const QByteArray& a) { return reinterpret_cast<const uint8_t*>(a.constData()); }
+const uint8_t* Bytes(const QByteArray& a) {
+    return reinterpret_cast<const uint8_t*>(a.constData());
+}
 
-QByteArray Frame(const uint8_t* data, int length) { return QByteArray(reinterpret_cast<const char*>(data), length); }
+QByteArray Frame(const uint8_t* data, int length) {
+    return QByteArray(reinterpret_cast<const char*>(data), length);
+}
 
 struct CrcCase {
     const char* body;
@@ -113,15 +117,15 @@ TEST_P(FrameLayouts, ByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, FrameLayouts,
-    ::testing::Values(
-        FrameCase{"read62from4100", 3, 1, 4100, {62}, "01031004003e811b"},
-        FrameCase{"read10from0", 3, 1, 0, {10}, "01030000000ac5cd"},
-        FrameCase{"read3at17", 3, 0x11, 0x6B, {3}, "1103006b00037687"},
-        FrameCase{"read100at247", 3, 247, 4000, {100}, "f7030fa000645381"},
-        FrameCase{"write2at17", 16, 0x11, 1, {0x000A, 0x0102}, "11100001000204000a0102c6f0"},
-        // Only the low 16 bits of a slot travel.
-        FrameCase{"writeLow16", 16, 1, 4000, {0x10001, 0x10001, 9}, "01100fa00003060001000100097c10"},
-        FrameCase{"identify1", 17, 1, 0, {}, "0111c02c"}),
+    ::testing::Values(FrameCase{"read62from4100", 3, 1, 4100, {62}, "01031004003e811b"},
+                      FrameCase{"read10from0", 3, 1, 0, {10}, "01030000000ac5cd"},
+                      FrameCase{"read3at17", 3, 0x11, 0x6B, {3}, "1103006b00037687"},
+                      FrameCase{"read100at247", 3, 247, 4000, {100}, "f7030fa000645381"},
+                      FrameCase{"write2at17", 16, 0x11, 1, {0x000A, 0x0102}, "11100001000204000a0102c6f0"},
+                      // Only the low 16 bits of a slot travel.
+                      FrameCase{
+                          "writeLow16", 16, 1, 4000, {0x10001, 0x10001, 9}, "01100fa00003060001000100097c10"},
+                      FrameCase{"identify1", 17, 1, 0, {}, "0111c02c"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FrameLayouts, IdentifyAtOtherAddressCarriesItsCrc) {
@@ -182,12 +186,12 @@ TEST_P(LineTable, FrameAndRate) {
     EXPECT_EQ(line.stopBits, c.stopBits);
 }
 
-INSTANTIATE_TEST_SUITE_P(Indexes, LineTable,
-                         ::testing::Values(LineCase{0, 0, 2400, Parity::None, 1}, LineCase{1, 7, 115200, Parity::None, 2},
-                                           LineCase{2, 2, 9600, Parity::Even, 1}, LineCase{3, 3, 14400, Parity::Odd, 1},
-                                           LineCase{1, 5, 38400, Parity::None, 2}, LineCase{0, 6, 57600, Parity::None, 1},
-                                           // Out of range: clamped to the nearest entry.
-                                           LineCase{-1, 99, 115200, Parity::None, 1},
-                                           LineCase{9, -3, 2400, Parity::Odd, 1}));
+INSTANTIATE_TEST_SUITE_P(
+    Indexes, LineTable,
+    ::testing::Values(LineCase{0, 0, 2400, Parity::None, 1}, LineCase{1, 7, 115200, Parity::None, 2},
+                      LineCase{2, 2, 9600, Parity::Even, 1}, LineCase{3, 3, 14400, Parity::Odd, 1},
+                      LineCase{1, 5, 38400, Parity::None, 2}, LineCase{0, 6, 57600, Parity::None, 1},
+                      // Out of range: clamped to the nearest entry.
+                      LineCase{-1, 99, 115200, Parity::None, 1}, LineCase{9, -3, 2400, Parity::Odd, 1}));
 
 } // namespace

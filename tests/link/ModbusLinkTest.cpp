@@ -106,7 +106,9 @@ protected:
     ModbusLink link{image, port, dialogs, clock};
 
     void ExpectFlagsAgree() const { EXPECT_EQ(link.IsOpen, image.link.PortOpen); }
-    QByteArray Tx(int length) const { return QByteArray(reinterpret_cast<const char*>(link.TxBuffer), length); }
+    QByteArray Tx(int length) const {
+        return QByteArray(reinterpret_cast<const char*>(link.TxBuffer), length);
+    }
     void Deliver(const QByteArray& bytes) { port.input += bytes; }
 };
 
@@ -135,8 +137,9 @@ TEST_F(ModbusLinkTest, OpenMissingPortFailsWithMessage) {
     EXPECT_FALSE(link.IsOpen);
     EXPECT_FALSE(image.link.PortOpen);
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].text, QString::fromUtf8("Niewłaściwa nazwa portu lub  port jest aktywny\n"
-                                                       "Zamknij uruchomione aplikacje lub wybierz inny port"));
+    EXPECT_EQ(dialogs.boxes[0].text,
+              QString::fromUtf8("Niewłaściwa nazwa portu lub  port jest aktywny\n"
+                                "Zamknij uruchomione aplikacje lub wybierz inny port"));
     EXPECT_EQ(dialogs.boxes[0].title, QString::fromUtf8("Błąd otwarcia portu"));
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Information);
     EXPECT_FALSE(dialogs.boxes[0].confirmation);
@@ -236,24 +239,28 @@ QByteArray Corrupted(QByteArray bytes) {
     return bytes;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, CheckReplyTable,
-    ::testing::Values(ReplyCase{"read", WithCrc("010304000100ff"), 1, 3},
-                      ReplyCase{"write", WithCrc("011010040002"), 1, 16},
-                      ReplyCase{"identify", WithCrc("0111089800" "4b5839" "0b01"), 1, 17},
-                      ReplyCase{"otherAddress", WithCrc("010304000100ff"), 2, 0},
-                      ReplyCase{"addressAbove247", WithCrc("f80304000100ff"), 248, 3},
-                      ReplyCase{"empty", QByteArray(), 1, 0},
-                      ReplyCase{"oneByte", QByteArray::fromHex("01"), 1, 0},
-                      ReplyCase{"twoBytes", QByteArray::fromHex("0103"), 1, 0},
-                      ReplyCase{"badCrc", Corrupted(WithCrc("010304000100ff")), 1, 0},
-                      ReplyCase{"trailingByte", WithCrc("010304000100ff") + char(0x55), 1, 0},
-                      ReplyCase{"readException", WithCrc("018302"), 1, -2},
-                      ReplyCase{"writeException", WithCrc("019003"), 1, -3},
-                      ReplyCase{"readExceptionOfOne", WithCrc("018301"), 1, -1},
-                      ReplyCase{"otherException", WithCrc("018102"), 1, -1},
-                      ReplyCase{"otherFunction", WithCrc("010600010003"), 1, -1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Replies, CheckReplyTable,
+                         ::testing::Values(ReplyCase{"read", WithCrc("010304000100ff"), 1, 3},
+                                           ReplyCase{"write", WithCrc("011010040002"), 1, 16},
+                                           ReplyCase{"identify",
+                                                     WithCrc("0111089800"
+                                                             "4b5839"
+                                                             "0b01"),
+                                                     1, 17},
+                                           ReplyCase{"otherAddress", WithCrc("010304000100ff"), 2, 0},
+                                           ReplyCase{"addressAbove247", WithCrc("f80304000100ff"), 248, 3},
+                                           ReplyCase{"empty", QByteArray(), 1, 0},
+                                           ReplyCase{"oneByte", QByteArray::fromHex("01"), 1, 0},
+                                           ReplyCase{"twoBytes", QByteArray::fromHex("0103"), 1, 0},
+                                           ReplyCase{"badCrc", Corrupted(WithCrc("010304000100ff")), 1, 0},
+                                           ReplyCase{"trailingByte", WithCrc("010304000100ff") + char(0x55),
+                                                     1, 0},
+                                           ReplyCase{"readException", WithCrc("018302"), 1, -2},
+                                           ReplyCase{"writeException", WithCrc("019003"), 1, -3},
+                                           ReplyCase{"readExceptionOfOne", WithCrc("018301"), 1, -1},
+                                           ReplyCase{"otherException", WithCrc("018102"), 1, -1},
+                                           ReplyCase{"otherFunction", WithCrc("010600010003"), 1, -1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ModbusLinkTest, CheckReplyWhileClosedReadsNothing) {
     Deliver(WithCrc("010304000100ff"));
@@ -355,12 +362,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"endIndexBeforeCrc", Reply(62), 4100, 126},
         RefusedCase{"endIndexPastReceived", Reply(2), 4000, 20},
         RefusedCase{"endIndexPastBuffer", Reply(2), 4000, 400},
-        RefusedCase{"negativeEnd", Reply(2), 4000, -3},
-        RefusedCase{"pastMainBlock", Reply(62), 4280, 128},
-        RefusedCase{"pastSlaveBlock", Reply(6), 4340, 16},
-        RefusedCase{"mainIntoSlave", Reply(2), 4299, 8},
-        RefusedCase{"belowImage", Reply(2), 100, 8},
-        RefusedCase{"aboveImage", Reply(1), 4345, 6},
+        RefusedCase{"negativeEnd", Reply(2), 4000, -3}, RefusedCase{"pastMainBlock", Reply(62), 4280, 128},
+        RefusedCase{"pastSlaveBlock", Reply(6), 4340, 16}, RefusedCase{"mainIntoSlave", Reply(2), 4299, 8},
+        RefusedCase{"belowImage", Reply(2), 100, 8}, RefusedCase{"aboveImage", Reply(1), 4345, 6},
         // The byte count claims more values than the reply brings, yet the CRC is right.
         RefusedCase{"countBeyondReceived", WithCrc("0103f800010002"), 4000, 8},
         RefusedCase{"countIntoCrc", WithCrc("01030600010002"), 4000, 8}),
@@ -384,25 +388,44 @@ TEST_P(Identification, Text) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, Identification,
-    ::testing::Values(
-        IdentCase{"kx9", WithCrc("1111089800" "4b5839" "0b01"),
-                  "Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: 12x2\n"
-                  "Rozdzielczość tablicy :1536 punktów"},
-        IdentCase{"kx9Large", WithCrc("111108980f" "4b5839" "ffff" "0102"),
-                  "Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: 256x256\n"
-                  "Rozdzielczość tablicy :4194304 punktów"},
-        IdentCase{"otherDevice", WithCrc("1111089700" "4b5839" "0b01"),
-                  "Urządzenie o adresie: 17 nie jest tablicą KX9"},
-        IdentCase{"otherLetters", WithCrc("1111089800" "4b5838" "0b01"), "Błąd przetworzenia"},
-        IdentCase{"shortAfterLetters", WithCrc("1111089800" "4b5839"), "Błąd przetworzenia"},
-        IdentCase{"onlyIdByte", WithCrc("11110198"), "Błąd przetworzenia"},
-        IdentCase{"shortOtherDevice", WithCrc("11110197"), "Urządzenie o adresie: 17 nie jest tablicą KX9"},
-        IdentCase{"nothing", QByteArray(), "Błąd przetworzenia"}),
+    ::testing::Values(IdentCase{"kx9",
+                                WithCrc("1111089800"
+                                        "4b5839"
+                                        "0b01"),
+                                "Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: 12x2\n"
+                                "Rozdzielczość tablicy :1536 punktów"},
+                      IdentCase{"kx9Large",
+                                WithCrc("111108980f"
+                                        "4b5839"
+                                        "ffff"
+                                        "0102"),
+                                "Uzyskano odpowiedź z KX9 o rozdzielczości matrycowej: 256x256\n"
+                                "Rozdzielczość tablicy :4194304 punktów"},
+                      IdentCase{"otherDevice",
+                                WithCrc("1111089700"
+                                        "4b5839"
+                                        "0b01"),
+                                "Urządzenie o adresie: 17 nie jest tablicą KX9"},
+                      IdentCase{"otherLetters",
+                                WithCrc("1111089800"
+                                        "4b5838"
+                                        "0b01"),
+                                "Błąd przetworzenia"},
+                      IdentCase{"shortAfterLetters",
+                                WithCrc("1111089800"
+                                        "4b5839"),
+                                "Błąd przetworzenia"},
+                      IdentCase{"onlyIdByte", WithCrc("11110198"), "Błąd przetworzenia"},
+                      IdentCase{"shortOtherDevice", WithCrc("11110197"),
+                                "Urządzenie o adresie: 17 nie jest tablicą KX9"},
+                      IdentCase{"nothing", QByteArray(), "Błąd przetworzenia"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ModbusLinkTest, StaleBufferBeyondReceivedIsNotRead) {
     ASSERT_EQ(link.Open(0, 1, 7), 1);
-    Deliver(WithCrc("1111089800" "4b5839" "0b01"));
+    Deliver(WithCrc("1111089800"
+                    "4b5839"
+                    "0b01"));
     link.Receive();
     ASSERT_NE(link.DescribeIdentification(), QString::fromUtf8("Błąd przetworzenia"));
     // A later, shorter reply leaves the old bytes in the buffer; they must not be used.
@@ -427,7 +450,8 @@ TEST_F(ModbusLinkTest, MoreThanBufferWaiting) {
     EXPECT_EQ(link.BytesWaiting(), 50);
     EXPECT_EQ(link.Receive(), 50);
     EXPECT_EQ(link.Receive(), 0);
-    EXPECT_TRUE(std::all_of(std::begin(link.TxBuffer), std::end(link.TxBuffer), [](uint8_t b) { return b == 0x5A; }));
+    EXPECT_TRUE(
+        std::all_of(std::begin(link.TxBuffer), std::end(link.TxBuffer), [](uint8_t b) { return b == 0x5A; }));
 }
 
 TEST_F(ModbusLinkTest, PortLostDuringWriteEndsOpenState) {
@@ -483,7 +507,8 @@ TEST_F(ModbusLinkTest, FuzzedRepliesAndCalls) {
                 // Make some of it look like a valid reply so the deeper paths run.
                 junk[0] = char(1);
                 junk[1] = char(std::array<int, 5>{3, 16, 17, 0x83, 0x90}[rng() % 5]);
-                junk = WithCrc(junk.left(int(rng() % std::min<qsizetype>(junk.size(), 260))).toHex().constData());
+                junk = WithCrc(
+                    junk.left(int(rng() % std::min<qsizetype>(junk.size(), 260))).toHex().constData());
             }
             Deliver(junk);
             break;
@@ -516,7 +541,8 @@ TEST_F(ModbusLinkTest, FuzzedRepliesAndCalls) {
         ASSERT_EQ(link.IsOpen, image.link.PortOpen) << round;
         ASSERT_EQ(link.IsOpen, port.isOpen()) << round;
     }
-    EXPECT_TRUE(std::all_of(std::begin(link.TxBuffer), std::end(link.TxBuffer), [](uint8_t b) { return b == 0x5A; }));
+    EXPECT_TRUE(
+        std::all_of(std::begin(link.TxBuffer), std::end(link.TxBuffer), [](uint8_t b) { return b == 0x5A; }));
 }
 
 } // namespace

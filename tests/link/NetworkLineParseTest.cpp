@@ -40,20 +40,22 @@ TEST_P(ParseNetwork, Line) {
 using K = NetworkLine::Kind;
 INSTANTIATE_TEST_SUITE_P(
     Texts, ParseNetwork,
-    ::testing::Values(ParseCase{"rtu", "tcp://127.0.0.1:5020", true, K::RtuOverTcp, "127.0.0.1", 5020, "tcp://127.0.0.1:5020"},
-                      ParseCase{"gateway", "modbus-tcp://gw.site-2.lan:502", true, K::ModbusTcp, "gw.site-2.lan", 502,
-                                "modbus-tcp://gw.site-2.lan:502"},
-                      ParseCase{"ipv6", " tcp://[::1]:4001 ", true, K::RtuOverTcp, "::1", 4001, "tcp://[::1]:4001"},
-                      ParseCase{"highestPort", "tcp://h:65535", true, K::RtuOverTcp, "h", 65535, "tcp://h:65535"},
-                      ParseCase{"portZero", "tcp://h:0", false, K::RtuOverTcp, "", 0, ""},
-                      ParseCase{"portTooHigh", "tcp://h:65536", false, K::RtuOverTcp, "", 0, ""},
-                      ParseCase{"noPort", "tcp://h", false, K::RtuOverTcp, "", 0, ""},
-                      ParseCase{"noHost", "modbus-tcp://:502", false, K::RtuOverTcp, "", 0, ""},
-                      ParseCase{"otherScheme", "udp://h:502", false, K::RtuOverTcp, "", 0, ""},
-                      ParseCase{"blankInside", "tcp://h:5 0", false, K::RtuOverTcp, "", 0, ""},
-                      ParseCase{"pathAfter", "tcp://h:502/x", false, K::RtuOverTcp, "", 0, ""},
-                      ParseCase{"badIpv6", "tcp://[1.2.3]:502", false, K::RtuOverTcp, "", 0, ""},
-                      ParseCase{"comName", "COM1", false, K::RtuOverTcp, "", 0, ""}),
+    ::testing::Values(
+        ParseCase{"rtu", "tcp://127.0.0.1:5020", true, K::RtuOverTcp, "127.0.0.1", 5020,
+                  "tcp://127.0.0.1:5020"},
+        ParseCase{"gateway", "modbus-tcp://gw.site-2.lan:502", true, K::ModbusTcp, "gw.site-2.lan", 502,
+                  "modbus-tcp://gw.site-2.lan:502"},
+        ParseCase{"ipv6", " tcp://[::1]:4001 ", true, K::RtuOverTcp, "::1", 4001, "tcp://[::1]:4001"},
+        ParseCase{"highestPort", "tcp://h:65535", true, K::RtuOverTcp, "h", 65535, "tcp://h:65535"},
+        ParseCase{"portZero", "tcp://h:0", false, K::RtuOverTcp, "", 0, ""},
+        ParseCase{"portTooHigh", "tcp://h:65536", false, K::RtuOverTcp, "", 0, ""},
+        ParseCase{"noPort", "tcp://h", false, K::RtuOverTcp, "", 0, ""},
+        ParseCase{"noHost", "modbus-tcp://:502", false, K::RtuOverTcp, "", 0, ""},
+        ParseCase{"otherScheme", "udp://h:502", false, K::RtuOverTcp, "", 0, ""},
+        ParseCase{"blankInside", "tcp://h:5 0", false, K::RtuOverTcp, "", 0, ""},
+        ParseCase{"pathAfter", "tcp://h:502/x", false, K::RtuOverTcp, "", 0, ""},
+        ParseCase{"badIpv6", "tcp://[1.2.3]:502", false, K::RtuOverTcp, "", 0, ""},
+        ParseCase{"comName", "COM1", false, K::RtuOverTcp, "", 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NetworkRoute, AComNameLeadsToTheNetworkLineChosenUnlessAFolderLinkTakesIt) {
@@ -74,7 +76,8 @@ TEST(NetworkRoute, AComNameLeadsToTheNetworkLineChosenUnlessAFolderLinkTakesIt) 
     EXPECT_EQ(three.via, PortRoute::Via::Folder);
     const PortRoute direct = map.Route(QStringLiteral("tcp://127.0.0.1:5020"));
     EXPECT_TRUE(direct.network);
-    EXPECT_EQ(RouteText(direct), QStringLiteral("tcp://127.0.0.1:5020 → tcp://127.0.0.1:5020 (RTU przez TCP)"));
+    EXPECT_EQ(RouteText(direct),
+              QStringLiteral("tcp://127.0.0.1:5020 → tcp://127.0.0.1:5020 (RTU przez TCP)"));
     QDir::setCurrent(back);
 }
 

@@ -85,13 +85,12 @@ TEST_P(Routes, LeadWhereTheRulesSay) {
     EXPECT_EQ(map.DeviceFor("COM2"), QString("/dev/ttyS1"));
 }
 
-INSTANTIATE_TEST_SUITE_P(PortMap, Routes, ::testing::ValuesIn(RouteCases),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char* c = info.param.what; *c; ++c)
-                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(PortMap, Routes, ::testing::ValuesIn(RouteCases), [](const auto& info) {
+    std::string name;
+    for (const char* c = info.param.what; *c; ++c)
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    return name;
+});
 
 TEST_F(PortFolder, MappingSurvivesARestartAndOnlyComNamesAreKept) {
     map.SetMapped("COM1", listed[0].Preferred());

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
+#include "link/QtSerialPort.h"
 #include "common/SchedulerTicks.h"
 #include "common/TestSeams.h"
 #include "config/ConfigImage.h"
 #include "link/Modbus.h"
-#include "link/QtSerialPort.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -81,7 +81,8 @@ TEST_F(DeviceForTest, DanglingLinkIsAFailedOpenNeverAnotherDevice) {
     EXPECT_TRUE(details.startsWith(QStringLiteral("Operacja: Odczyt Konfiguracji\nPort: COM1 (urządzenie ") +
                                    Path("COM1") + QStringLiteral(")\n")))
         << details.toStdString();
-    EXPECT_TRUE(details.contains(QStringLiteral("Przyczyna: nie można otworzyć urządzenia: urządzenie nie istnieje")))
+    EXPECT_TRUE(
+        details.contains(QStringLiteral("Przyczyna: nie można otworzyć urządzenia: urządzenie nie istnieje")))
         << details.toStdString();
 }
 #endif

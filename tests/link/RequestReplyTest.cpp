@@ -19,7 +19,9 @@ QByteArray Framed(const QByteArray& body) {
     std::copy(body.begin(), body.end(), buf);
     return QByteArray(reinterpret_cast<const char*>(buf), frame::AppendCrc(buf, int(body.size())));
 }
-QByteArray Framed(const char* hex) { return Framed(QByteArray::fromHex(hex)); }
+QByteArray Framed(const char* hex) {
+    return Framed(QByteArray::fromHex(hex));
+}
 
 const QString TransmissionError = QStringLiteral("Błąd transmisji danych");
 constexpr int32_t Untouched = 0x5A5A;
@@ -89,7 +91,8 @@ TEST_P(ReplyBelongsToItsRequest, OrFailsWithoutStoringIt) {
     EXPECT_FALSE(w.image.link.PortOpen);
     EXPECT_TRUE(w.s.Idle());
     EXPECT_TRUE(w.s.OperationName().isEmpty());
-    EXPECT_TRUE(std::all_of(w.image.main.begin(), w.image.main.end(), [](int32_t v) { return v == Untouched; }));
+    EXPECT_TRUE(
+        std::all_of(w.image.main.begin(), w.image.main.end(), [](int32_t v) { return v == Untouched; }));
 }
 
 auto ReadStatus = [](Scheduler& s) { s.SendRead(RegStatus, 1); };
@@ -104,11 +107,13 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"LateWriteReplyBeforeTheNextWrite", WriteBrightness, Framed("01100fa90004"), true, ""},
         Row{"LateReadReplyBeforeTheNextRead", ReadStatus, Framed("0103020007"), true, ""},
         // A function 16 reply is longer than a one-register read's: it must not complete it.
-        Row{"WriteReplyToOneRegisterRead", ReadStatus, Framed("011010a90001"), false, "(funkcja 16 zamiast 3)"},
+        Row{"WriteReplyToOneRegisterRead", ReadStatus, Framed("011010a90001"), false,
+            "(funkcja 16 zamiast 3)"},
         // Full length and a right CRC, but five registers where 62 were asked for.
         Row{"ShortByteCount", Read62, Framed(QByteArray::fromHex("01030a") + QByteArray(124, char(7))), false,
             "(liczba bajtów danych 10 zamiast 124)"},
-        Row{"CutShort", Read62, Framed("0103").left(3), false, "odpowiedź niepełna: 3 z 129 bajtów w ciągu 1000 ms"},
+        Row{"CutShort", Read62, Framed("0103").left(3), false,
+            "odpowiedź niepełna: 3 z 129 bajtów w ciągu 1000 ms"},
         Row{"Silence", Read62, QByteArray(), false, "brak odpowiedzi w ciągu 1000 ms"},
         // A refusal ends the request at the first poll that sees it whole.
         Row{"ExceptionEndsAtOnce", Read62, Framed("018302"), false,
@@ -163,12 +168,13 @@ TEST_P(SettingsFromAFile, AreRefusedAtTheOpenAndKept) {
 
 INSTANTIATE_TEST_SUITE_P(
     Link, SettingsFromAFile,
-    ::testing::Values(SettingRow{"Broadcast", [](LinkSettings& l) { l.BoardAddress = 0; },
-                                 "adres tablicy 0 spoza zakresu 1..247 (adres 0 to rozgłoszenie"},
-                      SettingRow{"Address248", [](LinkSettings& l) { l.BoardAddress = 248; },
-                                 "adres tablicy 248 spoza zakresu 1..247\n"},
-                      SettingRow{"Frame", [](LinkSettings& l) { l.FrameIndex = 4; }, "ramka nr 4 spoza tabeli"},
-                      SettingRow{"Baud", [](LinkSettings& l) { l.BaudIndex = 8; }, "prędkość nr 8 spoza tabeli"}),
+    ::testing::Values(
+        SettingRow{"Broadcast", [](LinkSettings& l) { l.BoardAddress = 0; },
+                   "adres tablicy 0 spoza zakresu 1..247 (adres 0 to rozgłoszenie"},
+        SettingRow{"Address248", [](LinkSettings& l) { l.BoardAddress = 248; },
+                   "adres tablicy 248 spoza zakresu 1..247\n"},
+        SettingRow{"Frame", [](LinkSettings& l) { l.FrameIndex = 4; }, "ramka nr 4 spoza tabeli"},
+        SettingRow{"Baud", [](LinkSettings& l) { l.BaudIndex = 8; }, "prędkość nr 8 spoza tabeli"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RequestReply, ReplyTimeOutIsUsedWithinBoundsAndKept) {

@@ -12,7 +12,8 @@
 namespace kx9 {
 namespace {
 
-const QString Busy = QStringLiteral("Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie.");
+const QString Busy =
+    QStringLiteral("Trwa transmisja danych. Poczekaj na jej zakończenie i spróbuj ponownie.");
 
 struct Overlap : ::testing::Test, test::BoardWorld {
     static void SetUpTestSuite() { test::EnsureCoreApplication(); }
@@ -71,14 +72,13 @@ TEST_P(EveryOperation, IsRefusedDuringAWholeRead) {
     EXPECT_FALSE(scheduler.TransferError());
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, EveryOperation, ::testing::ValuesIn(Starters),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (c == ' ' || c == '\'')
-                                     c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Operations, EveryOperation, ::testing::ValuesIn(Starters), [](const auto& info) {
+    std::string name = info.param.name;
+    for (char& c : name)
+        if (c == ' ' || c == '\'')
+            c = '_';
+    return name;
+});
 
 TEST_F(Overlap, StatusDuringAPageReadLeavesPageTenItsOwnText) {
     std::array<uint8_t, 200> ten{};
@@ -123,7 +123,9 @@ struct ChainFixture : Overlap {
         };
         return chain.Start({write(4020), write(4021), write(4022)}, [this] { ++finished; });
     }
-    void Run() { RunUntilIdle([this] { chain.Tick(); }, [this] { return timer.isActive(); }); }
+    void Run() {
+        RunUntilIdle([this] { chain.Tick(); }, [this] { return timer.isActive(); });
+    }
 };
 
 TEST_F(ChainFixture, RunsItsStepsOneReplyAtATimeAndRefusesOthersMeanwhile) {

@@ -239,7 +239,8 @@ TEST_F(TransferTest, TimersAreNamedPreciseAndStopped) {
         bool singleShot;
     };
     auto timer = [&](const char* name) { return s.findChild<QTimer*>(QString::fromLatin1(name)); };
-    for (const Row& r : {Row{timer("TimeOut"), "TimeOut", 1000, true}, Row{timer("TestOdpowiedzi"), "TestOdpowiedzi", 10, false},
+    for (const Row& r : {Row{timer("TimeOut"), "TimeOut", 1000, true},
+                         Row{timer("TestOdpowiedzi"), "TestOdpowiedzi", 10, false},
                          Row{timer("TransmisjaWr"), "TransmisjaWr", 20, false}}) {
         ASSERT_NE(r.timer, nullptr) << r.name;
         EXPECT_EQ(r.timer->objectName(), QString::fromLatin1(r.name));
@@ -665,7 +666,8 @@ TEST_P(LinkChangeFailure, LeavesTheSettingsInForce) {
     image.SetReg(RegBoardFrame, 3);
     image.SetReg(RegBoardBaud, 2);
     std::vector<std::tuple<int, int, int>> shown;
-    s.SetLinkShown([&] { shown.emplace_back(image.link.BoardAddress, image.link.FrameIndex, image.link.BaudIndex); });
+    s.SetLinkShown(
+        [&] { shown.emplace_back(image.link.BoardAddress, image.link.FrameIndex, image.link.BaudIndex); });
     if (failAtReopen) {
         // The write goes out, then the port will not open at the new settings.
         port.failOpenAfter = 1;
@@ -704,9 +706,10 @@ TEST_F(TransferTest, ConfigReadStepsThenHandsOverToThePageRead) {
         EXPECT_EQ(Function(port.requests[i]), 3);
         EXPECT_EQ(std::make_pair(FirstReg(port.requests[i]), RegCount(port.requests[i])), expected[i]);
     }
-    EXPECT_EQ(progress.titles,
-              (std::vector<QString>{QStringLiteral("Odczyt Konfiguracji"), QStringLiteral("Odczyt Stron Tekstowych")}));
-    EXPECT_EQ(std::vector<int>(progress.values.begin(), progress.values.begin() + 5), (std::vector<int>{0, 62, 99, 100, 0}));
+    EXPECT_EQ(progress.titles, (std::vector<QString>{QStringLiteral("Odczyt Konfiguracji"),
+                                                     QStringLiteral("Odczyt Stron Tekstowych")}));
+    EXPECT_EQ(std::vector<int>(progress.values.begin(), progress.values.begin() + 5),
+              (std::vector<int>{0, 62, 99, 100, 0}));
     EXPECT_EQ(std::count(clock.pauses.begin(), clock.pauses.end(), 100), 3);
     EXPECT_EQ(image.Reg(4161), 4161);
     EXPECT_EQ(image.Reg(RegDoubleHeight), 0x11);
@@ -719,7 +722,8 @@ TEST_F(TransferTest, ConfigWriteWaitsForThePageWriteThenSendsTheSlaveBlock) {
     ASSERT_TRUE(ops.StartConfigWrite());
     Pump();
     ASSERT_EQ(port.requests.size(), 6u + 116u + 1u);
-    const std::vector<std::pair<int, int>> blocks{{4003, 3}, {4006, 3}, {4009, 4}, {4014, 15}, {4029, 115}, {4145, 17}};
+    const std::vector<std::pair<int, int>> blocks{{4003, 3},  {4006, 3},   {4009, 4},
+                                                  {4014, 15}, {4029, 115}, {4145, 17}};
     for (size_t i = 0; i < blocks.size(); ++i)
         EXPECT_EQ(std::make_pair(FirstReg(port.requests[i]), RegCount(port.requests[i])), blocks[i]);
     EXPECT_EQ(FirstReg(port.requests[6]), RegOccasionalAllowed);
@@ -770,8 +774,20 @@ TEST_F(TransferTest, IdleIsSignalledOnceWhenTheLastTransferEnds) {
         std::function<void()> end; // after the pump
     };
     const std::vector<Row> rows{
-        {"an answered read", [&] { ASSERT_EQ(s.OpenLink(), 1); s.SendRead(4100, 2); s.EnableWatchdog(); }, {}},
-        {"a read timed out", [&] { board.address = 9; ASSERT_EQ(s.OpenLink(), 1); s.SendRead(4100, 2); }, {}},
+        {"an answered read",
+         [&] {
+             ASSERT_EQ(s.OpenLink(), 1);
+             s.SendRead(4100, 2);
+             s.EnableWatchdog();
+         },
+         {}},
+        {"a read timed out",
+         [&] {
+             board.address = 9;
+             ASSERT_EQ(s.OpenLink(), 1);
+             s.SendRead(4100, 2);
+         },
+         {}},
         {"a page read", [&] { ASSERT_TRUE(ops.StartPagesRead()); }, {}},
         {"a chain's two reads",
          [&] {
